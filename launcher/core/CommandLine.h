@@ -1,0 +1,44 @@
+// CommandLine: the parsed command line of the launcher. Platform-free: the file-system step
+// (arguments naming existing files become full paths) is supplied by the caller.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarrow {
+
+class CommandLine {
+public:
+    // Given one argument, returns its full path when it names an existing file or directory.
+    using ExistingPathResolver = std::function<std::optional<std::wstring>(const std::wstring&)>;
+
+    CommandLine() = default;
+
+    // Builds the record from the whole process command line: program token, space-separated
+    // tokens, the "-mvkivservice NAME" and "-i WORD" switches, quoted arguments re-joined, and
+    // arguments that name existing files replaced by `resolve`'s full path.
+    static CommandLine parse(const std::wstring& commandLine, const ExistingPathResolver& resolve);
+
+    // Element 0 is the program as invoked; the rest are passed on to the application.
+    const std::vector<std::wstring>& arguments() const { return arguments_; }
+    bool serviceSwitch() const { return serviceSwitch_; }
+    bool consoleRequested() const { return consoleRequested_; }
+    const std::wstring& serviceName() const { return serviceName_; }
+
+    // The argument after the first "KIV_VM" argument; empty when there is none.
+    std::wstring vmArgument() const;
+
+private:
+    std::vector<std::wstring> arguments_;
+    bool serviceSwitch_ = false;
+    bool consoleRequested_ = false;
+    std::wstring serviceName_;
+};
+
+// The "silent" rule: each argument after the program sets the flag to whether it equals
+// "silent" ignoring case, so the last argument decides; with no arguments `current` stands.
+bool silentFromArguments(const std::vector<std::wstring>& argv, bool current);
+
+} // namespace tarrow

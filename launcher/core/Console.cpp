@@ -1,0 +1,78 @@
+#include "Console.h"
+
+#include "ErrorLine.h"
+#include "Errors.h"
+#include "StringTable.h"
+
+namespace tarrow {
+
+namespace {
+
+// Console writes are split so that no single call exceeds what older consoles accept.
+constexpr size_t kConsoleChunkChars = 8192;
+
+std::wstring errorPrefix() {
+    try {
+        return getString(kErrorPrefix);
+    } catch (const StringTableException&) {
+        return L"Pellinor Error";
+    }
+}
+
+void writeToConsole(HANDLE handle, const std::wstring& line) {
+    for (size_t at = 0; at < line.size(); at += kConsoleChunkChars) {
+        const DWORD count = static_cast<DWORD>(std::min(kConsoleChunkChars, line.size() - at));
+        DWORD written = 0;
+        if (!WriteConsoleW(handle, line.data() + at, count, &written, nullptr))
+            return;
+    }
+}
+
+void writeToFile(HANDLE handle, const std::string& bytes) {
+    size_t at = 0;
+    while (at < bytes.size()) {
+        DWORD written = 0;
+        if (!WriteFile(handle, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &written,
+                       nullptr) ||
+            written == 0)
+            return;
+        at += written;
+    }
+}
+
+} // namespace
+
+HANDLE Console::input() const {
+    return GetStdHandle(STD_INPUT_HANDLE);
+}
+
+HANDLE Console::output() const {
+    return GetStdHandle(STD_OUTPUT_HANDLE);
+}
+
+HANDLE Console::error() const {
+    return GetStdHandle(STD_ERROR_HANDLE);
+}
+
+void Console::setTitle(const std::wstring& title) {
+    SetConsoleTitleW(title.c_str());
+}
+
+void Console::printError(const std::wstring& message) {
+    const std::wstring line = composeErrorLine(errorPrefix(), message);
+    HANDLE handle = error();
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
+        return;
+    DWORD mode = 0;
+    if (GetConsoleMode(handle, &mode))
+        writeToConsole(handle, line);
+    else
+        writeToFile(handle, errorLineBytes(line));
+}
+
+Console& console() {
+    static Console instance;
+    return instance;
+}
+
+} // namespace tarrow

@@ -1,0 +1,52 @@
+#include "EnvironmentTable.h"
+
+#include <cwchar>
+
+#include "PropertiesSyntax.h"
+#include "Text.h"
+
+namespace tarrow {
+
+EnvironmentTable EnvironmentTable::fromBlock(const wchar_t* block) {
+    EnvironmentTable table;
+    for (const wchar_t* entry = block; entry && *entry; entry += std::wcslen(entry) + 1) {
+        const std::wstring text(entry);
+        const size_t equals = text.find(L'=');
+        if (equals == std::wstring::npos)
+            table.variables_[text] = std::wstring();
+        else
+            table.variables_[text.substr(0, equals)] = text.substr(equals + 1);
+    }
+    return table;
+}
+
+std::optional<std::wstring> EnvironmentTable::raw(const std::wstring& name) const {
+    const auto found = variables_.find(name);
+    if (found == variables_.end())
+        return std::nullopt;
+    return found->second;
+}
+
+std::optional<std::wstring> EnvironmentTable::pathVariableName() const {
+    for (const auto& variable : variables_) {
+        if (toLower(variable.first) == L"path")
+            return variable.first;
+    }
+    return std::nullopt;
+}
+
+std::vector<std::wstring>
+environmentExportLines(const EnvironmentTable& table,
+                       const std::function<std::wstring(const std::wstring&)>& expandedValue) {
+    std::vector<std::wstring> lines;
+    for (const auto& variable : table.variables()) {
+        const std::wstring name = escapeForProperties(variable.first);
+        const std::wstring value = escapeForProperties(expandedValue(variable.first));
+        lines.push_back(L"kiv.nl.env." + toLower(name) + L"=" + value);
+        lines.push_back(L"kiv.nl.env." + toUpper(name) + L"=" + value);
+        lines.push_back(L"kiv.nl.env.exact_case." + name + L"=" + value);
+    }
+    return lines;
+}
+
+} // namespace tarrow

@@ -1,0 +1,118 @@
+#include "FileSystem.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include "Errors.h"
+#include "PathString.h"
+#include "Text.h"
+
+namespace tarrow {
+
+namespace {
+
+const wchar_t kCouldNotOpen[] = L"windows could not open the file specified";
+const wchar_t kCouldNotOpenForRead[] = L"could not open file for read";
+
+// Hands a file handle to a C stream; on success the stream owns the handle.
+UniqueStdioFile streamFromHandle(UniqueHandle handle, int flags, const char* mode) {
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle.get()), flags);
+    if (fd == -1)
+        return UniqueStdioFile();
+    handle.release();
+    FILE* stream = _fdopen(fd, mode);
+    if (!stream)
+        _close(fd);
+    return UniqueStdioFile(stream);
+}
+
+} // namespace
+
+std::wstring longPathName(const std::wstring& path) {
+    // A long form cannot fit the buffer when the input does not; some implementations of the
+    // call also misbehave on such inputs, so it is not made at all.
+    if (path.size() >= kPathBufferChars)
+        return path;
+    wchar_t buffer[kPathBufferChars];
+    const DWORD length = GetLongPathNameW(path.c_str(), buffer, kPathBufferChars);
+    if (length == 0 || length >= kPathBufferChars)
+        return path;
+    return std::wstring(buffer, length);
+}
+
+std::wstring normalise(const std::wstring& text) {
+    const std::wstring collapsed = collapseSeparators(text);
+    return contains(collapsed, L"~") ? longPathName(collapsed) : collapsed;
+}
+
+std::wstring fullPath(const std::wstring& text, FullPathOptions options) {
+    if (options.keepSlashPrefixed && startsWith(text, L"/"))
+        return text;
+    wchar_t buffer[kPathBufferChars];
+    const DWORD length = GetFullPathNameW(text.c_str(), kPathBufferChars, buffer, nullptr);
+    if (length == 0 || length >= kPathBufferChars)
+        return text;
+    std::wstring result(buffer, length);
+    if (options.longForm && contains(result, L"~"))
+        result = longPathName(result);
+    return result;
+}
+
+bool exists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool isDirectory(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+DWORD fileSize(const std::wstring& path) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return 0;
+    const DWORD size = GetFileSize(file.get(), nullptr);
+    return size == INVALID_FILE_SIZE ? 0 : size;
+}
+
+std::wstring currentDirectory() {
+    wchar_t buffer[kPathBufferChars];
+    const DWORD length = GetCurrentDirectoryW(kPathBufferChars, buffer);
+    if (length == 0 || length >= kPathBufferChars)
+        return std::wstring();
+    return std::wstring(buffer, length);
+}
+
+UniqueStdioFile openForRead(const std::wstring& path) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        throw FileException(kCouldNotOpen, path);
+    UniqueStdioFile stream = streamFromHandle(std::move(file), _O_RDONLY | _O_TEXT, "r");
+    if (!stream)
+        throw FileException(kCouldNotOpenForRead, path);
+    return stream;
+}
+
+UniqueStdioFile openForAppend(const std::wstring& path, const char* mode) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        throw FileException(kCouldNotOpen, path);
+    UniqueStdioFile stream = streamFromHandle(std::move(file), _O_APPEND | _O_TEXT, mode);
+    if (!stream)
+        throw FileException(kCouldNotOpen, path);
+    return stream;
+}
+
+std::string readAll(FILE* stream) {
+    std::string contents;
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, stream)) > 0)
+        contents.append(buffer, got);
+    return contents;
+}
+
+} // namespace tarrow

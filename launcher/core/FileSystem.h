@@ -1,0 +1,50 @@
+// Path operations that ask the file system, file tests and file opening.
+#pragma once
+
+#include <string>
+
+#include "UniqueHandle.h"
+
+namespace tarrow {
+
+// Size of the path buffers handed to the path calls, terminator included.
+constexpr DWORD kPathBufferChars = MAX_PATH;
+
+// The long form of a path (GetLongPathNameW); the input when the call fails or the result
+// does not fit the path buffer.
+std::wstring longPathName(const std::wstring& path);
+
+// Doubled backslashes reduced (a UNC prefix kept), "/" turned into "\", and a name holding
+// "~" replaced by its long form where the file system knows it.
+std::wstring normalise(const std::wstring& text);
+
+struct FullPathOptions {
+    bool keepSlashPrefixed = false; // a text starting with "/" is returned unchanged
+    bool longForm = false;          // the result gets the long-name step of normalise
+};
+
+// The absolute form of `text` (GetFullPathNameW); the input when the call fails or the result
+// does not fit the path buffer.
+std::wstring fullPath(const std::wstring& text, FullPathOptions options = {});
+
+bool exists(const std::wstring& path);
+bool isDirectory(const std::wstring& path);
+
+// The size of a file opened for reading with shared read; 0 when it cannot be opened.
+DWORD fileSize(const std::wstring& path);
+
+// The current directory; empty when it does not fit the path buffer.
+std::wstring currentDirectory();
+
+// Opens an existing file for reading, shared read, as a text-mode stream ("r"). Raises
+// FileException "windows could not open the file specified" or "could not open file for read".
+UniqueStdioFile openForRead(const std::wstring& path);
+
+// Opens (creating when missing) a file for writing, shared write, as a text-mode stream with
+// the given mode ("at" for appending). Raises FileException when the file cannot be opened.
+UniqueStdioFile openForAppend(const std::wstring& path, const char* mode);
+
+// Reads the whole of a stream.
+std::string readAll(FILE* stream);
+
+} // namespace tarrow

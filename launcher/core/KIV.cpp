@@ -1,0 +1,68 @@
+#include "KIV.h"
+
+#include "Console.h"
+#include "CurrentVm.h"
+#include "Environment.h"
+#include "Errors.h"
+#include "FileSystem.h"
+#include "JVM.h"
+#include "JavaOptionsBuilder.h"
+#include "NamedVm.h"
+#include "PathString.h"
+#include "ProgramPath.h"
+#include "PropertiesFile.h"
+#include "Settings.h"
+#include "StringTable.h"
+#include "VmInfoFile.h"
+#include "VmProcess.h"
+
+namespace tarrow {
+
+KIV::KIV(CommandLine commandLine) : commandLine_(std::move(commandLine)) {
+    const std::wstring program = programPath(commandLine_);
+    propertiesPath_ = locatePropertiesFile(program);
+    readProperties(propertiesPath_, settings_);
+    silent_ = settings::silentByDefault(settings_);
+    if (!settings::areComplete(settings_, getVariable(L"CLASSPATH")))
+        throw TerminalError(getString(kPropertiesInvalid));
+
+    vmSpecPropertiesPath_ = vmSpecPropertiesPath(program);
+    vmSpecExists_ = !vmSpecPropertiesPath_.empty() && exists(vmSpecPropertiesPath_);
+    if (vmSpecExists_)
+        readProperties(vmSpecPropertiesPath_, vmSpecSettings_);
+
+    startDirectory_ = currentDirectory();
+    SetCurrentDirectoryW(parent(propertiesPath_, L".").c_str());
+    propertiesPath_ = fileName(normalise(propertiesPath_));
+    setUpConsole();
+}
+
+KIV::~KIV() = default;
+
+void KIV::setUpConsole() {
+    const bool controlHeld = GetKeyState(VK_CONTROL) < 0;
+    console().setTitle(settings::applicationName(settings_));
+    if (controlHeld)
+        appendVmInfo({L"kiv.control-key=true", L"kiv.stderr.redirect=console",
+                      L"kiv.stdout.redirect=console"});
+}
+
+std::unique_ptr<JVM> KIV::chooseVm(const JavaOptions& options) {
+    const std::wstring named = normalise(commandLine_.vmArgument());
+    if (!named.empty() && exists(named) && !isDirectory(named))
+        return describeJ2VM(named, options);
+    return nullptr;
+}
+
+void KIV::run(bool wait) {
+    const JavaOptions options = buildJavaOptions(*this);
+    vm_ = chooseVm(options);
+    if (!vm_)
+        throw TerminalError(getString(kNoValidVm));
+    recordCurrentVM(*vm_);
+    vmProcess_ = vm_->launch(options);
+    if (wait)
+        vmExitCode_ = waitForExitCode(vmProcess_.get());
+}
+
+} // namespace tarrow

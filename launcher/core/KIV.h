@@ -1,0 +1,67 @@
+// KIV: the launcher object. Its construction loads and checks the configuration and prepares
+// the process; run() chooses a Java VM, records the choice, starts the VM and waits for it.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "CommandLine.h"
+#include "PropertySet.h"
+#include "UniqueHandle.h"
+
+namespace tarrow {
+
+class JVM;
+struct JavaOptions;
+
+class KIV {
+public:
+    // Locates, reads and validates the properties file (TerminalError 102 or 104, or
+    // FileException), reads "jvmspecs.properties" when present, moves the current directory to
+    // the properties file's folder and sets up the console.
+    explicit KIV(CommandLine commandLine);
+    virtual ~KIV();
+    KIV(const KIV&) = delete;
+    KIV& operator=(const KIV&) = delete;
+
+    // The launch. Raises TerminalError (101 when no VM is found, 103 when it cannot start).
+    // With `wait` it returns after the VM has ended and its exit code has been collected.
+    virtual void run(bool wait);
+    virtual bool isService() const { return false; }
+
+    const PropertySet& settings() const { return settings_; }
+    const PropertySet& vmSpecSettings() const { return vmSpecSettings_; }
+    const CommandLine& commandLine() const { return commandLine_; }
+    DWORD vmExitCode() const { return vmExitCode_; }
+    bool silent() const { return silent_; }
+    void setSilent(bool silent) { silent_ = silent; }
+    // The properties file's name, relative to the current directory (its folder).
+    const std::wstring& propertiesPath() const { return propertiesPath_; }
+    const std::wstring& startDirectory() const { return startDirectory_; }
+
+protected:
+    // Handle of the started VM process; owned here, read by the service host.
+    UniqueHandle& vmProcess() { return vmProcess_; }
+    void setVmExitCode(DWORD code) { vmExitCode_ = code; }
+
+private:
+    void setUpConsole();
+    // Chooses the VM: the one named on the command line, else a search. Null when none.
+    std::unique_ptr<JVM> chooseVm(const JavaOptions& options);
+
+    PropertySet settings_;
+    PropertySet vmSpecSettings_;
+    CommandLine commandLine_;
+    std::unique_ptr<JVM> vm_;
+    std::wstring propertiesPath_;
+    std::wstring vmSpecPropertiesPath_;
+    bool vmSpecExists_ = false;
+    UniqueHandle vmProcess_;
+    DWORD vmExitCode_ = 0;
+    std::wstring startDirectory_;
+    bool silent_ = false;
+};
+
+} // namespace tarrow

@@ -1,0 +1,70 @@
+// Entry point of the launcher: switches off WOW64 redirection, parses the command line, runs
+// the console launch (or the service host) and turns the outcome into the exit code.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <optional>
+
+#include "CommandLine.h"
+#include "Console.h"
+#include "ErrorLine.h"
+#include "Errors.h"
+#include "FileSystem.h"
+#include "KIV.h"
+#include "Settings.h"
+#include "Wow64.h"
+
+namespace {
+
+using namespace tarrow;
+
+std::optional<std::wstring> resolveExisting(const std::wstring& argument) {
+    if (argument.empty() || !exists(argument))
+        return std::nullopt;
+    return fullPath(argument, {false, true});
+}
+
+// The "silent" rule over the arguments as the shell splits them.
+bool silentArgument(bool current) {
+    int count = 0;
+    // The array lives as long as the process.
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!argv)
+        return current;
+    return silentFromArguments(std::vector<std::wstring>(argv, argv + count), current);
+}
+
+void pauseConsole() {
+    std::fputws(L"[press enter to close this window]\n", stdout);
+    std::fflush(stdout);
+    std::getwchar();
+}
+
+DWORD runConsole(const CommandLine& commandLine) {
+    KIV launcher(commandLine);
+    launcher.setSilent(silentArgument(launcher.silent()));
+    launcher.run(true);
+    if (settings::consolePause(launcher.settings()) || GetKeyState(VK_CONTROL) < 0)
+        pauseConsole();
+    return launcher.vmExitCode();
+}
+
+} // namespace
+
+int wmain() {
+    disableWow64Redirection();
+    const CommandLine commandLine = CommandLine::parse(GetCommandLineW(), resolveExisting);
+    try {
+        if (commandLine.serviceSwitch())
+            return 0;
+        return static_cast<int>(runConsole(commandLine));
+    } catch (const TerminalError& error) {
+        console().printError(error.message());
+    } catch (const std::exception& error) {
+        console().printError(unknownExceptionMessage(error.what()));
+    }
+    // A launch that failed is never reported as success.
+    return 1;
+}

@@ -1,0 +1,16 @@
+#include "Path.h"
+
+#include "Tokenizer.h"
+
+namespace tarrow {
+
+Path::Path(const std::wstring& text) : entries_(tokenize(text, L";", false)) {}
+
+std::wstring Path::toString() const {
+    std::wstring result;
+    for (const auto& entry : entries_)
+        result.append(entry).append(L";");
+    return result;
+}
+
+} // namespace tarrow

@@ -1,0 +1,101 @@
+#include "PropertiesSyntax.h"
+
+#include "Text.h"
+
+namespace tarrow {
+
+namespace {
+
+int hexValue(wchar_t c) {
+    if (c >= L'0' && c <= L'9')
+        return c - L'0';
+    if (c >= L'a' && c <= L'f')
+        return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F')
+        return c - L'A' + 10;
+    return -1;
+}
+
+void parseLine(const std::wstring& line, PropertySet& properties) {
+    if (!line.empty() && line[0] == L'#')
+        return;
+    const std::wstring trimmed = trim(line);
+    const size_t separator = trimmed.find(L'=');
+    if (trimmed.empty() || separator == std::wstring::npos)
+        return;
+    const std::wstring key = trim(trimmed.substr(0, separator));
+    std::wstring value = trim(trimmed.substr(separator + 1));
+    if (!value.empty() && value.back() == L'\\')
+        value.back() = L' ';
+    properties.set(unescapeProperty(key), unescapeProperty(value));
+}
+
+void appendEscapedUnit(std::wstring& out, unsigned code) {
+    static const wchar_t digits[] = L"0123456789abcdef";
+    out += L"\\u";
+    for (int shift = 12; shift >= 0; shift -= 4)
+        out += digits[(code >> shift) & 0xF];
+}
+
+} // namespace
+
+std::wstring unescapeProperty(const std::wstring& text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != L'\\' || i + 1 >= text.size()) {
+            out += text[i];
+            continue;
+        }
+        if (text[i + 1] != L'u') {
+            out.append(text, i, 2);
+            ++i;
+            continue;
+        }
+        unsigned code = 0;
+        size_t next = i + 2;
+        for (int digits = 0; digits < 4 && next < text.size() && hexValue(text[next]) >= 0;
+             ++digits, ++next)
+            code = code * 16 + static_cast<unsigned>(hexValue(text[next]));
+        out += static_cast<wchar_t>(code);
+        i = next - 1;
+    }
+    return out;
+}
+
+void parseProperties(const std::string& contents, PropertySet& properties) {
+    size_t start = 0;
+    while (start < contents.size()) {
+        size_t end = contents.find('\n', start);
+        if (end == std::string::npos)
+            end = contents.size();
+        size_t lineEnd = end;
+        if (lineEnd > start && contents[lineEnd - 1] == '\r')
+            --lineEnd;
+        parseLine(widenLatin1(contents.substr(start, lineEnd - start)), properties);
+        start = end + 1;
+    }
+}
+
+std::wstring escapeForProperties(const std::wstring& text) {
+    std::wstring out;
+    out.reserve(text.size());
+    for (wchar_t c : text) {
+        const unsigned long code = static_cast<unsigned long>(c);
+        if (c == L'\\') {
+            out += L"\\\\";
+        } else if (code < 128) {
+            out += c;
+        } else if (code > 0xFFFF) {
+            // Only where wide text is UTF-32: write the UTF-16 pair, as on Windows.
+            const unsigned long v = code - 0x10000;
+            appendEscapedUnit(out, static_cast<unsigned>(0xD800 + ((v >> 10) & 0x3FF)));
+            appendEscapedUnit(out, static_cast<unsigned>(0xDC00 + (v & 0x3FF)));
+        } else {
+            appendEscapedUnit(out, static_cast<unsigned>(code));
+        }
+    }
+    return out;
+}
+
+} // namespace tarrow

@@ -1,0 +1,25 @@
+// The properties file syntax: reading file contents into a property set, and escaping text
+// written to the VM information file. Platform-free.
+#pragma once
+
+#include <string>
+
+#include "PropertySet.h"
+
+namespace tarrow {
+
+// Adds the entries of `contents` (the file's bytes, each byte one character) to `properties`.
+// Lines end at a line feed (a carriage return before it is dropped); "#" in the first column
+// starts a comment; the first "=" separates the trimmed key from the trimmed value; a value
+// ending in "\" has that backslash replaced by a space; "\u" with one to four hexadecimal digits
+// becomes that character and every other backslash pair is kept as it stands.
+void parseProperties(const std::string& contents, PropertySet& properties);
+
+// Resolves the "\u" escapes of one key or value.
+std::wstring unescapeProperty(const std::wstring& text);
+
+// Doubles every "\", copies characters below 128 and writes any other character as "\u" and
+// four lower-case hexadecimal digits, so the result is plain ASCII.
+std::wstring escapeForProperties(const std::wstring& text);
+
+} // namespace tarrow

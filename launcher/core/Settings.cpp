@@ -1,0 +1,74 @@
+#include "Settings.h"
+
+#include "Text.h"
+
+namespace tarrow {
+
+bool consoleFlag(const std::wstring& value) {
+    const std::wstring lower = toLower(value);
+    return lower == L"true" || lower == L"yes" || lower == L"on";
+}
+
+namespace settings {
+
+namespace {
+const wchar_t kMainClass[] = L"kiv.nl.java.launcher.main.class";
+const wchar_t kClassPath[] = L"kiv.class.path";
+const wchar_t kCurrentVm[] = L"kiv.nl.current.vm";
+const wchar_t kValidVmList[] = L"kiv.nl.valid.vm.list";
+const wchar_t kUserDir[] = L"kiv.user.dir";
+const wchar_t kApplicationName[] = L"kiv.application.name";
+const wchar_t kConsolePause[] = L"kiv.win32.console.pause";
+const wchar_t kUiDefault[] = L"kiv.installer.windows.ui.default";
+const wchar_t kVerbose[] = L"kiv.nl.java.option.verbose";
+const wchar_t kGcExtent[] = L"kiv.nl.java.option.garbage.collection.extent";
+const wchar_t kGcBackground[] = L"kiv.nl.java.option.garbage.collection.background.thread";
+const wchar_t kDebugging[] = L"kiv.nl.java.option.debugging";
+const wchar_t kCompiler[] = L"kiv.nl.java.option.compiler";
+const wchar_t kAdditional[] = L"kiv.nl.java.option.additional";
+const wchar_t kHeapInitial[] = L"kiv.nl.java.option.java.heap.size.initial";
+const wchar_t kHeapMax[] = L"kiv.nl.java.option.java.heap.size.max";
+const wchar_t kMsvmMin[] = L"kiv.nl.win32.microsoftvm.min.version";
+const wchar_t kPlatform[] = L"kiv.nl.win32.java.launcher.platform";
+const wchar_t kEnvClassPath[] = L"$ENV_CLASSPATH$";
+} // namespace
+
+std::wstring mainClass(const PropertySet& p) { return p.get(kMainClass); }
+
+std::wstring classPath(const PropertySet& p, const std::wstring& environmentClassPath) {
+    std::wstring value = p.get(kClassPath);
+    const std::wstring marker = kEnvClassPath;
+    const size_t at = value.find(marker);
+    if (at != std::wstring::npos)
+        value.replace(at, marker.size(), environmentClassPath);
+    return value;
+}
+
+std::wstring currentVm(const PropertySet& p) { return p.get(kCurrentVm); }
+std::wstring validVmList(const PropertySet& p) { return p.get(kValidVmList); }
+std::wstring userDirectory(const PropertySet& p) { return p.get(kUserDir); }
+std::wstring applicationName(const PropertySet& p) { return p.get(kApplicationName, L"Pellinor"); }
+bool consolePause(const PropertySet& p) { return consoleFlag(p.get(kConsolePause)); }
+bool silentByDefault(const PropertySet& p) { return p.get(kUiDefault) == L"SILENT"; }
+std::wstring verbose(const PropertySet& p) { return p.get(kVerbose); }
+std::wstring gcExtent(const PropertySet& p) { return p.get(kGcExtent); }
+std::wstring gcBackgroundThread(const PropertySet& p) { return p.get(kGcBackground); }
+std::wstring debugging(const PropertySet& p) { return p.get(kDebugging); }
+std::wstring compiler(const PropertySet& p) { return p.get(kCompiler); }
+std::wstring additionalOptions(const PropertySet& p) { return p.get(kAdditional); }
+std::wstring initialHeapSize(const PropertySet& p) { return p.get(kHeapInitial, L"0"); }
+std::wstring maxHeapSize(const PropertySet& p) { return p.get(kHeapMax, L"0"); }
+std::wstring microsoftVmMinVersion(const PropertySet& p) { return p.get(kMsvmMin, L"0"); }
+std::wstring launcherPlatform(const PropertySet& p) { return p.get(kPlatform, L"1"); }
+
+bool areComplete(const PropertySet& p, const std::wstring& environmentClassPath) {
+    if (mainClass(p).empty())
+        return false;
+    if (currentVm(p).empty() && validVmList(p).empty())
+        return false;
+    return !classPath(p, environmentClassPath).empty();
+}
+
+} // namespace settings
+
+} // namespace tarrow

@@ -1,0 +1,42 @@
+// Typed accessors of the launcher's settings: each key is spelled once, here, with its default
+// and the way its raw text is read. Platform-free.
+#pragma once
+
+#include <string>
+
+#include "PropertySet.h"
+
+namespace tarrow {
+
+// "true", "yes" or "on" in any capitalisation.
+bool consoleFlag(const std::wstring& value);
+
+namespace settings {
+
+std::wstring mainClass(const PropertySet& p);
+// The class path with the first "$ENV_CLASSPATH$" replaced by `environmentClassPath`.
+std::wstring classPath(const PropertySet& p, const std::wstring& environmentClassPath);
+std::wstring currentVm(const PropertySet& p);
+std::wstring validVmList(const PropertySet& p);
+std::wstring userDirectory(const PropertySet& p);
+std::wstring applicationName(const PropertySet& p);
+bool consolePause(const PropertySet& p);
+bool silentByDefault(const PropertySet& p);
+std::wstring verbose(const PropertySet& p);
+std::wstring gcExtent(const PropertySet& p);
+std::wstring gcBackgroundThread(const PropertySet& p);
+std::wstring debugging(const PropertySet& p);
+std::wstring compiler(const PropertySet& p);
+std::wstring additionalOptions(const PropertySet& p);
+std::wstring initialHeapSize(const PropertySet& p);
+std::wstring maxHeapSize(const PropertySet& p);
+std::wstring microsoftVmMinVersion(const PropertySet& p);
+std::wstring launcherPlatform(const PropertySet& p);
+
+// False when the main class is empty, when both the current VM and the valid VM list are
+// empty, or when the class path is empty after its substitution.
+bool areComplete(const PropertySet& p, const std::wstring& environmentClassPath);
+
+} // namespace settings
+
+} // namespace tarrow

@@ -1,0 +1,127 @@
+#include "Text.h"
+
+namespace tarrow {
+
+std::wstring trim(const std::wstring& text) {
+    size_t first = 0;
+    size_t last = text.size();
+    while (first < last && static_cast<unsigned>(text[first]) <= 32)
+        ++first;
+    while (last > first && static_cast<unsigned>(text[last - 1]) <= 32)
+        --last;
+    return text.substr(first, last - first);
+}
+
+bool startsWith(const std::wstring& text, const std::wstring& prefix) {
+    return text.size() >= prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool endsWith(const std::wstring& text, const std::wstring& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+bool contains(const std::wstring& text, const std::wstring& part) {
+    return text.find(part) != std::wstring::npos;
+}
+
+wchar_t toLowerChar(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+static wchar_t toUpperChar(wchar_t c) {
+    return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
+}
+
+std::wstring toLower(const std::wstring& text) {
+    std::wstring result(text);
+    for (auto& c : result)
+        c = toLowerChar(c);
+    return result;
+}
+
+std::wstring toUpper(const std::wstring& text) {
+    std::wstring result(text);
+    for (auto& c : result)
+        c = toUpperChar(c);
+    return result;
+}
+
+bool equalsIgnoreCase(const std::wstring& a, const std::wstring& b) {
+    return toLower(a) == toLower(b);
+}
+
+std::wstring replaceAll(const std::wstring& text, const std::wstring& from, const std::wstring& to) {
+    if (from.empty())
+        return text;
+    std::wstring result;
+    size_t start = 0;
+    for (size_t at = text.find(from); at != std::wstring::npos; at = text.find(from, start)) {
+        result.append(text, start, at - start).append(to);
+        start = at + from.size();
+    }
+    return result.append(text, start, std::wstring::npos);
+}
+
+static void appendUtf8(std::string& out, unsigned long code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+std::string toUtf8(const std::wstring& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned long code = static_cast<unsigned long>(text[i]) & 0x1FFFFFul;
+        const bool high = code >= 0xD800 && code <= 0xDBFF;
+        const bool low = code >= 0xDC00 && code <= 0xDFFF;
+        if (high && i + 1 < text.size()) {
+            const unsigned long next = static_cast<unsigned long>(text[i + 1]);
+            if (next >= 0xDC00 && next <= 0xDFFF) {
+                code = 0x10000 + ((code - 0xD800) << 10) + (next - 0xDC00);
+                ++i;
+                appendUtf8(out, code);
+                continue;
+            }
+        }
+        if (high || low || code > 0x10FFFF)
+            code = 0xFFFD;
+        appendUtf8(out, code);
+    }
+    return out;
+}
+
+std::wstring widenLatin1(const std::string& bytes) {
+    std::wstring result;
+    result.reserve(bytes.size());
+    for (unsigned char b : bytes)
+        result += static_cast<wchar_t>(b);
+    return result;
+}
+
+std::string narrowLatin1(const std::wstring& text) {
+    std::string result;
+    result.reserve(text.size());
+    for (wchar_t c : text)
+        result += static_cast<unsigned>(c) < 256 ? static_cast<char>(c) : '?';
+    return result;
+}
+
+std::wstring decimal(long long value) {
+    return std::to_wstring(value);
+}
+
+} // namespace tarrow

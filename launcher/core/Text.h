@@ -1,0 +1,37 @@
+// Small wide-text helpers shared by the whole launcher. Platform-free.
+#pragma once
+
+#include <string>
+
+namespace tarrow {
+
+// Removes leading and trailing characters whose code is 32 or less.
+std::wstring trim(const std::wstring& text);
+
+bool startsWith(const std::wstring& text, const std::wstring& prefix);
+bool endsWith(const std::wstring& text, const std::wstring& suffix);
+bool contains(const std::wstring& text, const std::wstring& part);
+
+// ASCII case mapping applied to each code unit; every other character is left as it is.
+wchar_t toLowerChar(wchar_t c);
+std::wstring toLower(const std::wstring& text);
+std::wstring toUpper(const std::wstring& text);
+bool equalsIgnoreCase(const std::wstring& a, const std::wstring& b);
+
+// Replaces every occurrence of `from` (not empty) by `to`.
+std::wstring replaceAll(const std::wstring& text, const std::wstring& from, const std::wstring& to);
+
+// UTF-8 encoding of wide text; UTF-16 surrogate pairs are combined and a lone surrogate
+// becomes U+FFFD, so the result is always valid UTF-8.
+std::string toUtf8(const std::wstring& text);
+
+// Each byte becomes the character of the same code (ISO 8859-1).
+std::wstring widenLatin1(const std::string& bytes);
+
+// Each character below 256 becomes one byte; any other character becomes '?'.
+std::string narrowLatin1(const std::wstring& text);
+
+// Decimal text of a number.
+std::wstring decimal(long long value);
+
+} // namespace tarrow

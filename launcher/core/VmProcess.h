@@ -1,0 +1,23 @@
+// Starting a VM as a child process that shares the launcher's console and standard handles.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "UniqueHandle.h"
+
+namespace tarrow {
+
+// Starts `commandLine` (its first token is the program) in `workingDirectory` (made absolute;
+// empty means the launcher's current directory) with the launcher's standard handles and
+// environment. With `wait`, returns after the process has ended. Raises TerminalError with
+// string 103 and the system error number when the process cannot be started, and with error
+// 206 when the working directory is too long for a path.
+UniqueHandle startProcess(const std::wstring& workingDirectory, const std::wstring& commandLine,
+                          bool wait);
+
+// Waits for a process without time limit and returns its exit code; 0 when either step fails.
+DWORD waitForExitCode(HANDLE process);
+
+} // namespace tarrow

@@ -1,0 +1,70 @@
+// JVM: one Java VM on disk, and the three kinds of VM with their command lines.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "JVMVersion.h"
+#include "JavaOptions.h"
+#include "UniqueHandle.h"
+
+namespace tarrow {
+
+enum class VMKind : int { JDK = 0, JRE = 1, MSJ = 2 };
+
+class JVM {
+public:
+    virtual ~JVM() = default;
+
+    // Builds the command line and starts it; with `wait`, returns after it has ended.
+    // Raises TerminalError when the VM cannot be started.
+    virtual UniqueHandle launch(JavaOptions options, bool wait) = 0;
+    // Starts the VM without waiting.
+    UniqueHandle launch(const JavaOptions& options) { return launch(JavaOptions(options), false); }
+    // The full path of the VM program.
+    virtual std::wstring executablePath() const = 0;
+    // The command line launch() starts; may raise TerminalError (Microsoft VM too old).
+    virtual std::wstring commandLine(JavaOptions options) const = 0;
+
+    JVMVersion version;
+    std::wstring home;
+    std::wstring vendor;
+    VMKind kind = VMKind::JRE;
+    std::int32_t is64Bit = 0;
+    JavaOptions options; // the options the VM was found with; used for validation runs
+};
+
+// Java 2 and later VMs (java.exe).
+class J2VM : public JVM {
+public:
+    UniqueHandle launch(JavaOptions options, bool wait) override;
+    using JVM::launch;
+    std::wstring executablePath() const override;
+    std::wstring commandLine(JavaOptions options) const override;
+};
+
+// 1.1-generation VMs (jre.exe).
+class J1VM : public JVM {
+public:
+    UniqueHandle launch(JavaOptions options, bool wait) override;
+    using JVM::launch;
+    std::wstring executablePath() const override;
+    std::wstring commandLine(JavaOptions options) const override;
+};
+
+// The Microsoft VM (jview.exe).
+class MSJVM : public JVM {
+public:
+    MSJVM();
+    UniqueHandle launch(JavaOptions options, bool wait) override;
+    using JVM::launch;
+    std::wstring executablePath() const override;
+    // Raises TerminalError 101 when jview.exe's build is below options.msvmMinBuild.
+    std::wstring commandLine(JavaOptions options) const override;
+};
+
+// True when the last component of `home` is "system32" or "syswow64" in any case.
+bool isSystemFolder(const std::wstring& home);
+
+} // namespace tarrow

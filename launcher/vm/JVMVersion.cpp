@@ -1,0 +1,84 @@
+#include "JVMVersion.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <vector>
+
+#include "Text.h"
+#include "Tokenizer.h"
+
+namespace tarrow {
+
+namespace {
+
+int clampComponent(int value) {
+    return std::max(0, std::min(255, value));
+}
+
+int decimalToken(const std::vector<std::wstring>& tokens, size_t index) {
+    if (index >= tokens.size())
+        return 0;
+    long value = 0;
+    for (wchar_t c : tokens[index]) {
+        if (c < L'0' || c > L'9')
+            break;
+        value = std::min(value * 10 + (c - L'0'), 100000L);
+    }
+    return static_cast<int>(value);
+}
+
+} // namespace
+
+void JVMVersion::set(int major, int minor, int micro) {
+    value_ = (clampComponent(major) << 16) | (clampComponent(minor) << 8) | clampComponent(micro);
+}
+
+JVMVersion parseVersion(const std::wstring& text) {
+    std::vector<std::wstring> tokens;
+    for (const auto& token : tokenize(text, L"._", false)) {
+        if (!token.empty())
+            tokens.push_back(token);
+    }
+    if (tokens.empty() || tokens[0] != L"1")
+        tokens.insert(tokens.begin(), L"1");
+    return JVMVersion(decimalToken(tokens, 1), decimalToken(tokens, 2), decimalToken(tokens, 3));
+}
+
+bool isVersionSpec(const std::wstring& text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
+        const bool last = i + 1 == text.size();
+        if (c >= L'0' && c <= L'9')
+            continue;
+        if (c == L'*')
+            continue;
+        if (c == L'+' && last)
+            continue;
+        if (c == L'.' && i != 0 && !last && text[i - 1] != L'.')
+            continue;
+        return false;
+    }
+    return true;
+}
+
+bool matchesVersionSpec(const JVMVersion& version, const std::wstring& pattern) {
+    if (pattern.empty())
+        return false;
+    const wchar_t last = pattern.back();
+    const bool suffixed = last == L'+' || last == L'*';
+    const JVMVersion v = parseVersion(suffixed ? pattern.substr(0, pattern.size() - 1) : pattern);
+    if (last == L'+')
+        return version >= v;
+    if (last == L'*') {
+        if (v.micro() != 0)
+            return false;
+        if (v.minor() != 0)
+            return version.major() == v.major() && version.minor() == v.minor();
+        return version.major() == v.major();
+    }
+    if (v.micro() == 0)
+        return version.major() == v.major() && version.minor() == v.minor();
+    return version == v;
+}
+
+} // namespace tarrow

@@ -1,0 +1,47 @@
+// JVMVersion: a Java version packed into one integer, and version patterns. Platform-free.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tarrow {
+
+// major in bits 16-23, minor in bits 8-15, micro in bits 0-7; the leading "1." of classic
+// versions is dropped (1.8.0_45 is 8.0.45). Zero means unknown.
+class JVMVersion {
+public:
+    JVMVersion() = default;
+    // Each component is limited to 0-255 so that one can never spill into the next.
+    JVMVersion(int major, int minor, int micro) { set(major, minor, micro); }
+
+    int major() const { return (value_ >> 16) & 0xFF; }
+    int minor() const { return (value_ >> 8) & 0xFF; }
+    int micro() const { return value_ & 0xFF; }
+    void setMajor(int major) { set(major, minor(), micro()); }
+    void setMinor(int minor) { set(major(), minor, micro()); }
+    void setMicro(int micro) { set(major(), minor(), micro); }
+    std::int32_t value() const { return value_; }
+
+    bool operator<(const JVMVersion& o) const { return value_ < o.value_; }
+    bool operator>(const JVMVersion& o) const { return value_ > o.value_; }
+    bool operator>=(const JVMVersion& o) const { return value_ >= o.value_; }
+    bool operator==(const JVMVersion& o) const { return value_ == o.value_; }
+    bool operator!=(const JVMVersion& o) const { return value_ != o.value_; }
+
+private:
+    void set(int major, int minor, int micro);
+    std::int32_t value_ = 0;
+};
+
+// Tokens split at "." and "_"; a first token other than "1" gets a "1" put in front, so that
+// 11.0.2 reads like 1.11.0.2; then major, minor and micro are tokens 2, 3 and 4.
+JVMVersion parseVersion(const std::wstring& text);
+
+// Digits, "*", inner single dots, and a "+" at the end only. The empty text passes.
+bool isVersionSpec(const std::wstring& text);
+
+// "1.8+" accepts 8 and later, "1.8*" any version with major 8, "1.8" any 8.0.x, "1.8.0_45"
+// exactly 8.0.45.
+bool matchesVersionSpec(const JVMVersion& version, const std::wstring& pattern);
+
+} // namespace tarrow

@@ -1,0 +1,11 @@
+// Reading the machine type of a program image.
+#pragma once
+
+#include <string>
+
+namespace tarrow {
+
+// True when the file is a PE image built for AMD64.
+bool isAmd64Image(const std::wstring& path);
+
+} // namespace tarrow

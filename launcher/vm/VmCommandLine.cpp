@@ -1,0 +1,80 @@
+#include "VmCommandLine.h"
+
+#include "PathString.h"
+#include "Text.h"
+
+namespace tarrow {
+
+namespace {
+
+std::wstring quoted(const std::wstring& text) {
+    return L"\"" + text + L"\"";
+}
+
+std::wstring sizeOption(const wchar_t* name, std::int64_t bytes) {
+    return bytes > 0 ? L" " + std::wstring(name) + decimal(bytes) : std::wstring();
+}
+
+std::wstring flagOption(bool on, const wchar_t* option) {
+    return on ? L" " + std::wstring(option) : std::wstring();
+}
+
+std::wstring additional(const JavaOptions& options) {
+    return options.additionalOptions.empty() ? std::wstring() : L" " + options.additionalOptions;
+}
+
+std::wstring classTail(const JavaOptions& options) {
+    return L" " + quoted(options.classPath.toString()) + L" " + options.mainClass + L" " +
+           argumentString(options);
+}
+
+} // namespace
+
+std::wstring argumentString(const JavaOptions& options) {
+    std::wstring tail;
+    for (const auto& argument : options.launcherArguments)
+        tail += quoted(replaceAll(argument, L"\\", L"/")) + L" ";
+    for (size_t i = 0; i < options.appArguments.size(); ++i) {
+        std::wstring argument = replaceAll(options.appArguments[i], L"\\", L"\\\\");
+        if (contains(argument, L" "))
+            argument = quoted(argument);
+        tail += (i == 0 ? L"" : L" ") + argument;
+    }
+    return tail;
+}
+
+std::wstring j2vmCommandLine(const std::wstring& executable, const JVMVersion& version,
+                             const JavaOptions& options) {
+    std::wstring line = quoted(executable);
+    if (version.major() >= 9)
+        line += L" --add-opens java.base/jdk.internal.loader=ALL-UNNAMED";
+    line += sizeOption(L"-Xms", options.initialHeap) + sizeOption(L"-Xmx", options.maxHeap);
+    if (options.verbose) {
+        line += L" -verbose";
+        if (!options.verbosityDetail.empty())
+            line += L":" + options.verbosityDetail;
+    }
+    line += flagOption(options.debug, L"-Xdebug") + flagOption(options.noAsyncGC, L"-Xnoasyncgc") +
+            flagOption(options.noCompiler, L"-Djava.compiler=off") +
+            flagOption(!options.gcExtent.empty(), L"-Xnoclassgc");
+    return line + additional(options) + L" -classpath" + classTail(options);
+}
+
+std::wstring j1vmCommandLine(const std::wstring& executable, const JavaOptions& options) {
+    std::wstring line = quoted(executable);
+    line += sizeOption(L"-ms", options.initialHeap) + sizeOption(L"-mx", options.maxHeap);
+    line += flagOption(options.verbose, L"-verbose") + flagOption(options.debug, L"-debug") +
+            flagOption(options.noAsyncGC, L"-noasyncgc") +
+            flagOption(options.noCompiler, L"-nojit") +
+            flagOption(!options.gcExtent.empty(), L"-noclassgc");
+    const std::wstring program = fileName(executable, true);
+    const bool shortSwitch = program == L"jre.exe" || program == L"jrew.exe";
+    return line + additional(options) + (shortSwitch ? L" -cp" : L" -classpath") +
+           classTail(options);
+}
+
+std::wstring msjvmCommandLine(const std::wstring& executable, const JavaOptions& options) {
+    return quoted(executable) + L" /cp" + classTail(options);
+}
+
+} // namespace tarrow

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Builds the three presets and runs every test: the native logic tests (with sanitizers and a
+# short fuzzing run), the checks of the 32-bit product binaries, and the 64-bit build's tests
+# under Wine. Ends with one summary line "N passed, N failed".
+set -uo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+export WINEPREFIX="${KIV_WINEPREFIX:-$root/build/wineprefix}"
+export WINEDEBUG=-all
+unset http_proxy https_proxy ftp_proxy no_proxy HTTP_PROXY HTTPS_PROXY FTP_PROXY NO_PROXY
+
+for preset in host i686 x86_64; do
+  echo "== build $preset"
+  cmake --preset "$preset" >"build-$preset.log" 2>&1 || { cat "build-$preset.log"; exit 1; }
+  cmake --build --preset "$preset" 2>&1 | tee -a "build-$preset.log" | grep -E 'warning|error' || true
+  if [ "${PIPESTATUS[0]}" -ne 0 ]; then cat "build-$preset.log"; exit 1; fi
+  rm -f "build-$preset.log"
+done
+
+# One private prefix and one persistent server for all Windows tests.
+scripts/wine-run.sh cmd /c exit >/dev/null 2>&1 || true
+/usr/lib/wine/wineserver -p
+trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1; /usr/lib/wine/wineserver -w' EXIT
+
+passed=0
+failed=0
+for preset in host i686 x86_64; do
+  echo "== tests $preset"
+  log=$(mktemp)
+  ctest --preset "$preset" --output-on-failure 2>&1 | tee "$log"
+  summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -z "$summary" ]; then
+    failed=$((failed + 1))
+  else
+    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$summary")
+    bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$summary")
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+  fi
+  rm -f "$log"
+done
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,142 @@
+"""Helpers for the end-to-end tests: run the built programs under Wine in the project's prefix
+against layouts on disk, and read what the stand-in VM recorded."""
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+BUILD = os.environ.get("KIV_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build", "x86_64"))
+SOURCE = os.environ.get("KIV_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
+WINE_RUN = os.path.join(SOURCE, "scripts", "wine-run.sh")
+TARROW = os.path.join(BUILD, "bin", "Tarrow.exe")
+STANDINS = os.path.join(BUILD, "standins")
+SCRATCH = os.path.join(BUILD, "e2e-scratch")
+WINEPREFIX = os.environ.get("KIV_WINEPREFIX", os.path.join(SOURCE, "build", "wineprefix"))
+WINE64 = "/usr/lib/wine/wine64"
+
+
+def windows_path(path):
+    """The Wine path of a Unix path (drive Z: maps the root)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wine_env(extra=None, locale="C.UTF-8"):
+    env = {k: v for k, v in os.environ.items()
+           if not k.startswith("KIV_STANDIN") and k.lower() not in ("http_proxy", "https_proxy", "no_proxy")}
+    env["LC_ALL"] = locale
+    env["LANG"] = locale
+    env["WINEDEBUG"] = "-all"
+    env["WINEPREFIX"] = WINEPREFIX
+    env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+    if extra:
+        env.update(extra)
+    return env
+
+
+def ensure_prefix():
+    """Creates the private Wine prefix on first use (the wrapper script knows how)."""
+    if not os.path.exists(os.path.join(WINEPREFIX, "system.reg")):
+        subprocess.run([WINE_RUN, "cmd", "/c", "exit"], env=wine_env(), check=False,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+
+
+def run_wine(program, args=(), cwd=None, env=None, timeout=60, input_bytes=None,
+             merge_stderr=False):
+    """Runs a Windows program under Wine; returns the CompletedProcess with bytes output.
+    Wine is called directly, so that no shell reports on a locale it lacks."""
+    ensure_prefix()
+    stdin = subprocess.DEVNULL if input_bytes is None else None
+    return subprocess.run([WINE64, program, *args], cwd=cwd, env=wine_env(env), timeout=timeout,
+                          stdin=stdin, input=input_bytes, stdout=subprocess.PIPE,
+                          stderr=subprocess.STDOUT if merge_stderr else subprocess.PIPE)
+
+
+def write_properties(path, entries, raw_suffix=""):
+    with open(path, "w", encoding="latin-1", newline="") as f:
+        for key, value in entries.items():
+            f.write("%s=%s\r\n" % (key, value))
+        f.write(raw_suffix)
+
+
+def read_record(path):
+    """The stand-in VM's records: a list of dicts with program, commandline, cwd and env."""
+    records = []
+    current = None
+    with open(path, encoding="utf-8") as f:
+        for line in f.read().splitlines():
+            key, _, value = line.partition("=")
+            if key == "program":
+                current = {"program": value, "env": {}}
+            elif key == "end":
+                records.append(current)
+            elif key == "env":
+                name, _, val = value.partition("=")
+                current["env"][name] = val
+            else:
+                current[key] = value
+    return records
+
+
+def read_vm_info(path):
+    """The VM information file as (key, value) pairs in file order."""
+    with open(path, "rb") as f:
+        data = f.read()
+    pairs = []
+    for line in data.decode("latin-1").split("\r\n"):
+        if line:
+            key, _, value = line.partition("=")
+            pairs.append((key, value))
+    return pairs
+
+
+class LayoutTestCase(unittest.TestCase):
+    """Each test gets a fresh folder with a copy of Tarrow.exe."""
+
+    program_name = "Tarrow.exe"
+
+    def setUp(self):
+        os.makedirs(SCRATCH, exist_ok=True)
+        self.root = tempfile.mkdtemp(prefix=self.id().split(".")[-1][:40] + "-", dir=SCRATCH)
+        self.app = os.path.join(self.root, "App Folder")
+        os.makedirs(self.app)
+        self.exe = os.path.join(self.app, self.program_name)
+        shutil.copy(TARROW, self.exe)
+        self.record = os.path.join(self.root, "record.txt")
+
+    def tearDown(self):
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def install_vm(self, home, variant="standin_plain", names=("java.exe",), folder="bin"):
+        """Copies a stand-in VM into home\\folder under each name; returns the first path."""
+        target = os.path.join(home, folder) if folder else home
+        os.makedirs(target, exist_ok=True)
+        paths = []
+        for name in names:
+            path = os.path.join(target, name)
+            shutil.copy(os.path.join(STANDINS, variant + ".exe"), path)
+            paths.append(path)
+        return paths[0]
+
+    def kiv(self, entries, name=None, raw_suffix=""):
+        path = os.path.join(self.app, name or "Tarrow.kiv")
+        write_properties(path, entries, raw_suffix)
+        return path
+
+    def launch(self, args=(), cwd=None, env=None, timeout=60, **kwargs):
+        env = dict(env or {})
+        env.setdefault("KIV_STANDIN_RECORD", windows_path(self.record))
+        return run_wine(self.exe, args, cwd=cwd or self.root, env=env, timeout=timeout, **kwargs)
+
+    def records(self):
+        return read_record(self.record) if os.path.exists(self.record) else []
+
+
+def minimal_properties(**overrides):
+    entries = {
+        "kiv.nl.java.launcher.main.class": "com.example.Main",
+        "kiv.class.path": "lib\\app.jar",
+        "kiv.nl.valid.vm.list": "ALL",
+    }
+    entries.update(overrides)
+    return entries

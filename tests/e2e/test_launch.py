@@ -1,0 +1,129 @@
+"""A launch with a VM named on the command line: the VM's exact command line, directory,
+output and exit code, and the VM information file."""
+import os
+import re
+import unittest
+
+from kivtest import LayoutTestCase, minimal_properties, read_vm_info, windows_path
+
+NO_VM = (b"Pellinor Error: Could not find a valid Java virtual machine to load.\r\n\r\n"
+         b"You may need to reinstall a supported Java virtual machine.\r\n")
+
+
+def unix_path(windows):
+    assert windows.upper().startswith("Z:"), windows
+    return windows[2:].replace("\\", "/")
+
+
+class NamedVm(LayoutTestCase):
+    def setUp(self):
+        super().setUp()
+        self.home = os.path.join(self.root, "vm home")
+        self.java = self.install_vm(self.home)
+        self.java_w = windows_path(self.java)
+
+    def test_exact_command_line_directory_and_exit_code(self):
+        user_dir = os.path.join(self.root, "work dir")
+        os.makedirs(user_dir)
+        self.kiv(minimal_properties(**{
+            "kiv.class.path": "lib\\app.jar;%s\\abs.jar" % windows_path(self.root),
+            "kiv.nl.java.option.java.heap.size.initial": "64m",
+            "kiv.nl.java.option.java.heap.size.max": "2048m",
+            "kiv.nl.java.option.verbose": "GC",
+            "kiv.nl.java.option.debugging": "On",
+            "kiv.nl.java.option.compiler": "true",
+            "kiv.nl.java.option.garbage.collection.background.thread": "t",
+            "kiv.nl.java.option.garbage.collection.extent": "x",
+            "kiv.nl.java.option.additional": "-Dapp.mode=test  -Dx=1",
+            "kiv.user.dir": "..\\work dir",
+        }))
+        result = self.launch(["KIV_VM", self.java_w, "C:\\a b\\c", "plain"],
+                             env={"KIV_STANDIN_EXIT": "3"})
+        self.assertEqual(result.stderr, b"")
+        self.assertEqual(result.returncode, 3)
+        [record] = self.records()
+        app = windows_path(self.app)
+        kiv_arg = (app + "\\Tarrow.kiv").replace("\\", "/")
+        expected = (
+            '"%s" -Xms67108864 -Xmx2147483648 -verbose:gc -Xdebug -Xnoasyncgc '
+            '-Djava.compiler=off -Xnoclassgc -Dapp.mode=test  -Dx=1 -classpath '
+            '"%s\\lib\\app.jar;%s\\abs.jar;" com.example.Main "%s" "(?P<info>[^"]+)" '
+            'KIV_VM "%s" "C:\\\\a b\\\\c" plain' % (
+                self.java_w, app, windows_path(self.root), kiv_arg,
+                self.java_w.replace("\\", "\\\\")))
+        pattern = re.escape(expected).replace(re.escape('(?P<info>[^"]+)'), '(?P<info>[^"]+)')
+        match = re.fullmatch(pattern, record["commandline"])
+        self.assertIsNotNone(match, record["commandline"])
+        self.assertRegex(match.group("info"), r"^C:/users/[^/]+/Temp/kiv[0-9A-Fa-f]+\.tmp$")
+        self.assertEqual(record["cwd"].lower(), windows_path(user_dir).lower())
+
+    def test_vm_information_file_ends_with_the_current_vm(self):
+        self.kiv(minimal_properties())
+        result = self.launch(["KIV_VM", self.java_w])
+        self.assertEqual(result.returncode, 0)
+        [record] = self.records()
+        info = re.findall(r'"(C:/users/[^"]+\.tmp)"', record["commandline"])[0]
+        prefix = os.environ.get("KIV_WINEPREFIX") or os.path.join(
+            os.path.dirname(os.environ["KIV_BUILD_DIR"]), "wineprefix")
+        pairs = read_vm_info(os.path.join(prefix, "drive_c", info[3:]))
+        keys = [key for key, _ in pairs]
+        self.assertEqual(keys[-1], "kiv.nl.current.vm")
+        self.assertEqual(pairs[-1][1], self.java_w.replace("\\", "\\\\"))
+        self.assertIn("kiv.nl.env.exact_case.KIV_STANDIN_RECORD", keys)
+        self.assertEqual(keys.count("kiv.nl.current.vm"), 1)
+
+    def test_default_directory_is_where_the_launcher_started(self):
+        self.kiv(minimal_properties())
+        start = os.path.join(self.root, "start")
+        os.makedirs(start)
+        self.launch(["KIV_VM", self.java_w], cwd=start)
+        [record] = self.records()
+        self.assertEqual(record["cwd"].lower(), windows_path(start).lower())
+        self.assertIn('"%s\\lib\\app.jar;"' % windows_path(self.app), record["commandline"])
+
+    def test_output_passes_through_in_the_vms_own_order(self):
+        self.kiv(minimal_properties())
+        env = {"KIV_STANDIN_SCRIPT": "o:one|e:two|o:three", "KIV_STANDIN_RECORD": ""}
+        separate = self.launch(["KIV_VM", self.java_w], env=env)
+        self.assertEqual(separate.stdout, b"one\nthree\n")
+        self.assertEqual(separate.stderr, b"two\n")
+        merged = self.launch(["KIV_VM", self.java_w], env=env, merge_stderr=True)
+        self.assertEqual(merged.stdout, b"one\ntwo\nthree\n")
+
+    def test_missing_working_directory_names_the_system_error(self):
+        self.kiv(minimal_properties(**{"kiv.user.dir": "C:\\no\\such\\folder"}))
+        result = self.launch(["KIV_VM", self.java_w])
+        self.assertEqual(result.returncode, 1)
+        self.assertEqual(result.stderr,
+                         b"Pellinor Error: Windows error 267 occured while loading the Java VM\r\n")
+
+    def test_unknown_verbosity_is_reported_and_dropped(self):
+        self.kiv(minimal_properties(**{"kiv.nl.java.option.verbose": "Loud"}))
+        result = self.launch(["KIV_VM", self.java_w])
+        self.assertEqual(result.stderr,
+                         b"invalid verbosity selection 'loud', disabling verbosity.\r\n")
+        self.assertNotIn("-verbose", self.records()[0]["commandline"])
+
+    def test_directory_or_missing_file_is_ignored(self):
+        self.kiv(minimal_properties())
+        for named in (windows_path(self.home), windows_path(self.home) + "\\bin\\none.exe"):
+            result = self.launch(["KIV_VM", named])
+            self.assertEqual(result.returncode, 1)
+            self.assertEqual(result.stderr, NO_VM)
+        self.assertEqual(self.records(), [])
+
+    def test_pause_prompts_and_waits_for_enter(self):
+        self.kiv(minimal_properties(**{"kiv.win32.console.pause": "YES"}))
+        result = self.launch(["KIV_VM", self.java_w], env={"KIV_STANDIN_EXIT": "4"},
+                             input_bytes=b"\n")
+        self.assertEqual(result.stdout, b"[press enter to close this window]\r\n")
+        self.assertEqual(result.returncode, 4)
+
+    def test_no_pause_for_other_values(self):
+        self.kiv(minimal_properties(**{"kiv.win32.console.pause": "1"}))
+        result = self.launch(["KIV_VM", self.java_w], input_bytes=b"\n")
+        self.assertEqual(result.stdout, b"")
+
+
+if __name__ == "__main__":
+    unittest.main()

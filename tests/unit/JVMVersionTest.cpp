@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include "JVMVersion.h"
+
+using namespace tarrow;
+
+TEST(JVMVersion, ParsingDropsTheClassicLeadingOne) {
+    EXPECT_EQ(parseVersion(L"1.8.0_45"), JVMVersion(8, 0, 45));
+    EXPECT_EQ(parseVersion(L"1.6.0"), JVMVersion(6, 0, 0));
+    EXPECT_EQ(parseVersion(L"9"), JVMVersion(9, 0, 0));
+    // Only the leading "1." is dropped: 1.1.8 reads as 1.8.
+    EXPECT_EQ(parseVersion(L"1.1.8"), JVMVersion(1, 8, 0));
+    EXPECT_EQ(parseVersion(L"11.0.2"), JVMVersion(11, 0, 2));
+    EXPECT_EQ(parseVersion(L"0.0.0.0").value(), 0);
+    EXPECT_EQ(parseVersion(L"1..7__3").value(), JVMVersion(7, 3, 0).value());
+}
+
+TEST(JVMVersion, ComponentsArePackedAndKeptInRange) {
+    const JVMVersion v(8, 0, 151);
+    EXPECT_EQ(v.value(), 8 * 65536 + 151);
+    JVMVersion big(300, 1, 999);
+    EXPECT_EQ(big.major(), 255);
+    EXPECT_EQ(big.minor(), 1);
+    EXPECT_EQ(big.micro(), 255);
+    big.setMinor(7);
+    EXPECT_EQ(big, JVMVersion(255, 7, 255));
+    EXPECT_TRUE(JVMVersion(1, 8, 0) < JVMVersion(11, 0, 0));
+}
+
+TEST(VersionPattern, Syntax) {
+    EXPECT_TRUE(isVersionSpec(L""));
+    EXPECT_TRUE(isVersionSpec(L"1.8+"));
+    EXPECT_TRUE(isVersionSpec(L"1.8*"));
+    EXPECT_TRUE(isVersionSpec(L"1.8.0"));
+    EXPECT_FALSE(isVersionSpec(L".1"));
+    EXPECT_FALSE(isVersionSpec(L"1."));
+    EXPECT_FALSE(isVersionSpec(L"1..8"));
+    EXPECT_FALSE(isVersionSpec(L"1+.8"));
+    EXPECT_FALSE(isVersionSpec(L"1.8_45"));
+    EXPECT_FALSE(isVersionSpec(L"JRE"));
+}
+
+TEST(VersionPattern, PlusStarAndPlainForms) {
+    const JVMVersion v8_161(8, 0, 161), v8_1_0(8, 1, 0), v8_0_45(8, 0, 45);
+    EXPECT_TRUE(matchesVersionSpec(v8_161, L"1.8"));
+    EXPECT_FALSE(matchesVersionSpec(v8_1_0, L"1.8"));
+    EXPECT_TRUE(matchesVersionSpec(v8_161, L"1.8*"));
+    EXPECT_TRUE(matchesVersionSpec(v8_1_0, L"1.8*"));
+    EXPECT_TRUE(matchesVersionSpec(JVMVersion(8, 1, 5), L"1.8.1*"));
+    EXPECT_FALSE(matchesVersionSpec(JVMVersion(8, 2, 0), L"1.8.1*"));
+    EXPECT_TRUE(matchesVersionSpec(JVMVersion(11, 0, 2), L"1.7+"));
+    EXPECT_FALSE(matchesVersionSpec(JVMVersion(7, 0, 80), L"1.8+"));
+    EXPECT_TRUE(matchesVersionSpec(v8_0_45, L"1.8.0_45"));
+    EXPECT_FALSE(matchesVersionSpec(v8_161, L"1.8.0_45"));
+    EXPECT_FALSE(matchesVersionSpec(v8_0_45, L"1.8.0_45*"));
+    EXPECT_TRUE(matchesVersionSpec(JVMVersion(11, 0, 2), L"11.0.2"));
+    EXPECT_FALSE(matchesVersionSpec(JVMVersion(11, 0, 3), L"11.0.2"));
+}

@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include "Path.h"
+#include "PathString.h"
+#include "Tokenizer.h"
+
+using namespace tarrow;
+
+TEST(Tokenizer, RunsOfDelimitersSeparateLikeOne) {
+    EXPECT_EQ(tokenize(L"  a  b   c ", L" ", false), (std::vector<std::wstring>{L"a", L"b", L"c"}));
+    EXPECT_EQ(tokenize(L"a;;b;", L";", false), (std::vector<std::wstring>{L"a", L"b"}));
+}
+
+TEST(Tokenizer, OnlyALeadingDelimiterGivesAnEmptyToken) {
+    EXPECT_EQ(tokenize(L";a;b", L";", false), (std::vector<std::wstring>{L"", L"a", L"b"}));
+    EXPECT_TRUE(tokenize(L"   ", L" ", false).empty());
+}
+
+TEST(Tokenizer, KeptDelimitersStayWithTheTokenTheyEnd) {
+    EXPECT_EQ(tokenize(L"a.b__c", L"._", true), (std::vector<std::wstring>{L"a.", L"b__", L"c"}));
+}
+
+TEST(PathList, TwoNamesWithDoubledSeparatorRenderWithOneSemicolonEach) {
+    const Path path(L"C:\\a;;D:\\b");
+    ASSERT_EQ(path.size(), 2u);
+    EXPECT_EQ(path[0], L"C:\\a");
+    EXPECT_EQ(path[1], L"D:\\b");
+    EXPECT_EQ(path.toString(), L"C:\\a;D:\\b;");
+    EXPECT_EQ(Path(L"").toString(), L"");
+}
+
+TEST(PathList, SurroundingSpacesOfTheWholeValueAreDropped) {
+    const Path path(L"  C:\\bin ; D:\\tools  ");
+    ASSERT_EQ(path.size(), 2u);
+    EXPECT_EQ(path[0], L"C:\\bin ");
+    EXPECT_EQ(path[1], L" D:\\tools");
+}
+
+TEST(PathString, UncPrefixStaysWhileInnerPairsAreReduced) {
+    EXPECT_EQ(collapseSeparators(L"\\\\server\\\\share//dir/file"), L"\\\\server\\share\\\\dir\\file");
+    EXPECT_EQ(collapseSeparators(L"C:\\\\\\a\\\\b"), L"C:\\a\\b");
+    EXPECT_EQ(collapseSeparators(L"C:/x/y"), L"C:\\x\\y");
+}
+
+TEST(PathString, ExtensionIsLowerCasedAndIgnoresDotsInFolders) {
+    EXPECT_EQ(extension(L"C:\\App\\TARROW.EXE"), L"exe");
+    EXPECT_EQ(extension(L"C:\\my.app\\tarrow"), L"");
+    EXPECT_FALSE(hasExtension(L"C:\\my.app\\tarrow"));
+    EXPECT_TRUE(hasExtension(L"a.b"));
+    EXPECT_FALSE(hasExtension(L".profile"));
+}
+
+TEST(PathString, PartsOfAPath) {
+    EXPECT_EQ(fileName(L"C:\\A\\Java.EXE", true), L"java.exe");
+    EXPECT_EQ(fileName(L"plain"), L"plain");
+    EXPECT_EQ(parent(L"C:\\a\\b.kiv"), L"C:\\a");
+    EXPECT_EQ(parent(L"b.kiv"), L".");
+    EXPECT_EQ(baseName(L"C:\\x.y\\Tarrow.exe"), L"Tarrow");
+    EXPECT_TRUE(isAbsolute(L"\\share"));
+    EXPECT_TRUE(isAbsolute(L"C:rel"));
+    EXPECT_FALSE(isAbsolute(L"lib\\a.jar"));
+}

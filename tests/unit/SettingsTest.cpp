@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "Settings.h"
+
+using namespace tarrow;
+
+namespace {
+
+PropertySet complete() {
+    PropertySet p;
+    p.set(L"kiv.nl.java.launcher.main.class", L"com.example.Main");
+    p.set(L"kiv.class.path", L"lib\\app.jar");
+    p.set(L"kiv.nl.valid.vm.list", L"ALL");
+    return p;
+}
+
+} // namespace
+
+TEST(Settings, DefaultsApplyOnlyToMissingKeys) {
+    PropertySet p;
+    EXPECT_EQ(settings::applicationName(p), L"Pellinor");
+    EXPECT_EQ(settings::maxHeapSize(p), L"0");
+    EXPECT_EQ(settings::launcherPlatform(p), L"1");
+    p.set(L"kiv.application.name", L"");
+    EXPECT_EQ(settings::applicationName(p), L"");
+}
+
+TEST(Settings, ConsoleFlagAcceptsThreeWordsInAnyCase) {
+    EXPECT_TRUE(consoleFlag(L"YeS"));
+    EXPECT_TRUE(consoleFlag(L"ON"));
+    EXPECT_TRUE(consoleFlag(L"True"));
+    EXPECT_FALSE(consoleFlag(L"1"));
+    EXPECT_FALSE(consoleFlag(L"y"));
+    EXPECT_FALSE(consoleFlag(L" yes"));
+}
+
+TEST(Settings, SilentOnlyForTheExactWord) {
+    PropertySet p;
+    p.set(L"kiv.installer.windows.ui.default", L"silent");
+    EXPECT_FALSE(settings::silentByDefault(p));
+    p.set(L"kiv.installer.windows.ui.default", L"SILENT");
+    EXPECT_TRUE(settings::silentByDefault(p));
+}
+
+TEST(Settings, OnlyTheFirstClassPathMarkerIsReplaced) {
+    PropertySet p;
+    p.set(L"kiv.class.path", L"a.jar;$ENV_CLASSPATH$;$ENV_CLASSPATH$");
+    EXPECT_EQ(settings::classPath(p, L"C:\\x.jar"), L"a.jar;C:\\x.jar;$ENV_CLASSPATH$");
+}
+
+TEST(Settings, CompletenessNeedsMainClassAVmKeyAndAClassPath) {
+    EXPECT_TRUE(settings::areComplete(complete(), L""));
+
+    PropertySet noMain = complete();
+    noMain.set(L"kiv.nl.java.launcher.main.class", L"");
+    EXPECT_FALSE(settings::areComplete(noMain, L""));
+
+    PropertySet noVmKey = complete();
+    noVmKey.set(L"kiv.nl.valid.vm.list", L"");
+    EXPECT_FALSE(settings::areComplete(noVmKey, L""));
+    noVmKey.set(L"kiv.nl.current.vm", L"C:\\j\\bin\\java.exe");
+    EXPECT_TRUE(settings::areComplete(noVmKey, L""));
+
+    PropertySet onlyMarker = complete();
+    onlyMarker.set(L"kiv.class.path", L"$ENV_CLASSPATH$");
+    EXPECT_FALSE(settings::areComplete(onlyMarker, L""));
+    EXPECT_TRUE(settings::areComplete(onlyMarker, L"C:\\lib.jar"));
+}

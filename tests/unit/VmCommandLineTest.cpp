@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include "VmCommandLine.h"
+
+using namespace tarrow;
+
+namespace {
+
+JavaOptions sampleOptions() {
+    JavaOptions o;
+    o.mainClass = L"com.example.Main";
+    o.classPath = Path(L"C:\\App\\lib\\a.jar;C:\\App\\lib\\b.jar");
+    o.launcherArguments = {L"C:\\x\\y.kiv", L"C:\\Temp\\kiv1.tmp"};
+    o.appArguments = {L"C:\\a b\\c", L"plain"};
+    return o;
+}
+
+} // namespace
+
+TEST(ArgumentTail, LauncherArgumentsWithSlashesThenApplicationArguments) {
+    EXPECT_EQ(argumentString(sampleOptions()),
+              L"\"C:/x/y.kiv\" \"C:/Temp/kiv1.tmp\" \"C:\\\\a b\\\\c\" plain");
+    JavaOptions none;
+    none.launcherArguments = {L"a"};
+    EXPECT_EQ(argumentString(none), L"\"a\" ");
+}
+
+TEST(J2VMLine, AllOptionsInOrder) {
+    JavaOptions o = sampleOptions();
+    o.initialHeap = 64 * 1024 * 1024;
+    o.maxHeap = 4294967296LL;
+    o.verbose = true;
+    o.verbosityDetail = L"gc";
+    o.debug = o.noAsyncGC = o.noCompiler = true;
+    o.gcExtent = L"anything";
+    o.additionalOptions = L"-Dx=1";
+    EXPECT_EQ(j2vmCommandLine(L"C:\\j\\bin\\java.exe", JVMVersion(8, 0, 161), o),
+              L"\"C:\\j\\bin\\java.exe\" -Xms67108864 -Xmx4294967296 -verbose:gc -Xdebug "
+              L"-Xnoasyncgc -Djava.compiler=off -Xnoclassgc -Dx=1 -classpath "
+              L"\"C:\\App\\lib\\a.jar;C:\\App\\lib\\b.jar;\" com.example.Main \"C:/x/y.kiv\" "
+              L"\"C:/Temp/kiv1.tmp\" \"C:\\\\a b\\\\c\" plain");
+}
+
+TEST(J2VMLine, ModuleOpeningFromVersionNine) {
+    const JavaOptions o = sampleOptions();
+    EXPECT_NE(j2vmCommandLine(L"j", JVMVersion(9, 0, 0), o).find(L" --add-opens "), std::wstring::npos);
+    EXPECT_EQ(j2vmCommandLine(L"j", JVMVersion(8, 0, 161), o).find(L"--add-opens"), std::wstring::npos);
+}
+
+TEST(J2VMLine, ServiceOptionsKeepTheirLeadingSpace) {
+    JavaOptions o = sampleOptions();
+    o.additionalOptions = L" -Xrs";
+    EXPECT_NE(j2vmCommandLine(L"j", JVMVersion(), o).find(L"\"j\"  -Xrs -classpath"),
+              std::wstring::npos);
+}
+
+TEST(J1VMLine, ShortSwitchForJreAndNoVerbosityDetail) {
+    JavaOptions o = sampleOptions();
+    o.verbose = true;
+    o.verbosityDetail = L"gc";
+    o.maxHeap = 256 * 1024 * 1024;
+    o.noCompiler = true;
+    EXPECT_EQ(j1vmCommandLine(L"C:\\jre\\bin\\JRE.EXE", o),
+              L"\"C:\\jre\\bin\\JRE.EXE\" -mx268435456 -verbose -nojit -cp "
+              L"\"C:\\App\\lib\\a.jar;C:\\App\\lib\\b.jar;\" com.example.Main \"C:/x/y.kiv\" "
+              L"\"C:/Temp/kiv1.tmp\" \"C:\\\\a b\\\\c\" plain");
+    EXPECT_NE(j1vmCommandLine(L"C:\\jdk\\bin\\java.exe", o).find(L" -classpath \""),
+              std::wstring::npos);
+}
+
+TEST(MSJVMLine, ClassPathSwitchAndNoOtherOptions) {
+    JavaOptions o = sampleOptions();
+    o.maxHeap = 1024;
+    o.debug = true;
+    EXPECT_EQ(msjvmCommandLine(L"C:\\WINNT\\system32\\jview.exe", o),
+              L"\"C:\\WINNT\\system32\\jview.exe\" /cp \"C:\\App\\lib\\a.jar;C:\\App\\lib\\b.jar;\" "
+              L"com.example.Main \"C:/x/y.kiv\" \"C:/Temp/kiv1.tmp\" \"C:\\\\a b\\\\c\" plain");
+}

@@ -1,0 +1,88 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "Errors.h"
+#include "FileSystem.h"
+#include "PropertiesFile.h"
+#include "TestFolder.h"
+
+using namespace tarrow;
+using tarrow::test::TestFolder;
+
+TEST(FileSystem, TestsOnFilesAndFolders) {
+    TestFolder folder;
+    const std::wstring file = folder.write(L"a.txt", "12345");
+    EXPECT_TRUE(exists(file));
+    EXPECT_FALSE(isDirectory(file));
+    EXPECT_TRUE(isDirectory(folder.path()));
+    EXPECT_FALSE(exists(folder / L"missing"));
+    EXPECT_EQ(fileSize(file), 5u);
+    EXPECT_EQ(fileSize(folder / L"missing"), 0u);
+}
+
+TEST(FileSystem, ShortNamesAreReplacedByLongOnes) {
+    TestFolder folder;
+    const std::wstring longFolder = folder.makeFolder(L"Long Folder Name For Test");
+    wchar_t shortName[MAX_PATH];
+    const DWORD length = GetShortPathNameW(longFolder.c_str(), shortName, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    ASSERT_NE(std::wstring(shortName).find(L'~'), std::wstring::npos);
+    EXPECT_EQ(normalise(shortName), longFolder);
+    EXPECT_EQ(fullPath(shortName, {false, true}), longFolder);
+}
+
+TEST(FileSystem, FullPathOptions) {
+    EXPECT_EQ(fullPath(L"/unix/style", {true, false}), L"/unix/style");
+    EXPECT_EQ(fullPath(L"C:\\a\\..\\b\\.\\c"), L"C:\\b\\c");
+}
+
+TEST(FileSystem, PathsAtAndBeyondTheBufferNeverOverflow) {
+    for (size_t length : {259u, 260u, 261u, 2048u, 2049u}) {
+        const std::wstring path = L"C:\\" + std::wstring(length - 3, L'p');
+        const std::wstring full = fullPath(path);
+        EXPECT_TRUE(full == path || full.size() < MAX_PATH) << length;
+        EXPECT_EQ(normalise(path + L"~"), path + L"~") << length;
+        EXPECT_FALSE(exists(path)) << length;
+    }
+}
+
+TEST(FileSystem, OpenFailuresAreFileExceptionsWithThePath) {
+    TestFolder folder;
+    const std::wstring missing = folder / L"missing.kiv";
+    try {
+        openForRead(missing);
+        FAIL() << "no exception";
+    } catch (const FileException& e) {
+        EXPECT_EQ(e.message(), L"windows could not open the file specified");
+        EXPECT_EQ(e.path(), missing);
+    }
+    EXPECT_THROW(openForAppend(folder / L"no\\such\\folder\\x", "at"), FileException);
+}
+
+TEST(FileSystem, AppendCreatesAndAppends) {
+    TestFolder folder;
+    const std::wstring file = folder / L"out.txt";
+    for (const char* text : {"one\n", "two\n"}) {
+        UniqueStdioFile stream = openForAppend(file, "at");
+        std::fputs(text, stream.get());
+    }
+    EXPECT_EQ(tarrow::test::readFile(file), "one\r\ntwo\r\n");
+}
+
+TEST(PropertiesFile, ReadThroughTheTextStream) {
+    TestFolder folder;
+    const std::wstring file = folder.write(L"x.kiv", "a = 1\r\n# c=2\r\nb=\\u0041\\\r\n");
+    PropertySet p;
+    readProperties(file, p);
+    EXPECT_EQ(p.get(L"a"), L"1");
+    EXPECT_EQ(p.get(L"b"), L"A ");
+    EXPECT_EQ(p.entries().size(), 2u);
+}
+
+TEST(PropertiesFile, VmSpecificationPathOnlyForExePrograms) {
+    EXPECT_EQ(vmSpecPropertiesPath(L"C:\\App\\Tarrow.EXE"),
+              L"C:\\App\\jvmspecs\\jvmspecs.properties");
+    EXPECT_EQ(vmSpecPropertiesPath(L"C:/App/Tarrow.exe"), L"C:\\App\\jvmspecs\\jvmspecs.properties");
+    EXPECT_EQ(vmSpecPropertiesPath(L"C:\\App\\Tarrow"), L"");
+}

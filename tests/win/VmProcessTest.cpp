@@ -1,0 +1,84 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "Errors.h"
+#include "FileSystem.h"
+#include "TestFolder.h"
+#include "VmProcess.h"
+
+using namespace tarrow;
+using tarrow::test::TestFolder;
+
+namespace {
+
+class VmProcess : public ::testing::Test {
+protected:
+    void SetUp() override {
+        program = folder.copyStandin(L"standin_plain", L"bin\\java.exe");
+        record = folder / L"record.txt";
+        SetEnvironmentVariableW(L"KIV_STANDIN_RECORD", record.c_str());
+    }
+    void TearDown() override {
+        SetEnvironmentVariableW(L"KIV_STANDIN_RECORD", nullptr);
+        SetEnvironmentVariableW(L"KIV_STANDIN_EXIT", nullptr);
+    }
+    std::wstring errorOf(const std::wstring& directory, const std::wstring& line) {
+        try {
+            startProcess(directory, line, true);
+        } catch (const TerminalError& e) {
+            return e.message();
+        }
+        return L"(started)";
+    }
+    TestFolder folder;
+    std::wstring program;
+    std::wstring record;
+};
+
+} // namespace
+
+TEST_F(VmProcess, ExitCodeIsCollectedWithAll32Bits) {
+    for (const wchar_t* code : {L"3", L"300", L"3221225477"}) {
+        SetEnvironmentVariableW(L"KIV_STANDIN_EXIT", code);
+        UniqueHandle process = startProcess(folder.path(), L"\"" + program + L"\" x", false);
+        EXPECT_EQ(waitForExitCode(process.get()), std::wcstoul(code, nullptr, 10));
+    }
+}
+
+TEST_F(VmProcess, WaitingStartReturnsAfterTheEnd) {
+    UniqueHandle process = startProcess(L"", L"\"" + program + L"\"", true);
+    EXPECT_EQ(WaitForSingleObject(process.get(), 0), WAIT_OBJECT_0);
+}
+
+TEST_F(VmProcess, WorkingDirectoryIsMadeAbsoluteOrInherited) {
+    const std::wstring saved = currentDirectory();
+    SetCurrentDirectoryW(folder.path().c_str());
+    startProcess(L"bin", L"\"" + program + L"\"", true);
+    startProcess(L"", L"\"" + program + L"\"", true);
+    SetCurrentDirectoryW(saved.c_str());
+    const std::string text = tarrow::test::readFile(record);
+    const size_t first = text.find("cwd=");
+    ASSERT_NE(first, std::string::npos);
+    const size_t second = text.find("cwd=", first + 1);
+    ASSERT_NE(second, std::string::npos);
+    EXPECT_NE(text.substr(first, text.find('\n', first) - first).find("\\bin"), std::string::npos);
+    EXPECT_EQ(text.substr(second, text.find('\n', second) - second).find("\\bin"),
+              std::string::npos);
+}
+
+TEST_F(VmProcess, StartFailuresNameTheSystemError) {
+    EXPECT_EQ(errorOf(folder / L"missing", L"\"" + program + L"\""),
+              L"Windows error 267 occured while loading the Java VM");
+    EXPECT_EQ(errorOf(L"", L"\"" + (folder / L"none.exe") + L"\""),
+              L"Windows error 2 occured while loading the Java VM");
+}
+
+TEST_F(VmProcess, TooLongWorkingDirectoryIsRefusedNotCut) {
+    for (size_t length : {260u, 261u, 2048u, 2049u}) {
+        const std::wstring directory = L"C:\\" + std::wstring(length - 3, L'd');
+        EXPECT_EQ(errorOf(directory, L"\"" + program + L"\""),
+                  L"Windows error 206 occured while loading the Java VM")
+            << length;
+    }
+}
