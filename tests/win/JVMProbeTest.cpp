@@ -142,3 +142,22 @@ TEST(JVMPrograms, MicrosoftVmBelowItsMinimumBuildIsRefused) {
         EXPECT_EQ(e.message().substr(0, 52), L"Could not find a valid Java virtual machine to load.");
     }
 }
+
+TEST(JVMPrograms, MicrosoftVmGetsItsClassPathInTheEnvironmentToo) {
+    TestFolder folder;
+    MSJVM ms;
+    ms.home = folder.path();
+    folder.copyStandin(L"standin_plain", L"jview.exe");
+    const std::wstring record = folder / L"record.txt";
+    SetEnvironmentVariableW(L"KIV_STANDIN_RECORD", record.c_str());
+    JavaOptions options;
+    options.mainClass = L"M";
+    options.workingDirectory = folder.path();
+    options.classPath = Path(L"C:\\a.jar;C:\\b.jar");
+    UniqueHandle process = ms.launch(options, true);
+    SetEnvironmentVariableW(L"KIV_STANDIN_RECORD", nullptr);
+    SetEnvironmentVariableW(L"CLASSPATH", nullptr);
+    const std::string text = tarrow::test::readFile(record);
+    EXPECT_NE(text.find("env=CLASSPATH=C:\\a.jar;C:\\b.jar;\n"), std::string::npos);
+    EXPECT_NE(text.find("\\jview.exe\" /cp \"C:\\a.jar;C:\\b.jar;\" M "), std::string::npos);
+}
