@@ -11,6 +11,7 @@ add_library(tarrow_win STATIC
   launcher/core/Environment.cpp
   launcher/core/FileSystem.cpp
   launcher/core/KIV.cpp
+  launcher/core/Platform.cpp
   launcher/core/ProgramPath.cpp
   launcher/core/PropertiesFile.cpp
   launcher/core/StringTable.cpp
@@ -22,12 +23,15 @@ add_library(tarrow_win STATIC
   launcher/vm/JavaOptionsBuilder.cpp
   launcher/vm/JVM.cpp
   launcher/vm/JVMProbe.cpp
-  launcher/vm/NamedVm.cpp
+  launcher/vm/InstalledVmSearch.cpp
   launcher/vm/PeImage.cpp
   launcher/vm/Registry.cpp
+  launcher/vm/ReparsePoint.cpp
+  launcher/vm/SpecFileSearch.cpp
+  launcher/vm/Validation.cpp
   launcher/vm/VersionResource.cpp
 )
-target_link_libraries(tarrow_win PUBLIC tarrow_logic shell32 version advapi32)
+target_link_libraries(tarrow_win PUBLIC tarrow_logic shell32 version advapi32 psapi)
 kiv_warnings(tarrow_win)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)

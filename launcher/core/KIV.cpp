@@ -7,7 +7,7 @@
 #include "FileSystem.h"
 #include "JVM.h"
 #include "JavaOptionsBuilder.h"
-#include "NamedVm.h"
+#include "InstalledVmSearch.h"
 #include "PathString.h"
 #include "ProgramPath.h"
 #include "PropertiesFile.h"
@@ -48,9 +48,13 @@ void KIV::setUpConsole() {
 }
 
 std::unique_ptr<JVM> KIV::chooseVm(const JavaOptions& options) {
+    // A program named on the command line is used without any search; an empty file cannot be
+    // a VM program, so it leaves the choice to the search (which then takes the recorded VM).
     const std::wstring named = normalise(commandLine_.vmArgument());
-    if (!named.empty() && exists(named) && !isDirectory(named))
-        return describeJ2VM(named, options);
+    if (!named.empty() && exists(named) && !isDirectory(named) && fileSize(named) > 0)
+        return describeVM(named, options);
+    if (!vmSpecExists_)
+        return findVM(*this, options);
     return nullptr;
 }
 

@@ -19,4 +19,8 @@ constexpr REGSAM kOwnRegistryView = 0;
 // Access flag of the 64-bit registry view.
 constexpr REGSAM kRegistryView64 = KEY_WOW64_64KEY;
 
+// True on 64-bit Windows: the 32-bit launcher then runs under WOW64, and the 64-bit build
+// always does. The searches then also look at the 64-bit registry view and 64-bit VMs.
+bool sees64BitWindows();
+
 } // namespace tarrow

@@ -61,6 +61,10 @@ std::wstring maxHeapSize(const PropertySet& p) { return p.get(kHeapMax, L"0"); }
 std::wstring microsoftVmMinVersion(const PropertySet& p) { return p.get(kMsvmMin, L"0"); }
 std::wstring launcherPlatform(const PropertySet& p) { return p.get(kPlatform, L"1"); }
 
+std::wstring jvmSpecFile(const PropertySet& p, int index) {
+    return p.get(L"build.jvmspec." + std::to_wstring(index));
+}
+
 bool areComplete(const PropertySet& p, const std::wstring& environmentClassPath) {
     if (mainClass(p).empty())
         return false;

@@ -25,6 +25,9 @@ std::wstring replaceAll(const std::wstring& text, const std::wstring& from, cons
 // becomes U+FFFD, so the result is always valid UTF-8.
 std::string toUtf8(const std::wstring& text);
 
+// Decodes UTF-8; an invalid sequence becomes U+FFFD.
+std::wstring fromUtf8(const std::string& bytes);
+
 // Each byte becomes the character of the same code (ISO 8859-1).
 std::wstring widenLatin1(const std::string& bytes);
 

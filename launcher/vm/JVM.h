@@ -8,10 +8,9 @@
 #include "JVMVersion.h"
 #include "JavaOptions.h"
 #include "UniqueHandle.h"
+#include "VMKind.h"
 
 namespace tarrow {
-
-enum class VMKind : int { JDK = 0, JRE = 1, MSJ = 2 };
 
 class JVM {
 public:
@@ -26,6 +25,8 @@ public:
     virtual std::wstring executablePath() const = 0;
     // The command line launch() starts; may raise TerminalError (Microsoft VM too old).
     virtual std::wstring commandLine(JavaOptions options) const = 0;
+    // An owned copy of this description.
+    virtual std::unique_ptr<JVM> clone() const = 0;
 
     JVMVersion version;
     std::wstring home;
@@ -38,6 +39,7 @@ public:
 // Java 2 and later VMs (java.exe).
 class J2VM : public JVM {
 public:
+    std::unique_ptr<JVM> clone() const override { return std::make_unique<J2VM>(*this); }
     UniqueHandle launch(JavaOptions options, bool wait) override;
     using JVM::launch;
     std::wstring executablePath() const override;
@@ -47,6 +49,7 @@ public:
 // 1.1-generation VMs (jre.exe).
 class J1VM : public JVM {
 public:
+    std::unique_ptr<JVM> clone() const override { return std::make_unique<J1VM>(*this); }
     UniqueHandle launch(JavaOptions options, bool wait) override;
     using JVM::launch;
     std::wstring executablePath() const override;
@@ -56,6 +59,7 @@ public:
 // The Microsoft VM (jview.exe).
 class MSJVM : public JVM {
 public:
+    std::unique_ptr<JVM> clone() const override { return std::make_unique<MSJVM>(*this); }
     MSJVM();
     UniqueHandle launch(JavaOptions options, bool wait) override;
     using JVM::launch;

@@ -23,9 +23,11 @@ bool isAmd64Image(const std::wstring& path) {
     if (!ReadFile(file.get(), &signature, sizeof signature, &got, nullptr) ||
         got != sizeof signature || signature != IMAGE_NT_SIGNATURE)
         return false;
-    if (!ReadFile(file.get(), &header, sizeof header, &got, nullptr) || got != sizeof header)
+    WORD magic = 0;
+    if (!ReadFile(file.get(), &header, sizeof header, &got, nullptr) || got != sizeof header ||
+        !ReadFile(file.get(), &magic, sizeof magic, &got, nullptr) || got != sizeof magic)
         return false;
-    return header.Machine == IMAGE_FILE_MACHINE_AMD64;
+    return header.Machine == IMAGE_FILE_MACHINE_AMD64 && magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
 }
 
 } // namespace tarrow

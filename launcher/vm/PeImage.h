@@ -5,7 +5,8 @@
 
 namespace tarrow {
 
-// True when the file is a PE image built for AMD64.
+// True when the file is a PE image built for AMD64 (machine 0x8664 with the 64-bit optional
+// header).
 bool isAmd64Image(const std::wstring& path);
 
 } // namespace tarrow

@@ -4,7 +4,13 @@
 //   KIV_STANDIN_SCRIPT  output to write, "o:text|e:text|..." (o = standard output, e = error)
 //   KIV_STANDIN_EXIT    exit code (decimal, all 32 bits)
 //   KIV_STANDIN_SLEEP_MS  time to wait before exiting
+// Run as the application's validator ("com.mirov.util.jvm.Validator" on its command line), it
+// exits with the number in "validator-exit.txt" beside the program (0 when there is none).
+// Run as the "Verify" probe, it prints the bytes of "verify-output.txt" beside the program, or
+// hangs when "verify-hang" lies there.
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -65,12 +71,66 @@ void writeScript(const std::wstring& script) {
     }
 }
 
+std::wstring besideProgram(const wchar_t* name) {
+    wchar_t module[MAX_PATH];
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    std::wstring path(module);
+    return path.substr(0, path.rfind(L'\\') + 1) + name;
+}
+
+std::string fileContents(const std::wstring& path, bool& found) {
+    FILE* in = _wfopen(path.c_str(), L"rb");
+    found = in != nullptr;
+    std::string contents;
+    if (!in)
+        return contents;
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+        contents.append(buffer, got);
+    std::fclose(in);
+    return contents;
+}
+
+bool hasArgument(const std::wstring& name) {
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    bool found = false;
+    for (int i = 1; argv && i < count; ++i)
+        found = found || name == argv[i];
+    LocalFree(argv);
+    return found;
+}
+
+[[noreturn]] void actAsValidator() {
+    bool found = false;
+    const std::string code = fileContents(besideProgram(L"validator-exit.txt"), found);
+    ExitProcess(found ? static_cast<UINT>(std::strtoul(code.c_str(), nullptr, 10)) : 0);
+}
+
+[[noreturn]] void actAsVerifyProbe() {
+    bool hang = false;
+    fileContents(besideProgram(L"verify-hang"), hang);
+    if (hang)
+        Sleep(INFINITE);
+    bool found = false;
+    const std::string output = fileContents(besideProgram(L"verify-output.txt"), found);
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), output.data(), static_cast<DWORD>(output.size()),
+              &written, nullptr);
+    ExitProcess(0);
+}
+
 } // namespace
 
 int wmain() {
     const std::wstring record = variable(L"KIV_STANDIN_RECORD");
     if (!record.empty())
         writeRecord(record);
+    if (hasArgument(L"com.mirov.util.jvm.Validator"))
+        actAsValidator();
+    if (hasArgument(L"Verify"))
+        actAsVerifyProbe();
     writeScript(variable(L"KIV_STANDIN_SCRIPT"));
     const std::wstring sleep = variable(L"KIV_STANDIN_SLEEP_MS");
     if (!sleep.empty())

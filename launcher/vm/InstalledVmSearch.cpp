@@ -1,0 +1,252 @@
+#include "InstalledVmSearch.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <vector>
+
+#include "CandidateOrder.h"
+#include "Environment.h"
+#include "Errors.h"
+#include "FileSystem.h"
+#include "JVMProbe.h"
+#include "KIV.h"
+#include "OptionText.h"
+#include "PathString.h"
+#include "PeImage.h"
+#include "Platform.h"
+#include "Registry.h"
+#include "ReparsePoint.h"
+#include "Settings.h"
+#include "SystemFunction.h"
+#include "Tokenizer.h"
+#include "Validation.h"
+#include "ValidListToken.h"
+
+namespace tarrow {
+
+namespace {
+
+using Candidates = std::vector<std::unique_ptr<JVM>>;
+
+struct RegisteredVmKey {
+    const wchar_t* path;
+    const wchar_t* vendor;
+    VMKind kind;
+};
+
+const RegisteredVmKey kRegisteredVmKeys[] = {
+    {L"SOFTWARE\\JavaSoft\\JDK", L"Sun", VMKind::JDK},
+    {L"SOFTWARE\\JavaSoft\\JRE", L"Sun", VMKind::JRE},
+    {L"SOFTWARE\\JavaSoft\\Java Development Kit", L"Sun", VMKind::JDK},
+    {L"SOFTWARE\\JavaSoft\\Java Runtime Environment", L"Sun", VMKind::JRE},
+    {L"SOFTWARE\\IBM\\Java2 Runtime Environment", L"IBM", VMKind::JRE},
+    {L"SOFTWARE\\IBM\\Java Development Kit", L"IBM", VMKind::JDK},
+};
+
+const wchar_t* const kPathProgramNames[] = {L"\\java.exe", L"\\jre.exe", L"\\javaw.exe",
+                                            L"\\jrew.exe", L"\\jview.exe"};
+
+std::unique_ptr<JVM> newVmFor(const JVMVersion& version) {
+    if (version.major() < 2)
+        return std::make_unique<J1VM>();
+    return std::make_unique<J2VM>();
+}
+
+// One registered version: its subkey names the version, "MicroVersion" refines it for
+// versions before 9, "JavaHome" is its home.
+std::unique_ptr<JVM> registeredVm(const RegistryKey& key, const std::wstring& name,
+                                  const RegisteredVmKey& entry, REGSAM access, bool is64Bit) {
+    RegistryKey release(key, name, access);
+    JVMVersion version = parseVersion(name);
+    if (version.major() < 9)
+        version.setMinor(static_cast<int>(std::wcstol(release.readString(L"MicroVersion").c_str(),
+                                                      nullptr, 10)));
+    else
+        version.setMinor(0);
+    std::unique_ptr<JVM> vm = newVmFor(version);
+    vm->home = release.readString(L"JavaHome");
+    vm->version = version;
+    vm->kind = entry.kind;
+    vm->vendor = entry.vendor;
+    vm->is64Bit = is64Bit ? 1 : 0;
+    return vm;
+}
+
+void scanRegistryKey(Candidates& list, const RegisteredVmKey& entry, REGSAM access,
+                     bool is64Bit) {
+    std::vector<std::wstring> names;
+    std::unique_ptr<RegistryKey> key;
+    try {
+        key = std::make_unique<RegistryKey>(entry.path, access);
+        names = key->subkeyNames();
+    } catch (const RegistryException&) {
+        return;
+    }
+    for (const auto& name : names) {
+        try {
+            list.push_back(registeredVm(*key, name, entry, access, is64Bit));
+        } catch (const RegistryException&) {
+            // A version whose values cannot be read is skipped.
+        }
+    }
+}
+
+std::wstring systemWow64Directory() {
+    using GetSystemWow64DirectoryWFn = UINT(WINAPI*)(LPWSTR, UINT);
+    const auto get = lookupFunction<GetSystemWow64DirectoryWFn>(GetModuleHandleW(L"kernel32.dll"),
+                                                                "GetSystemWow64DirectoryW");
+    wchar_t buffer[MAX_PATH];
+    const UINT length = get ? get(buffer, MAX_PATH) : 0;
+    return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
+}
+
+std::vector<std::wstring> programsOnPath(bool sees64Bit) {
+    std::vector<std::wstring> folders;
+    for (const auto& entry : searchPath())
+        folders.push_back(entry);
+    if (sees64Bit) {
+        const std::wstring wow64 = systemWow64Directory();
+        if (!wow64.empty())
+            folders.push_back(wow64);
+    }
+    std::vector<std::wstring> programs;
+    for (const auto& folder : folders) {
+        for (const wchar_t* name : kPathProgramNames) {
+            const std::wstring path = folder + name;
+            const DWORD attributes = GetFileAttributesW(path.c_str());
+            if (attributes == INVALID_FILE_ATTRIBUTES)
+                continue;
+            programs.push_back((attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                                   ? resolveReparsePoint(path)
+                                   : path);
+        }
+    }
+    return programs;
+}
+
+std::unique_ptr<JVM> pathVm(const std::wstring& program, bool sees64Bit) {
+    JVMProbe probe(program);
+    std::unique_ptr<JVM> vm;
+    if (probe.kind() == VMKind::MSJ) {
+        vm = std::make_unique<MSJVM>();
+        vm->home = probe.home();
+        return vm;
+    }
+    const JVMVersion version = probe.version();
+    vm = newVmFor(version);
+    vm->vendor = probe.vendor();
+    vm->home = probe.home();
+    vm->version = version;
+    vm->kind = probe.kind();
+    vm->is64Bit = sees64Bit && isAmd64Image(program) ? 1 : 0;
+    return vm;
+}
+
+void removeDuplicates(Candidates& list) {
+    Candidates unique;
+    for (auto& candidate : list) {
+        const bool seen = std::any_of(unique.begin(), unique.end(), [&](const auto& kept) {
+            return kept->home == candidate->home && kept->version == candidate->version;
+        });
+        if (!seen)
+            unique.push_back(std::move(candidate));
+    }
+    list.swap(unique);
+}
+
+template <typename Pointers> void sortCandidates(Pointers& list, long long platform) {
+    std::stable_sort(list.begin(), list.end(), [platform](const auto& a, const auto& b) {
+        return candidateBefore(a->is64Bit != 0, a->version, b->is64Bit != 0, b->version, platform);
+    });
+}
+
+Candidates buildCandidates(long long platform) {
+    Candidates list;
+    const bool sees64Bit = sees64BitWindows();
+    for (const auto& entry : kRegisteredVmKeys)
+        scanRegistryKey(list, entry, KEY_READ | kOwnRegistryView, false);
+    if (sees64Bit) {
+        for (const auto& entry : kRegisteredVmKeys)
+            scanRegistryKey(list, entry, KEY_READ | kRegistryView64, true);
+    }
+    for (const auto& program : programsOnPath(sees64Bit))
+        list.push_back(pathVm(program, sees64Bit));
+    removeDuplicates(list);
+    sortCandidates(list, platform);
+    return list;
+}
+
+// Built on the first search, with the platform setting of that search, and kept.
+Candidates& candidates(long long platform) {
+    static Candidates list = buildCandidates(platform);
+    return list;
+}
+
+std::wstring propertiesFolder(const KIV& launcher) {
+    return parent(fullPath(launcher.propertiesPath()), L".");
+}
+
+} // namespace
+
+std::unique_ptr<JVM> describeVM(const std::wstring& program, const JavaOptions& options) {
+    JVMProbe probe(program);
+    auto vm = std::make_unique<J2VM>();
+    vm->version = probe.version();
+    vm->home = probe.home();
+    vm->kind = probe.kind();
+    vm->vendor = probe.vendor();
+    vm->options = options;
+    return vm;
+}
+
+bool acceptsToken(JVM& vm, const std::wstring& token) {
+    const ValidListToken parsed = parseValidListToken(token);
+    if (!parsed.validator.empty() && !runValidator(vm, parsed.validator))
+        return false;
+    return tokenAcceptsKindAndVersion(parsed, vm.kind, vm.version);
+}
+
+long long launcherPlatform(const PropertySet& settings) {
+    return readSize(settings::launcherPlatform(settings));
+}
+
+std::unique_ptr<JVM> findVM(const KIV& launcher, const JavaOptions& options) {
+    const std::wstring named = launcher.commandLine().vmArgument();
+    const std::wstring recorded = settings::currentVm(launcher.settings());
+    const bool namedIsFile = exists(named) && !isDirectory(named);
+    if (!recorded.empty() || namedIsFile) {
+        std::wstring program = named;
+        if (!exists(named) || fileSize(named) == 0) {
+            const std::wstring joined =
+                isAbsolute(recorded) ? recorded : propertiesFolder(launcher) + L"\\" + recorded;
+            program = fullPath(joined, {false, true});
+        }
+        if (exists(program) && !isDirectory(program))
+            return describeVM(program, options);
+    }
+    return findListedVM(launcher, options);
+}
+
+std::unique_ptr<JVM> findListedVM(const KIV& launcher, const JavaOptions& options) {
+    const long long platform = launcherPlatform(launcher.settings());
+    Candidates& list = candidates(platform);
+    std::vector<JVM*> taken;
+    for (const auto& token : tokenize(settings::validVmList(launcher.settings()), L" ", false)) {
+        for (auto& candidate : list) {
+            candidate->options = options;
+            if (!acceptsToken(*candidate, token))
+                continue;
+            const bool already = std::find(taken.begin(), taken.end(), candidate.get()) != taken.end();
+            if (!already && platformAccepts(platform, candidate->is64Bit != 0))
+                taken.push_back(candidate.get());
+        }
+    }
+    if (taken.empty())
+        return nullptr;
+    sortCandidates(taken, platform);
+    return taken.back()->clone();
+}
+
+} // namespace tarrow

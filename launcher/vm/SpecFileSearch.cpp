@@ -1,0 +1,140 @@
+#include "SpecFileSearch.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "Errors.h"
+#include "FileSystem.h"
+#include "InstalledVmSearch.h"
+#include "PathString.h"
+#include "Registry.h"
+#include "Settings.h"
+#include "Text.h"
+#include "UniqueHandle.h"
+#include "Validation.h"
+
+namespace tarrow {
+
+namespace {
+
+constexpr DWORD kHintValueBytes = 508;
+
+struct Found {
+    std::vector<std::unique_ptr<JVM>> vms32;
+    std::vector<std::unique_ptr<JVM>> vms64;
+};
+
+void confirm(const std::wstring& program, const JVMSpec& spec, const std::wstring& baseFolder,
+             const JavaOptions& options, Found& found) {
+    if (!exists(program) || isDirectory(program))
+        return;
+    if (!verifyProperties(program, spec.jvmProperties(), baseFolder))
+        return;
+    std::unique_ptr<JVM> vm = describeVM(program, options);
+    (vm->is64Bit ? found.vms64 : found.vms32).push_back(std::move(vm));
+}
+
+std::wstring registryHintValue(const std::wstring& hint) {
+    HKEY root = parseRegistryRoot(hint);
+    const RegistryHintParts parts = splitRegistryHint(hint);
+    UniqueRegistryKey key;
+    if (RegOpenKeyExW(root, parts.keyPath.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, key.put()) !=
+            ERROR_SUCCESS &&
+        RegOpenKeyExW(root, parts.keyPath.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, key.put()) !=
+            ERROR_SUCCESS)
+        return std::wstring();
+    BYTE data[kHintValueBytes + sizeof(wchar_t)] = {};
+    DWORD size = kHintValueBytes;
+    DWORD type = 0;
+    if (RegQueryValueExW(key.get(), parts.valueName.c_str(), nullptr, &type, data, &size) !=
+        ERROR_SUCCESS)
+        return std::wstring();
+    return std::wstring(reinterpret_cast<const wchar_t*>(data));
+}
+
+// The reference location of relative path hints: the content of "sea_loc" in the folder above
+// the working directory, without a trailing line break.
+std::wstring referenceLocation(const JavaOptions& options) {
+    const std::wstring file = parent(options.workingDirectory, L".") + L"\\sea_loc";
+    FILE* raw = _wfopen(file.c_str(), L"rb");
+    if (!raw)
+        return std::wstring();
+    UniqueStdioFile stream(raw);
+    std::string bytes = readAll(stream.get());
+    if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        bytes.erase(0, 3);
+    std::wstring location = fromUtf8(bytes);
+    while (!location.empty() && (location.back() == L'\n' || location.back() == L'\r'))
+        location.pop_back();
+    return location;
+}
+
+void searchPathHint(const std::wstring& hint, const JVMSpec& spec, const std::wstring& baseFolder,
+                    const JavaOptions& options, Found& found) {
+    if (pathHintLevels(hint) >= 1) {
+        const std::wstring folder = relativeHintFolder(referenceLocation(options), hint);
+        confirm(folder + L"\\" + spec.jvmExe(), spec, baseFolder, options, found);
+        return;
+    }
+    const DWORD drives = GetLogicalDrives();
+    if (drives == 0)
+        throw TerminalError(L"Could not get the logical drives for the windows system");
+    for (int bit = 0; bit < 26; ++bit) {
+        if (!(drives & (1u << bit)))
+            continue;
+        const std::wstring drive = std::wstring(1, static_cast<wchar_t>(L'A' + bit)) + L":";
+        if (GetDriveTypeW((drive + L"\\").c_str()) == DRIVE_FIXED)
+            confirm(drive + L"\\" + hint + L"\\" + spec.jvmExe(), spec, baseFolder, options, found);
+    }
+}
+
+std::unique_ptr<JVM> choose(Found& found, long long platform) {
+    auto first = [](std::vector<std::unique_ptr<JVM>>& list) {
+        return list.empty() ? nullptr : std::move(list.front());
+    };
+    switch (platform) {
+    case 0: {
+        auto vm = first(found.vms64);
+        return vm ? std::move(vm) : first(found.vms32);
+    }
+    case 1: {
+        auto vm = first(found.vms32);
+        return vm ? std::move(vm) : first(found.vms64);
+    }
+    case 2:
+        return first(found.vms64);
+    case 3:
+        return first(found.vms32);
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+void readSpecFile(const std::wstring& path, JVMSpec& spec) {
+    UniqueStdioFile stream = openForRead(path);
+    spec.parse(readAll(stream.get()));
+}
+
+std::unique_ptr<JVM> findSpecifiedVM(const PropertySet& vmSpecSettings, long long platform,
+                                     const JavaOptions& options, int count, JVMSpec& spec) {
+    Found found;
+    for (int i = 0; i < count; ++i) {
+        const std::wstring file =
+            L"jvmspecs\\" + settings::jvmSpecFile(vmSpecSettings, i);
+        readSpecFile(file, spec);
+        const std::wstring baseFolder = fullPath(parent(file, L"."), {false, true});
+        for (const auto& hint : spec.registryHints()) {
+            const std::wstring home = registryHintValue(hint);
+            if (!home.empty())
+                confirm(home + L"\\" + spec.jvmExe(), spec, baseFolder, options, found);
+        }
+        for (const auto& hint : spec.pathHints())
+            searchPathHint(hint, spec, baseFolder, options, found);
+    }
+    return choose(found, platform);
+}
+
+} // namespace tarrow

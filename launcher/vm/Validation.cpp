@@ -1,0 +1,119 @@
+#include "Validation.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "Errors.h"
+#include "FileSystem.h"
+#include "JVM.h"
+#include "Text.h"
+#include "UniqueHandle.h"
+#include "VerifyOutput.h"
+#include "VmProcess.h"
+
+namespace tarrow {
+
+namespace {
+
+constexpr DWORD kVerifyTimeoutMs = 5000;
+constexpr DWORD kPollMs = 20;
+constexpr size_t kVerifyOutputBytes = 4096;
+
+std::wstring probeArchive(const std::wstring& baseFolder) {
+    const std::wstring beside = baseFolder + L"\\Verify.jar";
+    if (!exists(beside) && !endsWith(baseFolder, L"jvmspecs") && !endsWith(baseFolder, L"jvmspecs\\"))
+        return baseFolder + L"\\jvmspecs\\Verify.jar";
+    return beside;
+}
+
+// Moves whatever the pipe holds now into `output`; bytes beyond the limit are read and dropped.
+void drainPipe(HANDLE pipe, std::string& output) {
+    DWORD available = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        char buffer[1024];
+        DWORD got = 0;
+        if (!ReadFile(pipe, buffer, std::min<DWORD>(available, sizeof buffer), &got, nullptr) ||
+            got == 0)
+            return;
+        const size_t room = kVerifyOutputBytes - std::min(kVerifyOutputBytes, output.size());
+        output.append(buffer, std::min<size_t>(got, room));
+    }
+}
+
+// Starts the probe with standard output and error on one pipe and collects what it prints
+// while it runs. Nothing when it cannot be started or does not end in time.
+bool runProbe(const std::wstring& commandLine, const std::wstring& directory, std::string& output) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    UniqueHandle readEnd, writeEnd;
+    if (!CreatePipe(readEnd.put(), writeEnd.put(), &inherit, 0))
+        return false;
+    SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = writeEnd.get();
+    startup.hStdError = writeEnd.get();
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    PROCESS_INFORMATION info = {};
+    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, directory.c_str(), &startup,
+                                        &info);
+    UniqueHandle process(info.hProcess);
+    UniqueHandle thread(info.hThread);
+    // Only the child holds the write end now, so the pipe breaks when it ends.
+    writeEnd.reset();
+    if (!started)
+        return false;
+
+    const ULONGLONG deadline = GetTickCount64() + kVerifyTimeoutMs;
+    for (;;) {
+        drainPipe(readEnd.get(), output);
+        if (WaitForSingleObject(process.get(), kPollMs) == WAIT_OBJECT_0)
+            break;
+        if (GetTickCount64() >= deadline) {
+            TerminateProcess(process.get(), 1);
+            WaitForSingleObject(process.get(), kVerifyTimeoutMs);
+            return false;
+        }
+    }
+    drainPipe(readEnd.get(), output);
+    return true;
+}
+
+} // namespace
+
+bool runValidator(JVM& vm, const std::wstring& word) {
+    JavaOptions options;
+    options.classPath = vm.options.classPath;
+    options.mainClass = L"com.mirov.util.jvm.Validator";
+    options.appArguments = {L"1", word};
+    try {
+        UniqueHandle process = vm.launch(options, true);
+        DWORD code = 0;
+        return GetExitCodeProcess(process.get(), &code) && code == 0;
+    } catch (const TerminalError&) {
+        return false;
+    }
+}
+
+bool verifyProperties(const std::wstring& program,
+                      const std::map<std::wstring, std::wstring>& properties,
+                      const std::wstring& baseFolder) {
+    const std::wstring archive = probeArchive(baseFolder);
+    if (!exists(archive) || isDirectory(archive))
+        return false;
+    std::wstring commandLine =
+        L"\"" + program + L"\" -classpath \"" + archive + L"\" Verify";
+    for (const auto& property : properties)
+        commandLine += L" " + property.first;
+    std::string output;
+    if (!runProbe(commandLine, fullPath(baseFolder), output))
+        return false;
+    return verifyOutputMatches(fromUtf8(output), properties);
+}
+
+} // namespace tarrow
