@@ -50,10 +50,18 @@ VMKind JVMProbe::kind() const {
     return exists(programFolder() + L"\\javac.exe") ? VMKind::JDK : VMKind::JRE;
 }
 
+const std::optional<VersionResource>& JVMProbe::resource() {
+    if (!resourceRead_) {
+        resourceRead_ = true;
+        resource_ = VersionResource::read(path_);
+    }
+    return resource_;
+}
+
 bool JVMProbe::fileVersion(std::array<WORD, 4>& words) {
     if (!versionRead_) {
         versionRead_ = true;
-        const auto version = readFileVersion(path_);
+        const auto version = resource() ? resource()->fileVersion() : std::nullopt;
         noVersionResource_ = !version;
         if (version)
             fileVersion_ = *version;
@@ -71,7 +79,7 @@ std::wstring JVMProbe::vendor() {
         vendor_ = L"Microsoft";
         return *vendor_;
     }
-    const auto company = readVersionString(path_, L"CompanyName");
+    const auto company = resource() ? resource()->string(L"CompanyName") : std::nullopt;
     if (company) {
         std::wprintf(L"company: %ls\n", company->c_str());
         std::fflush(stdout);

@@ -9,6 +9,7 @@
 
 #include "JVM.h"
 #include "JVMVersion.h"
+#include "VersionResource.h"
 
 namespace tarrow {
 
@@ -34,12 +35,16 @@ private:
     std::wstring programName() const;
     JVMVersion registryVersion() const;
     JVMVersion layoutVersion();
+    // The program's version resource, read on first use.
+    const std::optional<VersionResource>& resource();
 
     std::wstring path_;
     std::array<WORD, 4> fileVersion_ = {};
     bool noVersionResource_ = false;
     bool versionRead_ = false;
     std::optional<std::wstring> vendor_;
+    bool resourceRead_ = false;
+    std::optional<VersionResource> resource_;
 };
 
 } // namespace tarrow

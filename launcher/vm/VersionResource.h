@@ -1,4 +1,4 @@
-// Reading the version resource of an executable or library.
+// The version resource of an executable or library, read once and queried as often as needed.
 #pragma once
 
 #include <windows.h>
@@ -6,14 +6,28 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tarrow {
 
-// The fixed file version as four words: high and low word of the most significant half, then
-// of the least significant half. Nothing when the file has no version resource.
-std::optional<std::array<WORD, 4>> readFileVersion(const std::wstring& path);
+class VersionResource {
+public:
+    // The resource of the file; nothing when it has none.
+    static std::optional<VersionResource> read(const std::wstring& path);
 
-// A string of the version resource's US English (Unicode) block, such as "CompanyName".
-std::optional<std::wstring> readVersionString(const std::wstring& path, const std::wstring& name);
+    // The fixed file version as four words: high and low word of the most significant half,
+    // then of the least significant half.
+    std::optional<std::array<WORD, 4>> fileVersion() const;
+
+    // A string of the US English (Unicode) block, such as "CompanyName".
+    std::optional<std::wstring> string(const std::wstring& name) const;
+
+private:
+    explicit VersionResource(std::vector<BYTE> data) : data_(std::move(data)) {}
+    std::vector<BYTE> data_;
+};
+
+// The fixed file version of a file; nothing when it has no version resource.
+std::optional<std::array<WORD, 4>> readFileVersion(const std::wstring& path);
 
 } // namespace tarrow
