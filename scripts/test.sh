@@ -18,9 +18,14 @@ for preset in host i686 x86_64; do
   rm -f "build-$preset.log"
 done
 
-# One private prefix and one persistent server for all Windows tests.
+# One private prefix and one persistent server for all Windows tests. Wine's background
+# services start with the first program run and inherit its output handles, so that run
+# discards its output: no test's pipe is then held open by them.
 scripts/wine-run.sh cmd /c exit >/dev/null 2>&1 || true
+/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
+/usr/lib/wine/wineserver -w
 /usr/lib/wine/wineserver -p
+scripts/wine-run.sh cmd /c exit </dev/null >/dev/null 2>&1 || true
 trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1; /usr/lib/wine/wineserver -w' EXIT
 
 passed=0

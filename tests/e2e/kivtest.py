@@ -48,6 +48,11 @@ def ensure_prefix():
     if not _server_started:
         subprocess.run(["/usr/lib/wine/wineserver", "-p600"], env=wine_env(), check=False,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        # Wine's background services start with the first program and inherit its output
+        # handles; started here, they never hold a test's pipes open.
+        subprocess.run([WINE64, "cmd", "/c", "exit"], env=wine_env(), check=False,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=300)
         _server_started = True
 
 
