@@ -19,6 +19,9 @@ add_library(tarrow_win STATIC
   launcher/core/VmInfoFile.cpp
   launcher/core/VmProcess.cpp
   launcher/core/Wow64.cpp
+  launcher/service/ServiceApi.cpp
+  launcher/service/ServiceKIV.cpp
+  launcher/service/Thread.cpp
   launcher/vm/CurrentVm.cpp
   launcher/vm/JavaOptionsBuilder.cpp
   launcher/vm/JVM.cpp

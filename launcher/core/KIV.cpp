@@ -65,6 +65,7 @@ void KIV::run(bool wait) {
         throw TerminalError(getString(kNoValidVm));
     recordCurrentVM(*vm_);
     vmProcess_ = vm_->launch(options);
+    vmStarted(vmProcess_.get());
     if (wait)
         vmExitCode_ = waitForExitCode(vmProcess_.get());
 }

@@ -42,9 +42,10 @@ public:
     const std::wstring& startDirectory() const { return startDirectory_; }
 
 protected:
-    // Handle of the started VM process; owned here, read by the service host.
-    UniqueHandle& vmProcess() { return vmProcess_; }
-    void setVmExitCode(DWORD code) { vmExitCode_ = code; }
+    // Called right after the VM process has started, before any wait.
+    virtual void vmStarted(HANDLE process) { (void)process; }
+    // Handle of the started VM process (null before the start); owned here.
+    HANDLE vmProcess() const { return vmProcess_.get(); }
 
 private:
     void setUpConsole();

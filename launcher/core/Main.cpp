@@ -13,6 +13,7 @@
 #include "Errors.h"
 #include "FileSystem.h"
 #include "KIV.h"
+#include "ServiceKIV.h"
 #include "Settings.h"
 #include "Wow64.h"
 
@@ -57,8 +58,10 @@ int wmain() {
     disableWow64Redirection();
     const CommandLine commandLine = CommandLine::parse(GetCommandLineW(), resolveExisting);
     try {
-        if (commandLine.serviceSwitch())
+        if (commandLine.serviceSwitch()) {
+            runService(commandLine);
             return 0;
+        }
         return static_cast<int>(runConsole(commandLine));
     } catch (const TerminalError& error) {
         console().printError(error.message());

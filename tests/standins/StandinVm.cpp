@@ -4,6 +4,9 @@
 //   KIV_STANDIN_SCRIPT  output to write, "o:text|e:text|..." (o = standard output, e = error)
 //   KIV_STANDIN_EXIT    exit code (decimal, all 32 bits)
 //   KIV_STANDIN_SLEEP_MS  time to wait before exiting
+// Each setting can also come from a file beside the program, for runs that do not inherit the
+// test's environment (services): standin-record.txt, standin-exit.txt, standin-sleep-ms.txt;
+// standin-child.txt names a program that is started (and not waited for) before the sleep.
 // Run as the application's validator ("com.mirov.util.jvm.Validator" on its command line), it
 // exits with the number in "validator-exit.txt" beside the program (0 when there is none).
 // Run as the "Verify" probe, it prints the bytes of "verify-output.txt" beside the program, or
@@ -44,6 +47,7 @@ void writeRecord(const std::wstring& file) {
     wchar_t module[MAX_PATH];
     GetModuleFileNameW(nullptr, module, MAX_PATH);
     std::fprintf(out, "program=%s\n", utf8(module).c_str());
+    std::fprintf(out, "pid=%lu\n", GetCurrentProcessId());
     std::fprintf(out, "commandline=%s\n", utf8(GetCommandLineW()).c_str());
     std::fprintf(out, "cwd=%s\n", utf8(directory).c_str());
     wchar_t* block = GetEnvironmentStringsW();
@@ -92,6 +96,30 @@ std::string fileContents(const std::wstring& path, bool& found) {
     return contents;
 }
 
+// The environment variable, or else the trimmed content of the file beside the program.
+std::wstring setting(const wchar_t* variableName, const wchar_t* fileName) {
+    const std::wstring value = variable(variableName);
+    if (!value.empty())
+        return value;
+    bool found = false;
+    std::string text = fileContents(besideProgram(fileName), found);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
+    return std::wstring(text.begin(), text.end());
+}
+
+void startChild(const std::wstring& program) {
+    std::wstring line = L"\"" + program + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &info)) {
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+    }
+}
+
 bool hasArgument(const std::wstring& name) {
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -124,7 +152,7 @@ bool hasArgument(const std::wstring& name) {
 } // namespace
 
 int wmain() {
-    const std::wstring record = variable(L"KIV_STANDIN_RECORD");
+    const std::wstring record = setting(L"KIV_STANDIN_RECORD", L"standin-record.txt");
     if (!record.empty())
         writeRecord(record);
     if (hasArgument(L"com.mirov.util.jvm.Validator"))
@@ -132,9 +160,12 @@ int wmain() {
     if (hasArgument(L"Verify"))
         actAsVerifyProbe();
     writeScript(variable(L"KIV_STANDIN_SCRIPT"));
-    const std::wstring sleep = variable(L"KIV_STANDIN_SLEEP_MS");
+    const std::wstring child = setting(L"KIV_STANDIN_CHILD", L"standin-child.txt");
+    if (!child.empty())
+        startChild(child);
+    const std::wstring sleep = setting(L"KIV_STANDIN_SLEEP_MS", L"standin-sleep-ms.txt");
     if (!sleep.empty())
         Sleep(static_cast<DWORD>(std::wcstoul(sleep.c_str(), nullptr, 10)));
-    const std::wstring code = variable(L"KIV_STANDIN_EXIT");
+    const std::wstring code = setting(L"KIV_STANDIN_EXIT", L"standin-exit.txt");
     ExitProcess(code.empty() ? 0 : static_cast<UINT>(std::wcstoul(code.c_str(), nullptr, 10)));
 }
