@@ -75,3 +75,46 @@ class TarrowBinary(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+HELPER_EXPORTS = sorted([
+    "_Java_com_halvern_quorbane_client_configuration_PrintHelper_getPrinters@8",
+    "_Java_com_halvern_quorbane_client_configuration_PrintHelper_getPrinterDriver@12",
+    "_Java_com_halvern_quorbane_client_configuration_PrintHelper_print@20",
+    "_Java_com_halvern_quorbane_client_configuration_PrintHelper_printOverLayText@32",
+    "_Java_com_halvern_quorbane_client_configuration_PrintHelper_getDiskSpace@12",
+    "_Java_com_halvern_quorbane_client_configuration_PrintHelper_getAvailableDiskSpace@12",
+    "_Java_com_halvern_quorbane_client_common_MultipleInstanceHelper_checkSingleInstance@12",
+])
+NETTARO_EXPORTS = sorted([
+    "_Java_com_halvern_quorbane_client_configuration_RasDial_isConnected@8",
+    "_Java_com_halvern_quorbane_client_configuration_RasDial_DialUp@8",
+    "_Java_com_halvern_quorbane_client_configuration_RasDial_HangUp@8",
+])
+
+
+class JniLibraries(unittest.TestCase):
+    def library(self, name):
+        pe = PeFile(os.path.join(BUILD, "bin", name))
+        self.assertEqual(pe.machine, 0x14C)
+        self.assertTrue(pe.characteristics & 0x2000, "a DLL")
+        return pe
+
+    def test_helper_exports_exactly_the_stdcall_names(self):
+        self.assertEqual(self.library("Helper.dll").exports(), HELPER_EXPORTS)
+
+    def test_helper_links_the_pdf_library_and_the_spooler(self):
+        imports = {dll.lower(): names for dll, names in self.library("Helper.dll").imports().items()}
+        self.assertEqual(sorted(imports["xpdfprint.dll"]),
+                         ["pdfAddOverlayText", "pdfFree", "pdfLoadFile", "pdfPrint2"])
+        self.assertTrue({"EnumPrintersA", "OpenPrinterA", "GetPrinterDriverA", "ClosePrinter"}
+                        <= set(imports["winspool.drv"]))
+
+    def test_nettaro_exports_exactly_the_stdcall_names(self):
+        self.assertEqual(self.library("Nettaro.dll").exports(), NETTARO_EXPORTS)
+
+    def test_nettaro_links_remote_access_service(self):
+        imports = {dll.lower(): names for dll, names in self.library("Nettaro.dll").imports().items()}
+        self.assertEqual(sorted(imports["rasapi32.dll"]),
+                         ["RasDialA", "RasEnumConnectionsA", "RasEnumEntriesA",
+                          "RasGetEntryDialParamsA", "RasHangUpA"])

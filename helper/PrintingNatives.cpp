@@ -1,0 +1,183 @@
+// Printing natives of com.halvern.quorbane.client.configuration.PrintHelper: the printer list,
+// a printer's driver, and printing a PDF file with an overlay line through XpdfPrint.
+#include <windows.h>
+
+#include <jni.h>
+#include <winspool.h>
+
+#include <cstdio>
+
+#include "JniText.h"
+#include "NativeGuard.h"
+#include "UniqueHandle.h"
+#include "XpdfPrint.h"
+
+namespace tarrow {
+
+namespace {
+
+struct PrinterTraits {
+    static HANDLE invalid() noexcept { return nullptr; }
+    static bool isValid(HANDLE h) noexcept { return h != nullptr; }
+    static void close(HANDLE h) noexcept { ClosePrinter(h); }
+};
+using UniquePrinter = UniqueResource<HANDLE, PrinterTraits>;
+
+struct ProcessHeapTraits {
+    static void* invalid() noexcept { return nullptr; }
+    static bool isValid(void* block) noexcept { return block != nullptr; }
+    static void close(void* block) noexcept { HeapFree(GetProcessHeap(), 0, block); }
+};
+using UniqueHeapBlock = UniqueResource<void*, ProcessHeapTraits>;
+
+constexpr DWORD kPrinterEnumFlags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
+constexpr int kPrintJobWord = 0x30004;
+
+// Printing runs at idle priority; afterwards the process and thread are set back to normal.
+class IdlePriority {
+public:
+    IdlePriority() {
+        SetPriorityClass(GetCurrentProcess(), IDLE_PRIORITY_CLASS);
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
+    }
+    ~IdlePriority() {
+        SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
+        SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL);
+    }
+    IdlePriority(const IdlePriority&) = delete;
+    IdlePriority& operator=(const IdlePriority&) = delete;
+};
+
+// A loaded document, freed when the owner goes.
+class Document {
+public:
+    explicit Document(const char* path) : result_(pdfLoadFile(&handle_, path)) {}
+    ~Document() {
+        if (result_ == 0)
+            pdfFree(handle_);
+    }
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+    bool loaded() const { return result_ == 0; }
+    int loadResult() const { return result_; }
+    XpdfDocument handle() const { return handle_; }
+
+private:
+    XpdfDocument handle_ = nullptr;
+    int result_;
+};
+
+struct Overlay {
+    const char* text;
+    const char* font2;
+    int a5;
+    int a8;
+    double x;
+    double y;
+};
+
+// Loads, stamps and prints the document `copies` times; the result of the last copy (or of
+// the load when it failed, or 0 when no copy was made).
+int printDocument(const char* path, const char* printer, const Overlay& overlay, jint copies) {
+    Document document(path);
+    int result = document.loadResult();
+    if (!document.loaded())
+        return result;
+    pdfAddOverlayText(document.handle(), overlay.text, "Arial", 0, overlay.a5, overlay.font2, 0,
+                      overlay.a8, overlay.x, overlay.y, 0, 0);
+    for (jint copy = 0; copy < copies; ++copy)
+        result = pdfPrint2(document.handle(), kPrintJobWord, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                           0, 0, 0, 0, 0, 0, printer, 0, 0);
+    return result;
+}
+
+jobjectArray printerList(JNIEnv* env) {
+    DWORD needed = 0;
+    DWORD count = 0;
+    EnumPrintersA(kPrinterEnumFlags, nullptr, 1, nullptr, 0, &needed, &count);
+    UniqueHeapBlock buffer(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed ? needed : 1));
+    if (!buffer) {
+        std::fputs("Not enough memory\n\n", stdout);
+        return nullptr;
+    }
+    if (!EnumPrintersA(kPrinterEnumFlags, nullptr, 1, static_cast<BYTE*>(buffer.get()), needed,
+                       &needed, &count)) {
+        std::printf("EnumPrinters() Failed with error: %lu\n", GetLastError());
+        return nullptr;
+    }
+    jstring empty = env->NewStringUTF("");
+    jclass stringClass = env->FindClass("java/lang/String");
+    jobjectArray array = env->NewObjectArray(static_cast<jsize>(count), stringClass, empty);
+    if (!array)
+        return nullptr;
+    const auto* printers = static_cast<const PRINTER_INFO_1A*>(buffer.get());
+    for (DWORD i = 0; i < count; ++i)
+        env->SetObjectArrayElement(array, static_cast<jsize>(i), newJavaString(env, printers[i].pName));
+    return array;
+}
+
+jstring printerDriver(JNIEnv* env, jstring printerName) {
+    JavaChars name(env, printerName);
+    if (!name.valid())
+        return nullptr;
+    char dataType[] = "RAW";
+    PRINTER_DEFAULTSA defaults = {dataType, nullptr, PRINTER_ACCESS_USE};
+    UniquePrinter printer;
+    if (!OpenPrinterA(const_cast<char*>(name.ansi()), printer.put(), &defaults))
+        return nullptr;
+    DWORD needed = 0;
+    GetPrinterDriverA(printer.get(), nullptr, 2, nullptr, 0, &needed);
+    if (needed == 0)
+        return nullptr;
+    UniqueLocalMemory block(LocalAlloc(LMEM_ZEROINIT, needed));
+    if (!block || !GetPrinterDriverA(printer.get(), nullptr, 2, static_cast<BYTE*>(block.get()),
+                                     needed, &needed))
+        return nullptr;
+    printer.reset();
+    return newJavaString(env, static_cast<const DRIVER_INFO_2A*>(block.get())->pName);
+}
+
+} // namespace
+
+} // namespace tarrow
+
+using namespace tarrow;
+
+extern "C" {
+
+JNIEXPORT jobjectArray JNICALL
+Java_com_halvern_quorbane_client_configuration_PrintHelper_getPrinters(JNIEnv* env, jclass) {
+    return guarded<jobjectArray>(nullptr, [&] { return printerList(env); });
+}
+
+JNIEXPORT jstring JNICALL
+Java_com_halvern_quorbane_client_configuration_PrintHelper_getPrinterDriver(JNIEnv* env, jclass,
+                                                                            jstring printer) {
+    return guarded<jstring>(nullptr, [&] { return printerDriver(env, printer); });
+}
+
+JNIEXPORT jint JNICALL Java_com_halvern_quorbane_client_configuration_PrintHelper_print(
+    JNIEnv* env, jclass, jstring file, jstring printer, jint copies) {
+    return guarded<jint>(-1, [&]() -> jint {
+        JavaChars path(env, file);
+        JavaChars printerName(env, printer);
+        IdlePriority idle;
+        const Overlay overlay = {"Merrowind Printing", "Helvetica-Bold", 1, 10, 250.0, 25.0};
+        return printDocument(path.ansi(), printerName.ansi(), overlay, copies);
+    });
+}
+
+JNIEXPORT jint JNICALL Java_com_halvern_quorbane_client_configuration_PrintHelper_printOverLayText(
+    JNIEnv* env, jclass, jstring file, jstring printer, jstring text, jint copies, jint x, jint y) {
+    return guarded<jint>(-1, [&]() -> jint {
+        JavaChars path(env, file);
+        JavaChars printerName(env, printer);
+        JavaChars overlayText(env, text);
+        IdlePriority idle;
+        const Overlay overlay = {overlayText.ansi(), "Helvetica", 0, 6, static_cast<double>(x),
+                                 static_cast<double>(y)};
+        return printDocument(path.ansi(), printerName.ansi(), overlay, copies);
+    });
+}
+
+} // extern "C"
