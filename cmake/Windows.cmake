@@ -6,6 +6,8 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WIN
 # Everything is linked statically so that no MinGW runtime library has to sit beside the programs.
 set(KIV_STATIC_LINK -static -static-libgcc -static-libstdc++)
 
+include(cmake/Minizip.cmake)
+
 add_library(tarrow_win STATIC
   launcher/core/Console.cpp
   launcher/core/Environment.cpp
@@ -33,8 +35,13 @@ add_library(tarrow_win STATIC
   launcher/vm/SpecFileSearch.cpp
   launcher/vm/Validation.cpp
   launcher/vm/VersionResource.cpp
+  launcher/vmpack/FileChecksum.cpp
+  launcher/vmpack/VmPackDownload.cpp
+  launcher/vmpack/VmPackExtraction.cpp
+  launcher/vmpack/VmPackStep.cpp
+  launcher/vmpack/ZipReader.cpp
 )
-target_link_libraries(tarrow_win PUBLIC tarrow_logic shell32 version advapi32 psapi)
+target_link_libraries(tarrow_win PUBLIC tarrow_logic minizip shell32 version advapi32 psapi wininet)
 kiv_warnings(tarrow_win)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)

@@ -14,6 +14,7 @@
 #include "Settings.h"
 #include "StringTable.h"
 #include "VmInfoFile.h"
+#include "VmPackStep.h"
 #include "VmProcess.h"
 
 namespace tarrow {
@@ -55,7 +56,7 @@ std::unique_ptr<JVM> KIV::chooseVm(const JavaOptions& options) {
         return describeVM(named, options);
     if (!vmSpecExists_)
         return findVM(*this, options);
-    return nullptr;
+    return vmPackStep(*this, options);
 }
 
 void KIV::run(bool wait) {

@@ -58,10 +58,8 @@ int wmain() {
     disableWow64Redirection();
     const CommandLine commandLine = CommandLine::parse(GetCommandLineW(), resolveExisting);
     try {
-        if (commandLine.serviceSwitch()) {
-            runService(commandLine);
-            return 0;
-        }
+        if (commandLine.serviceSwitch())
+            return static_cast<int>(runService(commandLine));
         return static_cast<int>(runConsole(commandLine));
     } catch (const TerminalError& error) {
         console().printError(error.message());

@@ -108,6 +108,8 @@ void ServiceKIV::stopSequence() {
 }
 
 void ServiceKIV::failedLaunch() {
+    // Set first: once stopped is reported, the main thread may end the process.
+    exitCode_ = kLaunchFailedCode;
     status_.dwWin32ExitCode = ERROR_SERVICE_SPECIFIC_ERROR;
     status_.dwServiceSpecificExitCode = kLaunchFailedCode;
     status_.dwCheckPoint = 0;
@@ -156,8 +158,10 @@ void ServiceKIV::start() {
     ExitProcess(code);
 }
 
-void runService(const CommandLine& commandLine) {
-    ServiceKIV::instance(commandLine).dispatch();
+DWORD runService(const CommandLine& commandLine) {
+    ServiceKIV& service = ServiceKIV::instance(commandLine);
+    service.dispatch();
+    return service.exitCode();
 }
 
 } // namespace tarrow

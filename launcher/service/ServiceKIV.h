@@ -28,6 +28,10 @@ public:
     // stopped, or at once (0) when the program was not started by it.
     BOOL dispatch();
 
+    // The process exit code once the dispatcher has returned: 0, or the code of a launch that
+    // failed on the worker thread.
+    DWORD exitCode() const { return exitCode_; }
+
     // SERVICE_CONTROL_STOP and SERVICE_CONTROL_SHUTDOWN end the VM and report stopped.
     void control(DWORD code);
 
@@ -51,12 +55,14 @@ private:
     SERVICE_STATUS_HANDLE statusHandle_ = nullptr;
     // Set by the stop sequence: the VM has been ended and its handle must not be used again.
     std::atomic<bool> vmCleared_{false};
+    std::atomic<DWORD> exitCode_{0};
     // Holds the VM and every process it starts; closing it ends them all.
     UniqueHandle vmJob_;
     std::unique_ptr<KIVThread> worker_;
 };
 
-// The service branch of the entry point: creates the ServiceKIV and dispatches.
-void runService(const CommandLine& commandLine);
+// The service branch of the entry point: creates the ServiceKIV and dispatches; returns the
+// process exit code.
+DWORD runService(const CommandLine& commandLine);
 
 } // namespace tarrow

@@ -1,0 +1,10 @@
+# minizip's unzip interface, compiled from Debian's source package (fetched by the setup script
+# into .cache/minizip) against the MinGW zlib. Nothing of it is kept in the repository.
+set(KIV_MINIZIP_DIR ${PROJECT_SOURCE_DIR}/.cache/minizip CACHE PATH "minizip sources")
+if(NOT EXISTS ${KIV_MINIZIP_DIR}/unzip.c)
+  message(FATAL_ERROR "minizip sources missing in ${KIV_MINIZIP_DIR}: run scripts/setup.sh")
+endif()
+find_package(ZLIB REQUIRED)
+add_library(minizip STATIC ${KIV_MINIZIP_DIR}/unzip.c ${KIV_MINIZIP_DIR}/ioapi.c)
+target_include_directories(minizip SYSTEM PUBLIC ${KIV_MINIZIP_DIR})
+target_link_libraries(minizip PUBLIC ZLIB::ZLIB)

@@ -1,0 +1,179 @@
+#include "VmPackDownload.h"
+
+#include <windows.h>
+
+#include <wininet.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "DownloadProgress.h"
+#include "Text.h"
+#include "UniqueHandle.h"
+#include "UrlText.h"
+
+namespace tarrow {
+
+namespace {
+
+struct InternetHandleTraits {
+    static HINTERNET invalid() noexcept { return nullptr; }
+    static bool isValid(HINTERNET h) noexcept { return h != nullptr; }
+    static void close(HINTERNET h) noexcept { InternetCloseHandle(h); }
+};
+using UniqueInternetHandle = UniqueResource<HINTERNET, InternetHandleTraits>;
+
+// Data is read in large pieces (each read has a fixed cost); progress still counts 1 KiB chunks.
+constexpr DWORD kReadBytes = 1024 * 1024;
+constexpr DWORD kSchemeChars = 32;
+constexpr DWORD kHostChars = 256;
+constexpr DWORD kPathChars = 2048;
+
+// Console output of one download; nothing at all in silent mode.
+class Reporter {
+public:
+    explicit Reporter(bool quiet) : quiet_(quiet) {}
+    void say(const char* text) const {
+        if (!quiet_) {
+            std::fputs(text, stdout);
+            std::fflush(stdout);
+        }
+    }
+    void say(const char* format, unsigned long number) const {
+        if (!quiet_) {
+            std::printf(format, number);
+            std::fflush(stdout);
+        }
+    }
+
+private:
+    bool quiet_;
+};
+
+UniqueInternetHandle openHttp(HINTERNET root, const std::wstring& url, const Reporter& out,
+                              DWORD& announced) {
+    // A call that returned a handle succeeded, whatever error code the thread still holds.
+    UniqueInternetHandle request(InternetOpenUrlW(root, url.c_str(), nullptr, 0, 0, 0));
+    if (!request) {
+        out.say("\nError in opening internet connection with URL\n");
+        out.say("\nWininet Error code: %lu\n", GetLastError());
+    }
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    if (request)
+        HttpQueryInfoW(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                       &size, nullptr);
+    if (status != 200) {
+        out.say("\nCould not connect to the specified URL\n");
+        out.say("HTTP Status code: %lu\n", status);
+        return UniqueInternetHandle();
+    }
+    size = sizeof announced;
+    if (!HttpQueryInfoW(request.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
+                        &announced, &size, nullptr))
+        announced = 0;
+    return request;
+}
+
+struct FtpRequest {
+    UniqueInternetHandle connection;
+    UniqueInternetHandle file;
+};
+
+FtpRequest openFtp(HINTERNET root, const std::wstring& url, const Reporter& out) {
+    wchar_t scheme[kSchemeChars] = {}, host[kHostChars] = {}, path[kPathChars] = {};
+    URL_COMPONENTSW parts = {};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszScheme = scheme;
+    parts.dwSchemeLength = kSchemeChars;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = kHostChars;
+    parts.lpszUrlPath = path;
+    parts.dwUrlPathLength = kPathChars;
+    // The escapes of the path are decoded here, once, the same on every system.
+    InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts);
+    const std::wstring remotePath = decodeUrlEscapes(path);
+    FtpRequest request;
+    auto failed = [&](DWORD error) {
+        out.say("\nCould not connect to the specified URL\n");
+        out.say("Wininet Error code: %lu\n", error);
+        return FtpRequest();
+    };
+    request.connection.reset(InternetConnectW(root, host, INTERNET_DEFAULT_FTP_PORT, L"anonymous",
+                                              nullptr, INTERNET_SERVICE_FTP,
+                                              INTERNET_FLAG_PASSIVE | INTERNET_FLAG_NO_CACHE_WRITE, 1));
+    if (!request.connection)
+        return failed(GetLastError());
+    request.file.reset(FtpOpenFileW(request.connection.get(), remotePath.c_str(), GENERIC_READ,
+                                    FTP_TRANSFER_TYPE_BINARY, 1));
+    if (!request.file)
+        return failed(GetLastError());
+    return request;
+}
+
+// Copies the request's data into the destination; false when the data stops early.
+bool transfer(HINTERNET request, const std::wstring& destination, DWORD announced,
+              const Reporter& out) {
+    UniqueHandle file(CreateFileW(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    DownloadProgress progress;
+    std::vector<char> buffer(kReadBytes);
+    unsigned long long received = 0;
+    for (;;) {
+        DWORD got = 0;
+        if (!InternetReadFile(request, buffer.data(), kReadBytes, &got))
+            return false;
+        if (got == 0)
+            break;
+        DWORD written = 0;
+        if (!WriteFile(file.get(), buffer.data(), got, &written, nullptr) || written != got)
+            return false;
+        received += got;
+        const std::string marks = progress.bytesRead(got);
+        if (!marks.empty())
+            out.say(marks.c_str());
+    }
+    return announced == 0 || received >= announced;
+}
+
+} // namespace
+
+bool downloadVmPack(const std::wstring& url, const std::wstring& destination,
+                    const DownloadSettings& settings) {
+    const Reporter out(settings.silent);
+    out.say("\nDownloading VM Pack - Please Wait!!!\n");
+    UniqueInternetHandle root(InternetOpenW(L"InetURL/1.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
+                                            nullptr, 0));
+    const DWORD rootError = GetLastError();
+    if (!root) {
+        out.say("\nAttempt to connect to internet failed.");
+        out.say("\nWininet Error code: %lu\n", rootError);
+        return false;
+    }
+    DWORD announced = 0;
+    UniqueInternetHandle httpRequest;
+    FtpRequest ftpRequest;
+    HINTERNET request = nullptr;
+    if (startsWith(url, L"http")) {
+        httpRequest = openHttp(root.get(), url, out, announced);
+        if (!httpRequest)
+            return false;
+        request = httpRequest.get();
+    } else if (startsWith(url, L"ftp")) {
+        ftpRequest = openFtp(root.get(), url, out);
+        if (!ftpRequest.file)
+            return false;
+        request = ftpRequest.file.get();
+    }
+    if (!request || !transfer(request, destination, announced, out)) {
+        out.say("\nAttempt to download VM failed");
+        if (request)
+            DeleteFileW(destination.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace tarrow

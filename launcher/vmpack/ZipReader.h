@@ -1,0 +1,61 @@
+// ZipReader: the launcher's layer that writes the entries of a ZIP archive to disk, over
+// minizip's unzip interface with the launcher's own file access.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tarrow {
+
+struct ZipEntry {
+    std::int32_t index = 0; // for item(-1): the number of entries
+    std::wstring name;      // cleaned
+    std::uint32_t attributes = 0;
+    FILETIME accessTime = {};
+    FILETIME creationTime = {};
+    FILETIME modificationTime = {};
+    std::uint32_t compressedSize = 0;
+    std::uint32_t uncompressedSize = 0;
+};
+
+// Result codes of ZipReader calls.
+enum ZipResult : int {
+    kZipOk = 0,
+    kZipFailed = 1,  // the entry could not be found or read
+    kZipSkipped = 2, // the entry's file could not be created; nothing was written
+    kZipCorrupt = 3, // the entry's data is damaged or cannot be decoded; its file was removed
+};
+
+class ZipReader {
+public:
+    // Opens an archive (shared read access). Null when it is not a readable archive.
+    static std::unique_ptr<ZipReader> open(const std::wstring& path);
+    ~ZipReader();
+    ZipReader(const ZipReader&) = delete;
+    ZipReader& operator=(const ZipReader&) = delete;
+
+    // index -1: the entry count in entry.index; otherwise that entry.
+    int item(std::int32_t index, ZipEntry& entry);
+    // Entries are written below this folder.
+    int setBaseFolder(const std::wstring& folder);
+    // Writes entry `index` to the base folder under `name` (a cleaned, relative name).
+    int extractItem(std::int32_t index, const std::wstring& name);
+
+private:
+    explicit ZipReader(void* archive);
+    bool moveTo(std::int32_t index);
+    std::wstring createParents(const std::wstring& folder);
+
+    void* archive_; // minizip's unzFile
+    std::int32_t position_ = 0;
+    std::wstring base_;
+    std::int32_t cachedIndex_ = -2;
+    ZipEntry cached_;
+    std::vector<char> buffer_;
+};
+
+} // namespace tarrow

@@ -1,0 +1,309 @@
+"""Packaged applications: the build-option step with VM packs downloaded over HTTP and FTP from
+servers on 127.0.0.1, checked and unpacked; and the extraction and checksum layers alone."""
+import hashlib
+import io
+import os
+import shutil
+import struct
+import tempfile
+import unittest
+import zipfile
+
+from kivtest import (BUILD, LayoutTestCase, STANDINS, minimal_properties, run_wine,
+                     windows_path, write_properties)
+from packservers import FtpServer, HttpServer
+
+NO_VM = (b"Pellinor Error: Could not find a valid Java virtual machine to load.\r\n\r\n"
+         b"You may need to reinstall a supported Java virtual machine.\r\n")
+TOOL = os.path.join(BUILD, "bin", "vmpack_tool.exe")
+HOSTILE = ["..\\..\\evil.txt", "a/../evil2.txt", "C:\\evil3.txt", "../x4", "a/../../x5"]
+
+
+def standin_bytes():
+    with open(os.path.join(STANDINS, "standin_plain.exe"), "rb") as f:
+        return f.read()
+
+
+def zip_bytes(members):
+    """members: list of (name or ZipInfo, bytes)."""
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in members:
+            z.writestr(name, data)
+    return out.getvalue()
+
+
+def vm_pack(vm_members=None, extra_members=()):
+    if vm_members is None:
+        vm_members = [("bin/java.exe", standin_bytes()), ("lib/rt.jar", b"jar")]
+    inner = zip_bytes(vm_members)
+    return zip_bytes([("vm.zip", inner), ("vm.properties", b"vendor=test\n"), *extra_members])
+
+
+class PackLayout(LayoutTestCase):
+    """A start folder with Windows\\jvmspecs, the launcher with its jvmspecs.properties, and a
+    web root served on 127.0.0.1."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.webroot = tempfile.mkdtemp(prefix="kiv-web-")
+        cls.http = HttpServer(cls.webroot)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.http.stop()
+        shutil.rmtree(cls.webroot, ignore_errors=True)
+
+    def setUp(self):
+        super().setUp()
+        self.start = os.path.join(self.root, "start")
+        os.makedirs(os.path.join(self.start, "Windows", "jvmspecs"))
+        os.makedirs(os.path.join(self.app, "jvmspecs"))
+        self.kiv(minimal_properties())
+        self.pack_name = self.id().split(".")[-1][:30] + ".vm"
+
+    def publish(self, data, name=None):
+        name = name or self.pack_name
+        with open(os.path.join(self.webroot, name), "wb") as f:
+            f.write(data)
+        return name
+
+    def build_options(self, **entries):
+        write_properties(os.path.join(self.app, "jvmspecs", "jvmspecs.properties"), entries)
+
+    def direct(self, url, checksum=None):
+        entries = {"build.option": "withoutvm", "build.without.vm.search.option": "12",
+                   "build.without.vm.direct.download.url": url}
+        if checksum is not None:
+            entries["build.without.vm.dont.search.download.url.md5Checksum.applicable"] = "true"
+            entries["build.without.vm.dont.search.download.url.md5Checksum.value"] = checksum
+        self.build_options(**entries)
+
+    def target(self, *parts):
+        return os.path.join(self.start, "Windows", "resource", "jre", *parts)
+
+    def stored_pack(self):
+        return os.path.join(self.start, "Windows", "jvmspecs" + self.pack_name)
+
+
+class DownloadAndLaunch(PackLayout):
+    def test_http_pack_is_downloaded_checked_unpacked_and_started(self):
+        data = vm_pack()
+        self.publish(data)
+        self.direct(self.http.url(self.pack_name), hashlib.md5(data).hexdigest())
+        result = self.launch(cwd=self.start)
+        self.assertEqual(result.stderr, b"")
+        self.assertEqual(result.stdout,
+                         b"\r\nDownloading VM Pack - Please Wait!!!\r\n"
+                         b"\r\nVerifying the downloaded JVM with MD5 checksum specified\r\n"
+                         b"\r\nMD5 checksum verification for downloaded JVM passed"
+                         b"\r\nExtracting VM Pack. Please wait!!!\r\n"
+                         b"\r\nExtracted the JVM pack successfully!!\r\n")
+        with open(self.stored_pack(), "rb") as f:
+            self.assertEqual(f.read(), data)
+        [record] = self.records()
+        self.assertEqual(record["program"].lower(),
+                         windows_path(self.target("bin", "java.exe")).lower())
+        self.assertTrue(os.path.exists(self.target("lib", "rt.jar")))
+        scratch = os.path.join(self.start, "Windows", "downloadIntermediary")
+        self.assertFalse(os.path.exists(scratch))
+
+    def test_silent_launch_prints_nothing(self):
+        self.publish(vm_pack())
+        self.direct(self.http.url(self.pack_name))
+        result = self.launch(["silent"], cwd=self.start)
+        self.assertEqual((result.stdout, result.stderr), (b"", b""))
+        self.assertEqual(len(self.records()), 1)
+
+    def test_runtime_layout_with_jre_bin(self):
+        self.publish(vm_pack([("jre/bin/java.exe", standin_bytes())]))
+        self.direct(self.http.url(self.pack_name))
+        self.launch(cwd=self.start)
+        [record] = self.records()
+        self.assertEqual(record["program"].lower(),
+                         windows_path(self.target("jre", "bin", "java.exe")).lower())
+
+    def test_installed_vm_means_no_download(self):
+        installed = self.install_vm(os.path.join(self.root, "installed"))
+        self.kiv(minimal_properties(**{"kiv.nl.current.vm": windows_path(installed)}))
+        self.publish(vm_pack())
+        self.build_options(**{"build.option": "withoutvm", "build.without.vm.search.option": "11",
+                              "build.without.vm.not.found.download.url": self.http.url(self.pack_name)})
+        before = len(self.http.requests)
+        result = self.launch(cwd=self.start)
+        self.assertEqual(result.stdout, b"")
+        self.assertEqual(len(self.http.requests), before)
+        self.assertEqual([r["program"] for r in self.records()], [windows_path(installed)])
+
+    def test_wrong_or_upper_case_checksum_fails(self):
+        data = vm_pack()
+        self.publish(data)
+        for checksum in ("0" * 32, hashlib.md5(data).hexdigest().upper()):
+            self.direct(self.http.url(self.pack_name), checksum)
+            result = self.launch(cwd=self.start)
+            self.assertEqual((result.returncode, result.stderr), (1, NO_VM))
+            self.assertTrue(result.stdout.endswith(
+                b"\r\nVerifying the downloaded JVM with MD5 checksum specified\r\n\r\n"
+                b"Warning!! MD5 checksum verification for downloaded JVM failed. Installer exiting..."))
+            self.assertTrue(os.path.exists(self.stored_pack()))
+        self.assertEqual(self.records(), [])
+
+    def test_url_must_end_with_lower_case_vm(self):
+        self.direct(self.http.url("jre.VM"))
+        result = self.launch(cwd=self.start)
+        self.assertEqual(result.stdout, b"\r\nThe file specified is not a valid VM pack\r\n")
+        self.assertEqual(result.stderr, NO_VM)
+
+    def test_missing_pack_gives_the_status(self):
+        self.direct(self.http.url("missing.vm"))
+        result = self.launch(cwd=self.start)
+        self.assertEqual(result.stdout, b"\r\nDownloading VM Pack - Please Wait!!!\r\n"
+                                        b"\r\nCould not connect to the specified URL\r\n"
+                                        b"HTTP Status code: 404\r\n")
+        self.assertFalse(os.path.exists(os.path.join(self.start, "Windows", "jvmspecsmissing.vm")))
+
+    def test_broken_off_download_leaves_no_file(self):
+        self.direct(self.http.url("truncated/pack.vm"))
+        result = self.launch(cwd=self.start)
+        self.assertTrue(result.stdout.endswith(b"\r\nAttempt to download VM failed"), result.stdout)
+        self.assertFalse(os.path.exists(os.path.join(self.start, "Windows", "jvmspecspack.vm")))
+        self.assertEqual(result.stderr, NO_VM)
+
+    def test_damaged_pack_is_reported_and_deleted(self):
+        data = bytearray(vm_pack())
+        data[len(data) // 2] ^= 0xFF
+        self.publish(bytes(data))
+        self.direct(self.http.url(self.pack_name))
+        result = self.launch(cwd=self.start)
+        self.assertTrue(result.stdout.endswith(
+            b"\r\nCould not extract the downloaded VM pack. Installer exiting..."), result.stdout)
+        self.assertFalse(os.path.exists(self.stored_pack()))
+
+    def test_ftp_pack_with_escaped_name(self):
+        ftp = FtpServer(self.webroot)
+        if not ftp.available:
+            self.skipTest("port 21 on 127.0.0.1 is taken or pyftpdlib is missing")
+        try:
+            self.publish(vm_pack(), "ftp pack.vm")
+            self.direct("ftp://someone@127.0.0.1:2121/ftp%20pack.vm")
+            result = self.launch(cwd=self.start)
+            self.assertEqual(result.stderr, b"")
+            self.assertIn(b"Extracted the JVM pack successfully!!", result.stdout)
+            self.assertTrue(os.path.exists(os.path.join(self.start, "Windows", "jvmspecsftp%20pack.vm")))
+            self.assertEqual(len(self.records()), 1)
+        finally:
+            ftp.stop()
+
+
+class ShippedVm(PackLayout):
+    def test_with_vm_takes_the_shipped_vm(self):
+        shipped = self.install_vm(self.target(), folder="bin")
+        self.build_options(**{"build.option": "withvm", "build.with.vm.search.option": "21"})
+        self.launch(cwd=self.start)
+        self.assertEqual([r["program"].lower() for r in self.records()],
+                         [windows_path(shipped).lower()])
+
+    def test_unknown_option_gives_no_vm(self):
+        self.build_options(**{"build.option": "WithVM"})
+        self.assertEqual(self.launch(cwd=self.start).stderr, NO_VM)
+
+
+class Extraction(unittest.TestCase):
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="kiv-extract-", dir=os.path.join(BUILD))
+        self.base = os.path.join(self.root, "base")
+        self.target = os.path.join(self.base, "target")
+        os.makedirs(self.target)
+        self.pack = os.path.join(self.base, "pack.vm")
+
+    def tearDown(self):
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def extract(self):
+        return run_wine(TOOL, ["extract", windows_path(self.pack), windows_path(self.target) + "\\"])
+
+    def write_pack(self, data):
+        with open(self.pack, "wb") as f:
+            f.write(data)
+
+    def test_hostile_names_never_leave_the_base_folder(self):
+        members = [(name, b"hostile") for name in HOSTILE]
+        self.write_pack(vm_pack(members + [("bin/java.exe", b"x")], extra_members=members))
+        self.assertEqual(self.extract().returncode, 0)
+        everything = []
+        for folder, _, files in os.walk(self.root):
+            everything += [os.path.join(folder, f) for f in files]
+        for path in everything:
+            self.assertTrue(path.startswith(self.base + os.sep), path)
+        for name in ("evil.txt", "evil2.txt", "evil3.txt", "x4", "x5"):
+            self.assertTrue(os.path.exists(os.path.join(self.target, name)), name)
+            self.assertTrue(os.path.exists(os.path.join(self.base, "downloadIntermediary", name)))
+
+    def test_extended_timestamp_sets_the_modification_time(self):
+        info = zipfile.ZipInfo("bin/java.exe", date_time=(2001, 2, 3, 4, 5, 6))
+        info.extra = b"UT" + struct.pack("<HBi", 5, 1, 1234567890)
+        plain = zipfile.ZipInfo("bin/other.txt", date_time=(2001, 2, 3, 4, 5, 6))
+        self.write_pack(vm_pack([(info, b"program"), (plain, b"text")]))
+        self.assertEqual(self.extract().returncode, 0)
+        self.assertEqual(int(os.path.getmtime(os.path.join(self.target, "bin", "java.exe"))),
+                         1234567890)
+        # Without the block the DOS time, read as local time, is used.
+        other = os.path.getmtime(os.path.join(self.target, "bin", "other.txt"))
+        self.assertLess(abs(other - 981173106), 15 * 3600)
+
+    def test_read_only_files_are_kept_on_a_second_extraction(self):
+        info = zipfile.ZipInfo("bin/locked.txt")
+        info.create_system = 0
+        info.external_attr = 0x21
+        self.write_pack(vm_pack([(info, b"first"), ("bin/java.exe", b"x")]))
+        self.assertEqual(self.extract().returncode, 0)
+        locked = os.path.join(self.target, "bin", "locked.txt")
+        self.assertFalse(os.stat(locked).st_mode & 0o222, "created read-only")
+        self.write_pack(vm_pack([(info, b"second"), ("bin/java.exe", b"y")]))
+        self.assertEqual(self.extract().returncode, 0)
+        with open(os.path.join(self.target, "bin", "java.exe"), "rb") as f:
+            self.assertEqual(f.read(), b"y")
+        if os.geteuid() != 0:
+            # Under Wine a process run by root may replace a read-only file; elsewhere the
+            # read-only file keeps its contents and is skipped.
+            with open(locked, "rb") as f:
+                self.assertEqual(f.read(), b"first")
+
+    def test_damaged_entry_fails_and_leaves_no_partial_file(self):
+        inner = bytearray(zip_bytes([("bin/java.exe", os.urandom(50000))]))
+        inner[200] ^= 0xFF
+        self.write_pack(zip_bytes([("vm.zip", bytes(inner))]))
+        self.assertEqual(self.extract().returncode, 1)
+        self.assertFalse(os.path.exists(os.path.join(self.target, "bin", "java.exe")))
+
+    def test_pack_without_vm_zip_fails_and_keeps_the_scratch_folder(self):
+        self.write_pack(zip_bytes([("readme.txt", b"no vm here")]))
+        self.assertEqual(self.extract().returncode, 1)
+        self.assertTrue(os.path.exists(os.path.join(self.base, "downloadIntermediary", "readme.txt")))
+
+
+class Checksum(unittest.TestCase):
+    def digest_of(self, content):
+        folder = tempfile.mkdtemp(prefix="kiv-md5-", dir=BUILD)
+        try:
+            path = os.path.join(folder, "f.bin")
+            if content is not None:
+                with open(path, "wb") as f:
+                    f.write(content)
+            return run_wine(TOOL, ["md5", windows_path(path)]).stdout, windows_path(path)
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+
+    def test_rfc_1321_digests_in_lower_case(self):
+        self.assertEqual(self.digest_of(b"")[0], b"\r\ndigest=d41d8cd98f00b204e9800998ecf8427e\r\n")
+        self.assertEqual(self.digest_of(b"abc")[0], b"\r\ndigest=900150983cd24fb0d6963f7d28e17f72\r\n")
+        big = os.urandom(1025)
+        self.assertIn(hashlib.md5(big).hexdigest().encode(), self.digest_of(big)[0])
+
+    def test_missing_file_names_the_path_and_error_2(self):
+        output, path = self.digest_of(None)
+        self.assertEqual(output, ("Error opening file %s\r\nError: 2\r\ndigest=\r\n" % path).encode())
+
+
+if __name__ == "__main__":
+    unittest.main()
