@@ -19,8 +19,8 @@ double runOnce(const std::wstring& commandLine) {
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     QueryPerformanceCounter(&start);
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &info))
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &info))
         return -1;
     WaitForSingleObject(info.hProcess, INFINITE);
     QueryPerformanceCounter(&end);

@@ -6,7 +6,7 @@
 namespace tarrow {
 
 class ConnectionList {
-public:
+  public:
     // Lists the connections: starts with room for one record and grows to the size RAS asks
     // for, at most four times.
     ConnectionList();
@@ -20,7 +20,7 @@ public:
     DWORD count() const { return count_; }
     const RasConnection& operator[](DWORD i) const { return records_[i]; }
 
-private:
+  private:
     RasConnection* records_ = nullptr; // process heap block
     DWORD count_ = 0;
     DWORD result_ = 0;

@@ -87,14 +87,14 @@ Java_com_halvern_quorbane_client_configuration_RasDial_isConnected(JNIEnv*, jcla
     });
 }
 
-JNIEXPORT jboolean JNICALL
-Java_com_halvern_quorbane_client_configuration_RasDial_DialUp(JNIEnv*, jclass) {
+JNIEXPORT jboolean JNICALL Java_com_halvern_quorbane_client_configuration_RasDial_DialUp(JNIEnv*,
+                                                                                         jclass) {
     return guarded<jboolean>(JNI_FALSE,
                              []() -> jboolean { return dialFirstEntry() ? JNI_TRUE : JNI_FALSE; });
 }
 
 JNIEXPORT void JNICALL Java_com_halvern_quorbane_client_configuration_RasDial_HangUp(JNIEnv*,
-                                                                                    jclass) {
+                                                                                     jclass) {
     guarded<int>(0, [] {
         while (hangUpPass() != 0) {
         }

@@ -7,7 +7,8 @@ std::u16string utf16FromModifiedUtf8(const std::string& bytes) {
     for (size_t i = 0; i < bytes.size();) {
         const unsigned char lead = static_cast<unsigned char>(bytes[i]);
         auto continuation = [&](size_t k) {
-            return i + k < bytes.size() && (static_cast<unsigned char>(bytes[i + k]) & 0xC0) == 0x80;
+            return i + k < bytes.size() &&
+                   (static_cast<unsigned char>(bytes[i + k]) & 0xC0) == 0x80;
         };
         if (lead < 0x80) {
             text += static_cast<char16_t>(lead);

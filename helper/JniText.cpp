@@ -12,12 +12,12 @@ std::string ansiFromUtf16(const std::u16string& text) {
     if (text.empty())
         return std::string();
     const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-    const int size = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), nullptr,
-                                         0, nullptr, nullptr);
+    const int size = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
     std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
     if (size > 0)
-        WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), &out[0], size,
-                            nullptr, nullptr);
+        WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), &out[0], size, nullptr,
+                            nullptr);
     return out;
 }
 

@@ -11,7 +11,7 @@ namespace tarrow {
 
 // Holds the characters of a Java string (GetStringUTFChars) and releases them when destroyed.
 class JavaChars {
-public:
+  public:
     JavaChars(JNIEnv* env, jstring text);
     ~JavaChars();
     JavaChars(const JavaChars&) = delete;
@@ -21,7 +21,7 @@ public:
     // The text in the ANSI code page.
     const char* ansi() const { return ansi_.c_str(); }
 
-private:
+  private:
     JNIEnv* env_;
     jstring text_;
     const char* chars_;

@@ -35,7 +35,7 @@ constexpr int kPrintJobWord = 0x30004;
 
 // Printing runs at idle priority; afterwards the process and thread are set back to normal.
 class IdlePriority {
-public:
+  public:
     IdlePriority() {
         SetPriorityClass(GetCurrentProcess(), IDLE_PRIORITY_CLASS);
         SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE);
@@ -50,7 +50,7 @@ public:
 
 // A loaded document, freed when the owner goes.
 class Document {
-public:
+  public:
     explicit Document(const char* path) : result_(pdfLoadFile(&handle_, path)) {}
     ~Document() {
         if (result_ == 0)
@@ -62,7 +62,7 @@ public:
     int loadResult() const { return result_; }
     XpdfDocument handle() const { return handle_; }
 
-private:
+  private:
     XpdfDocument handle_ = nullptr;
     int result_;
 };
@@ -86,8 +86,8 @@ int printDocument(const char* path, const char* printer, const Overlay& overlay,
     pdfAddOverlayText(document.handle(), overlay.text, "Arial", 0, overlay.a5, overlay.font2, 0,
                       overlay.a8, overlay.x, overlay.y, 0, 0);
     for (jint copy = 0; copy < copies; ++copy)
-        result = pdfPrint2(document.handle(), kPrintJobWord, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                           0, 0, 0, 0, 0, 0, printer, 0, 0);
+        result = pdfPrint2(document.handle(), kPrintJobWord, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                           0, 0, 0, 0, 0, printer, 0, 0);
     return result;
 }
 
@@ -112,7 +112,8 @@ jobjectArray printerList(JNIEnv* env) {
         return nullptr;
     const auto* printers = static_cast<const PRINTER_INFO_1A*>(buffer.get());
     for (DWORD i = 0; i < count; ++i)
-        env->SetObjectArrayElement(array, static_cast<jsize>(i), newJavaString(env, printers[i].pName));
+        env->SetObjectArrayElement(array, static_cast<jsize>(i),
+                                   newJavaString(env, printers[i].pName));
     return array;
 }
 
@@ -174,8 +175,8 @@ JNIEXPORT jint JNICALL Java_com_halvern_quorbane_client_configuration_PrintHelpe
         JavaChars printerName(env, printer);
         JavaChars overlayText(env, text);
         IdlePriority idle;
-        const Overlay overlay = {overlayText.ansi(), "Helvetica", 0, 6, static_cast<double>(x),
-                                 static_cast<double>(y)};
+        const Overlay overlay = {overlayText.ansi(),     "Helvetica",           0, 6,
+                                 static_cast<double>(x), static_cast<double>(y)};
         return printDocument(path.ansi(), printerName.ansi(), overlay, copies);
     });
 }

@@ -21,8 +21,8 @@ DiskSpace diskSpace(JNIEnv* env, jstring path) {
     JavaChars chars(env, path);
     DiskSpace space;
     ULARGE_INTEGER available;
-    space.known = chars.valid() &&
-                  GetDiskFreeSpaceExA(chars.ansi(), &available, &space.total, &space.free);
+    space.known =
+        chars.valid() && GetDiskFreeSpaceExA(chars.ansi(), &available, &space.total, &space.free);
     return space;
 }
 
@@ -66,8 +66,8 @@ Java_com_halvern_quorbane_client_configuration_PrintHelper_getAvailableDiskSpace
 
 JNIEXPORT jboolean JNICALL
 Java_com_halvern_quorbane_client_common_MultipleInstanceHelper_checkSingleInstance(JNIEnv* env,
-                                                                                  jclass,
-                                                                                  jstring name) {
+                                                                                   jclass,
+                                                                                   jstring name) {
     return guarded<jboolean>(JNI_TRUE, [&]() -> jboolean {
         return takeSingleInstance(env, name) ? JNI_TRUE : JNI_FALSE;
     });

@@ -10,7 +10,7 @@
 namespace tarrow {
 
 class CommandLine {
-public:
+  public:
     // Given one argument, returns its full path when it names an existing file or directory.
     using ExistingPathResolver = std::function<std::optional<std::wstring>(const std::wstring&)>;
 
@@ -30,7 +30,7 @@ public:
     // The argument after the first "KIV_VM" argument; empty when there is none.
     std::wstring vmArgument() const;
 
-private:
+  private:
     std::vector<std::wstring> arguments_;
     bool serviceSwitch_ = false;
     bool consoleRequested_ = false;

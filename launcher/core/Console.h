@@ -8,7 +8,7 @@
 namespace tarrow {
 
 class Console {
-public:
+  public:
     // The standard handles, fetched at each call.
     HANDLE input() const;
     HANDLE output() const;

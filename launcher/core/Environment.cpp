@@ -15,8 +15,8 @@ constexpr DWORD kExpandBufferChars = 2048;
 
 std::wstring expandReferences(const std::wstring& value) {
     std::vector<wchar_t> buffer(kExpandBufferChars);
-    DWORD needed = ExpandEnvironmentStringsW(value.c_str(), buffer.data(),
-                                             static_cast<DWORD>(buffer.size()));
+    DWORD needed =
+        ExpandEnvironmentStringsW(value.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
     if (needed > buffer.size()) {
         // A longer value is expanded whole rather than cut.
         buffer.resize(needed);

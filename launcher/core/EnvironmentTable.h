@@ -11,7 +11,7 @@
 namespace tarrow {
 
 class EnvironmentTable {
-public:
+  public:
     // Reads an environment block: "NAME=VALUE" entries, each ended by a NUL, the block ended
     // by an empty entry. The name is the text before the first "=", so the per-drive entries
     // ("=C:=C:\dir") share the empty name and the last of them stays.
@@ -27,7 +27,7 @@ public:
 
     void set(const std::wstring& name, const std::wstring& value) { variables_[name] = value; }
 
-private:
+  private:
     std::map<std::wstring, std::wstring> variables_;
 };
 

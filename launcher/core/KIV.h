@@ -17,7 +17,7 @@ class JVM;
 struct JavaOptions;
 
 class KIV {
-public:
+  public:
     // Locates, reads and validates the properties file (TerminalError 102 or 104, or
     // FileException), reads "jvmspecs.properties" when present, moves the current directory to
     // the properties file's folder and sets up the console.
@@ -41,13 +41,13 @@ public:
     const std::wstring& propertiesPath() const { return propertiesPath_; }
     const std::wstring& startDirectory() const { return startDirectory_; }
 
-protected:
+  protected:
     // Called right after the VM process has started, before any wait.
     virtual void vmStarted(HANDLE process) { (void)process; }
     // Handle of the started VM process (null before the start); owned here.
     HANDLE vmProcess() const { return vmProcess_.get(); }
 
-private:
+  private:
     void setUpConsole();
     // Chooses the VM: the one named on the command line, else a search. Null when none.
     std::unique_ptr<JVM> chooseVm(const JavaOptions& options);

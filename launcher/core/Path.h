@@ -7,7 +7,7 @@
 namespace tarrow {
 
 class Path {
-public:
+  public:
     Path() = default;
     // Splits `text` at ";" with the tokenizer; every token becomes one entry, in order.
     explicit Path(const std::wstring& text);
@@ -25,7 +25,7 @@ public:
     std::vector<std::wstring>::const_iterator begin() const { return entries_.begin(); }
     std::vector<std::wstring>::const_iterator end() const { return entries_.end(); }
 
-private:
+  private:
     std::vector<std::wstring> entries_;
 };
 

@@ -6,16 +6,6 @@ namespace tarrow {
 
 namespace {
 
-int hexValue(wchar_t c) {
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
-
 void parseLine(const std::wstring& line, PropertySet& properties) {
     if (!line.empty() && line[0] == L'#')
         return;
@@ -54,9 +44,9 @@ std::wstring unescapeProperty(const std::wstring& text) {
         }
         unsigned code = 0;
         size_t next = i + 2;
-        for (int digits = 0; digits < 4 && next < text.size() && hexValue(text[next]) >= 0;
+        for (int digits = 0; digits < 4 && next < text.size() && hexDigitValue(text[next]) >= 0;
              ++digits, ++next)
-            code = code * 16 + static_cast<unsigned>(hexValue(text[next]));
+            code = code * 16 + static_cast<unsigned>(hexDigitValue(text[next]));
         out += static_cast<wchar_t>(code);
         i = next - 1;
     }
@@ -64,17 +54,8 @@ std::wstring unescapeProperty(const std::wstring& text) {
 }
 
 void parseProperties(const std::string& contents, PropertySet& properties) {
-    size_t start = 0;
-    while (start < contents.size()) {
-        size_t end = contents.find('\n', start);
-        if (end == std::string::npos)
-            end = contents.size();
-        size_t lineEnd = end;
-        if (lineEnd > start && contents[lineEnd - 1] == '\r')
-            --lineEnd;
-        parseLine(widenLatin1(contents.substr(start, lineEnd - start)), properties);
-        start = end + 1;
-    }
+    for (const auto& line : splitLines(contents))
+        parseLine(widenLatin1(line), properties);
 }
 
 std::wstring escapeForProperties(const std::wstring& text) {

@@ -8,7 +8,7 @@
 namespace tarrow {
 
 class PropertySet {
-public:
+  public:
     // The stored value, or `defaultValue` when the key is absent. A key present with an empty
     // value gives the empty value.
     std::wstring get(const std::wstring& key, const std::wstring& defaultValue = L"") const;
@@ -17,7 +17,7 @@ public:
     void set(const std::wstring& key, const std::wstring& value) { values_[key] = value; }
     const std::map<std::wstring, std::wstring>& entries() const { return values_; }
 
-private:
+  private:
     std::map<std::wstring, std::wstring> values_;
 };
 

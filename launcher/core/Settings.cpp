@@ -33,7 +33,9 @@ const wchar_t kPlatform[] = L"kiv.nl.win32.java.launcher.platform";
 const wchar_t kEnvClassPath[] = L"$ENV_CLASSPATH$";
 } // namespace
 
-std::wstring mainClass(const PropertySet& p) { return p.get(kMainClass); }
+std::wstring mainClass(const PropertySet& p) {
+    return p.get(kMainClass);
+}
 
 std::wstring classPath(const PropertySet& p, const std::wstring& environmentClassPath) {
     std::wstring value = p.get(kClassPath);
@@ -44,22 +46,54 @@ std::wstring classPath(const PropertySet& p, const std::wstring& environmentClas
     return value;
 }
 
-std::wstring currentVm(const PropertySet& p) { return p.get(kCurrentVm); }
-std::wstring validVmList(const PropertySet& p) { return p.get(kValidVmList); }
-std::wstring userDirectory(const PropertySet& p) { return p.get(kUserDir); }
-std::wstring applicationName(const PropertySet& p) { return p.get(kApplicationName, L"Pellinor"); }
-bool consolePause(const PropertySet& p) { return consoleFlag(p.get(kConsolePause)); }
-bool silentByDefault(const PropertySet& p) { return p.get(kUiDefault) == L"SILENT"; }
-std::wstring verbose(const PropertySet& p) { return p.get(kVerbose); }
-std::wstring gcExtent(const PropertySet& p) { return p.get(kGcExtent); }
-std::wstring gcBackgroundThread(const PropertySet& p) { return p.get(kGcBackground); }
-std::wstring debugging(const PropertySet& p) { return p.get(kDebugging); }
-std::wstring compiler(const PropertySet& p) { return p.get(kCompiler); }
-std::wstring additionalOptions(const PropertySet& p) { return p.get(kAdditional); }
-std::wstring initialHeapSize(const PropertySet& p) { return p.get(kHeapInitial, L"0"); }
-std::wstring maxHeapSize(const PropertySet& p) { return p.get(kHeapMax, L"0"); }
-std::wstring microsoftVmMinVersion(const PropertySet& p) { return p.get(kMsvmMin, L"0"); }
-std::wstring launcherPlatform(const PropertySet& p) { return p.get(kPlatform, L"1"); }
+std::wstring currentVm(const PropertySet& p) {
+    return p.get(kCurrentVm);
+}
+std::wstring validVmList(const PropertySet& p) {
+    return p.get(kValidVmList);
+}
+std::wstring userDirectory(const PropertySet& p) {
+    return p.get(kUserDir);
+}
+std::wstring applicationName(const PropertySet& p) {
+    return p.get(kApplicationName, L"Pellinor");
+}
+bool consolePause(const PropertySet& p) {
+    return consoleFlag(p.get(kConsolePause));
+}
+bool silentByDefault(const PropertySet& p) {
+    return p.get(kUiDefault) == L"SILENT";
+}
+std::wstring verbose(const PropertySet& p) {
+    return p.get(kVerbose);
+}
+std::wstring gcExtent(const PropertySet& p) {
+    return p.get(kGcExtent);
+}
+std::wstring gcBackgroundThread(const PropertySet& p) {
+    return p.get(kGcBackground);
+}
+std::wstring debugging(const PropertySet& p) {
+    return p.get(kDebugging);
+}
+std::wstring compiler(const PropertySet& p) {
+    return p.get(kCompiler);
+}
+std::wstring additionalOptions(const PropertySet& p) {
+    return p.get(kAdditional);
+}
+std::wstring initialHeapSize(const PropertySet& p) {
+    return p.get(kHeapInitial, L"0");
+}
+std::wstring maxHeapSize(const PropertySet& p) {
+    return p.get(kHeapMax, L"0");
+}
+std::wstring microsoftVmMinVersion(const PropertySet& p) {
+    return p.get(kMsvmMin, L"0");
+}
+std::wstring launcherPlatform(const PropertySet& p) {
+    return p.get(kPlatform, L"1");
+}
 
 std::wstring jvmSpecFile(const PropertySet& p, int index) {
     return p.get(L"build.jvmspec." + std::to_wstring(index));

@@ -10,7 +10,7 @@
 namespace tarrow {
 
 class StringCache {
-public:
+  public:
     // Returns the text of an id, or nothing when the id has no (non-empty) text.
     using Loader = std::function<std::optional<std::wstring>(int id)>;
 
@@ -20,7 +20,7 @@ public:
     // StringTableException "invalid key" when the loader has no text for it.
     std::wstring get(int id);
 
-private:
+  private:
     Loader loader_;
     std::map<int, std::wstring> texts_;
 };

@@ -20,8 +20,8 @@ constexpr int kStringsPerBlock = 16;
 // user-interface language has a table that lacks the id.
 std::optional<std::wstring> loadEnglish(HMODULE module, int id) {
     const WORD language = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
-    HRSRC info = FindResourceExW(module, RT_STRING,
-                                 MAKEINTRESOURCEW(id / kStringsPerBlock + 1), language);
+    HRSRC info =
+        FindResourceExW(module, RT_STRING, MAKEINTRESOURCEW(id / kStringsPerBlock + 1), language);
     if (!info)
         return std::nullopt;
     HGLOBAL loaded = LoadResource(module, info);
@@ -64,8 +64,8 @@ std::wstring getString(int id) {
 std::wstring vmStartFailedMessage(unsigned long errorNumber) {
     const std::wstring format = getString(kVmStartFailed);
     wchar_t buffer[kFormattedBufferChars];
-    const int written = std::swprintf(buffer, kFormattedBufferChars, format.c_str(),
-                                      static_cast<int>(errorNumber));
+    const int written =
+        std::swprintf(buffer, kFormattedBufferChars, format.c_str(), static_cast<int>(errorNumber));
     return written < 0 ? format : std::wstring(buffer);
 }
 

@@ -51,7 +51,8 @@ bool equalsIgnoreCase(const std::wstring& a, const std::wstring& b) {
     return toLower(a) == toLower(b);
 }
 
-std::wstring replaceAll(const std::wstring& text, const std::wstring& from, const std::wstring& to) {
+std::wstring replaceAll(const std::wstring& text, const std::wstring& from,
+                        const std::wstring& to) {
     if (from.empty())
         return text;
     std::wstring result;
@@ -120,6 +121,32 @@ std::string narrowLatin1(const std::wstring& text) {
     return result;
 }
 
+int hexDigitValue(wchar_t c) {
+    if (c >= L'0' && c <= L'9')
+        return c - L'0';
+    if (c >= L'a' && c <= L'f')
+        return c - L'a' + 10;
+    if (c >= L'A' && c <= L'F')
+        return c - L'A' + 10;
+    return -1;
+}
+
+std::vector<std::string> splitLines(const std::string& contents) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < contents.size()) {
+        size_t end = contents.find('\n', start);
+        if (end == std::string::npos)
+            end = contents.size();
+        size_t lineEnd = end;
+        if (lineEnd > start && contents[lineEnd - 1] == '\r')
+            --lineEnd;
+        lines.push_back(contents.substr(start, lineEnd - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
 std::wstring decimal(long long value) {
     return std::to_wstring(value);
 }
@@ -129,11 +156,20 @@ std::wstring fromUtf8(const std::string& bytes) {
     size_t i = 0;
     while (i < bytes.size()) {
         const unsigned char lead = static_cast<unsigned char>(bytes[i]);
-        int extra = lead < 0x80 ? 0 : (lead >> 5) == 6 ? 1 : (lead >> 4) == 14 ? 2 : (lead >> 3) == 30 ? 3 : -1;
-        unsigned long code = extra == 0 ? lead : extra == 1 ? (lead & 0x1F) : extra == 2 ? (lead & 0x0F) : (lead & 0x07);
-        bool valid = extra >= 0 && i + static_cast<size_t>(extra) < bytes.size() + (extra == 0 ? 1 : 0);
+        int extra = lead < 0x80         ? 0
+                    : (lead >> 5) == 6  ? 1
+                    : (lead >> 4) == 14 ? 2
+                    : (lead >> 3) == 30 ? 3
+                                        : -1;
+        unsigned long code = extra == 0   ? lead
+                             : extra == 1 ? (lead & 0x1F)
+                             : extra == 2 ? (lead & 0x0F)
+                                          : (lead & 0x07);
+        bool valid =
+            extra >= 0 && i + static_cast<size_t>(extra) < bytes.size() + (extra == 0 ? 1 : 0);
         for (int k = 1; valid && k <= extra; ++k) {
-            const unsigned char next = static_cast<unsigned char>(bytes[i + static_cast<size_t>(k)]);
+            const unsigned char next =
+                static_cast<unsigned char>(bytes[i + static_cast<size_t>(k)]);
             valid = (next & 0xC0) == 0x80;
             code = (code << 6) | (next & 0x3F);
         }

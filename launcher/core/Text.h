@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tarrow {
 
@@ -33,6 +34,13 @@ std::wstring widenLatin1(const std::string& bytes);
 
 // Each character below 256 becomes one byte; any other character becomes '?'.
 std::string narrowLatin1(const std::wstring& text);
+
+// The value of a hexadecimal digit (either case); -1 for any other character.
+int hexDigitValue(wchar_t c);
+
+// The lines of file contents: split at line feeds, a carriage return before a line feed
+// dropped; a last line without line feed counts too.
+std::vector<std::string> splitLines(const std::string& contents);
 
 // Decimal text of a number.
 std::wstring decimal(long long value);

@@ -8,7 +8,7 @@
 namespace tarrow {
 
 template <typename T, typename Traits> class UniqueResource {
-public:
+  public:
     UniqueResource() noexcept : value_(Traits::invalid()) {}
     explicit UniqueResource(T value) noexcept : value_(value) {}
     ~UniqueResource() { reset(); }
@@ -45,7 +45,7 @@ public:
         return &value_;
     }
 
-private:
+  private:
     T value_;
 };
 

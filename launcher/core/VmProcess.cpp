@@ -19,17 +19,17 @@ UniqueHandle startProcess(const std::wstring& workingDirectory, const std::wstri
     startup.hStdOutput = console().output();
     startup.hStdError = console().error();
 
-    const std::wstring directory = workingDirectory.empty() ? std::wstring()
-                                                            : fullPath(workingDirectory);
+    const std::wstring directory =
+        workingDirectory.empty() ? std::wstring() : fullPath(workingDirectory);
     if (directory.size() >= kPathBufferChars)
         throw TerminalError(vmStartFailedMessage(ERROR_FILENAME_EXCED_RANGE));
 
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
     PROCESS_INFORMATION info = {};
-    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        directory.empty() ? nullptr : directory.c_str(), &startup,
-                                        &info);
+    const BOOL started =
+        CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       directory.empty() ? nullptr : directory.c_str(), &startup, &info);
     const DWORD error = started ? ERROR_SUCCESS : GetLastError();
     UniqueHandle process(info.hProcess);
     UniqueHandle thread(info.hThread);

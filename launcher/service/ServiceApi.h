@@ -8,17 +8,18 @@
 namespace tarrow {
 
 class ServiceApi {
-public:
+  public:
     // The process-wide loader, created on first use.
     static ServiceApi& instance();
 
     BOOL startServiceCtrlDispatcher(const SERVICE_TABLE_ENTRYW* table);
-    SERVICE_STATUS_HANDLE registerServiceCtrlHandler(const wchar_t* name, LPHANDLER_FUNCTION handler);
+    SERVICE_STATUS_HANDLE registerServiceCtrlHandler(const wchar_t* name,
+                                                     LPHANDLER_FUNCTION handler);
     BOOL setServiceStatus(SERVICE_STATUS_HANDLE handle, SERVICE_STATUS* status);
 
     bool loaded() const { return module_ != nullptr; }
 
-private:
+  private:
     ServiceApi();
     template <typename Function> Function function(FARPROC& cache, bool& looked, const char* name);
 

@@ -38,7 +38,7 @@ BOOL WINAPI consoleHandler(DWORD event) {
 
 // Runs the launch without waiting, reports running, waits for the VM and signals completion.
 class ServiceKIV::KIVThread : public Thread {
-public:
+  public:
     explicit KIVThread(ServiceKIV& service)
         : service_(service), completed_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
@@ -56,7 +56,7 @@ public:
 
     HANDLE completed() const { return completed_.get(); }
 
-private:
+  private:
     ServiceKIV& service_;
     UniqueHandle completed_;
 };
@@ -139,9 +139,8 @@ void ServiceKIV::start() {
     status_.dwCheckPoint = 0;
     status_.dwWaitHint = kStartWaitHintMs;
     SetLastError(0);
-    statusHandle_ =
-        ServiceApi::instance().registerServiceCtrlHandler(commandLine().serviceName().c_str(),
-                                                          controlHandler);
+    statusHandle_ = ServiceApi::instance().registerServiceCtrlHandler(
+        commandLine().serviceName().c_str(), controlHandler);
     setStatus(SERVICE_START_PENDING);
 
     worker_ = std::make_unique<KIVThread>(*this);

@@ -15,7 +15,7 @@
 namespace tarrow {
 
 class ServiceKIV : public KIV {
-public:
+  public:
     // The process's ServiceKIV, constructed from `commandLine` on the first call (which may
     // raise what the KIV construction raises); later calls ignore the argument.
     static ServiceKIV& instance(const CommandLine& commandLine);
@@ -38,10 +38,10 @@ public:
     // The service body on the service thread; never returns.
     [[noreturn]] void start();
 
-protected:
+  protected:
     void vmStarted(HANDLE process) override;
 
-private:
+  private:
     explicit ServiceKIV(CommandLine commandLine);
     ~ServiceKIV() override;
     class KIVThread;

@@ -18,8 +18,8 @@ unsigned __stdcall threadBody(void* object) {
 } // namespace
 
 bool Thread::start() {
-    UniqueHandle handle(reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, threadBody, this, 0,
-                                                                nullptr)));
+    UniqueHandle handle(
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, threadBody, this, 0, nullptr)));
     return static_cast<bool>(handle);
 }
 

@@ -4,7 +4,7 @@
 namespace tarrow {
 
 class Thread {
-public:
+  public:
     virtual ~Thread() = default;
     virtual void run() = 0;
     // Starts the thread (default stack size); false when it could not be created. The thread

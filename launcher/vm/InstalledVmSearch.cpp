@@ -61,8 +61,8 @@ std::unique_ptr<JVM> registeredVm(const RegistryKey& key, const std::wstring& na
     RegistryKey release(key, name, access);
     JVMVersion version = parseVersion(name);
     if (version.major() < 9)
-        version.setMinor(static_cast<int>(std::wcstol(release.readString(L"MicroVersion").c_str(),
-                                                      nullptr, 10)));
+        version.setMinor(static_cast<int>(
+            std::wcstol(release.readString(L"MicroVersion").c_str(), nullptr, 10)));
     else
         version.setMinor(0);
     std::unique_ptr<JVM> vm = newVmFor(version);
@@ -74,8 +74,7 @@ std::unique_ptr<JVM> registeredVm(const RegistryKey& key, const std::wstring& na
     return vm;
 }
 
-void scanRegistryKey(Candidates& list, const RegisteredVmKey& entry, REGSAM access,
-                     bool is64Bit) {
+void scanRegistryKey(Candidates& list, const RegisteredVmKey& entry, REGSAM access, bool is64Bit) {
     std::vector<std::wstring> names;
     std::unique_ptr<RegistryKey> key;
     try {
@@ -118,9 +117,8 @@ std::vector<std::wstring> programsOnPath(bool sees64Bit) {
             const DWORD attributes = GetFileAttributesW(path.c_str());
             if (attributes == INVALID_FILE_ATTRIBUTES)
                 continue;
-            programs.push_back((attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-                                   ? resolveReparsePoint(path)
-                                   : path);
+            programs.push_back(
+                (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? resolveReparsePoint(path) : path);
         }
     }
     return programs;
@@ -238,7 +236,8 @@ std::unique_ptr<JVM> findListedVM(const KIV& launcher, const JavaOptions& option
             candidate->options = options;
             if (!acceptsToken(*candidate, token))
                 continue;
-            const bool already = std::find(taken.begin(), taken.end(), candidate.get()) != taken.end();
+            const bool already =
+                std::find(taken.begin(), taken.end(), candidate.get()) != taken.end();
             if (!already && platformAccepts(platform, candidate->is64Bit != 0))
                 taken.push_back(candidate.get());
         }

@@ -13,7 +13,7 @@
 namespace tarrow {
 
 class JVM {
-public:
+  public:
     virtual ~JVM() = default;
 
     // Builds the command line and starts it; with `wait`, returns after it has ended.
@@ -38,7 +38,7 @@ public:
 
 // Java 2 and later VMs (java.exe).
 class J2VM : public JVM {
-public:
+  public:
     std::unique_ptr<JVM> clone() const override { return std::make_unique<J2VM>(*this); }
     UniqueHandle launch(JavaOptions options, bool wait) override;
     using JVM::launch;
@@ -48,7 +48,7 @@ public:
 
 // 1.1-generation VMs (jre.exe).
 class J1VM : public JVM {
-public:
+  public:
     std::unique_ptr<JVM> clone() const override { return std::make_unique<J1VM>(*this); }
     UniqueHandle launch(JavaOptions options, bool wait) override;
     using JVM::launch;
@@ -58,7 +58,7 @@ public:
 
 // The Microsoft VM (jview.exe).
 class MSJVM : public JVM {
-public:
+  public:
     std::unique_ptr<JVM> clone() const override { return std::make_unique<MSJVM>(*this); }
     MSJVM();
     UniqueHandle launch(JavaOptions options, bool wait) override;

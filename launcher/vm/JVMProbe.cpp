@@ -93,7 +93,8 @@ JVMVersion JVMProbe::version() {
     const VMKind vmKind = kind();
     if (vmKind != VMKind::MSJ && fileVersion(w)) {
         if (vendor() == L"Sun")
-            return w[0] == 1 ? JVMVersion(w[1], w[2] / 10, w[3]) : JVMVersion(w[0], w[1], w[2] / 10);
+            return w[0] == 1 ? JVMVersion(w[1], w[2] / 10, w[3])
+                             : JVMVersion(w[0], w[1], w[2] / 10);
         return JVMVersion(w[1], w[2], w[3]);
     }
     if (vmKind == VMKind::MSJ)
@@ -122,10 +123,10 @@ JVMVersion JVMProbe::layoutVersion() {
         const wchar_t* relative;
         int major;
     } layouts[] = {
-        {L"\\pack200.exe", 5},        {L"\\client", 4},  {L"\\..\\jre\\bin\\client", 4},
-        {L"\\server", 4},             {L"\\..\\jre\\bin\\server", 4},
-        {L"\\hotspot", 3},            {L"\\..\\jre\\bin\\hotspot", 3},
-        {L"\\classic", 2},
+        {L"\\pack200.exe", 5},           {L"\\client", 4},
+        {L"\\..\\jre\\bin\\client", 4},  {L"\\server", 4},
+        {L"\\..\\jre\\bin\\server", 4},  {L"\\hotspot", 3},
+        {L"\\..\\jre\\bin\\hotspot", 3}, {L"\\classic", 2},
     };
     for (const auto& layout : layouts) {
         if (!exists(folder + layout.relative))

@@ -14,7 +14,7 @@
 namespace tarrow {
 
 class JVMProbe {
-public:
+  public:
     explicit JVMProbe(std::wstring programPath);
 
     // The VM home: the program's folder, or its parent when that folder's name holds "bin".
@@ -30,7 +30,7 @@ public:
     // The program's fixed file version, read once.
     bool fileVersion(std::array<WORD, 4>& words);
 
-private:
+  private:
     std::wstring programFolder() const;
     std::wstring programName() const;
     JVMVersion registryVersion() const;

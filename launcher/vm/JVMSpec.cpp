@@ -8,11 +8,26 @@ namespace {
 
 // Single-line keywords in the order they are tested.
 const wchar_t* const kKeywords[] = {
-    L"DESC:",           L"JVM_EXE:",         L"CLASSPATH:",       L"CLASSPATH_SEPARATOR:",
-    L"SYSTEM:",         L"SYSTEM_SEPARATOR:", L"VERBOSE:",        L"VERBOSE_CLASS:",
-    L"VERBOSE_JNI:",    L"VERSION:",         L"BOOT_CLASSPATH:",  L"NO_CLASS_GC:",
-    L"INIT_JAVA_HEAP:", L"MAX_JAVA_HEAP:",   L"REDUCE_OS_SIGNALS:", L"CHECK_JNI:",
-    L"RUNHPROF_HELP:",  L"RUNHPROF_OPTION:", L"DEBUG:",           L"FUTURE:",
+    L"DESC:",
+    L"JVM_EXE:",
+    L"CLASSPATH:",
+    L"CLASSPATH_SEPARATOR:",
+    L"SYSTEM:",
+    L"SYSTEM_SEPARATOR:",
+    L"VERBOSE:",
+    L"VERBOSE_CLASS:",
+    L"VERBOSE_JNI:",
+    L"VERSION:",
+    L"BOOT_CLASSPATH:",
+    L"NO_CLASS_GC:",
+    L"INIT_JAVA_HEAP:",
+    L"MAX_JAVA_HEAP:",
+    L"REDUCE_OS_SIGNALS:",
+    L"CHECK_JNI:",
+    L"RUNHPROF_HELP:",
+    L"RUNHPROF_OPTION:",
+    L"DEBUG:",
+    L"FUTURE:",
 };
 
 } // namespace
@@ -32,17 +47,8 @@ std::wstring JVMSpec::field(const std::wstring& keyword) const {
 
 void JVMSpec::parse(const std::string& contents) {
     *this = JVMSpec();
-    size_t start = 0;
-    while (start < contents.size()) {
-        size_t end = contents.find('\n', start);
-        if (end == std::string::npos)
-            end = contents.size();
-        size_t lineEnd = end;
-        if (lineEnd > start && contents[lineEnd - 1] == '\r')
-            --lineEnd;
-        parseLine(trim(widenLatin1(contents.substr(start, lineEnd - start))));
-        start = end + 1;
-    }
+    for (const auto& line : splitLines(contents))
+        parseLine(trim(widenLatin1(line)));
     block_ = Block::None;
 }
 

@@ -9,7 +9,7 @@
 namespace tarrow {
 
 class JVMSpec {
-public:
+  public:
     JVMSpec();
 
     // Clears the previous content and reads a file's bytes (one character per byte; a carriage
@@ -25,7 +25,7 @@ public:
     const std::vector<std::wstring>& registryHints() const { return registryHints_; }
     const std::vector<std::wstring>& pathHints() const { return pathHints_; }
 
-private:
+  private:
     enum class Block { None, Properties, Registry, Paths };
     void parseLine(const std::wstring& line);
 

@@ -9,7 +9,7 @@ namespace tarrow {
 // major in bits 16-23, minor in bits 8-15, micro in bits 0-7; the leading "1." of classic
 // versions is dropped (1.8.0_45 is 8.0.45). Zero means unknown.
 class JVMVersion {
-public:
+  public:
     JVMVersion() = default;
     // Each component is limited to 0-255 so that one can never spill into the next.
     JVMVersion(int major, int minor, int micro) { set(major, minor, micro); }
@@ -28,7 +28,7 @@ public:
     bool operator==(const JVMVersion& o) const { return value_ == o.value_; }
     bool operator!=(const JVMVersion& o) const { return value_ != o.value_; }
 
-private:
+  private:
     void set(int major, int minor, int micro);
     std::int32_t value_ = 0;
 };

@@ -43,10 +43,17 @@ std::int64_t readSize(const std::wstring& value) {
     std::int64_t factor = 1;
     if (!text.empty()) {
         switch (text.back()) {
-        case L'k': factor = 1024; break;
-        case L'm': factor = 1024 * 1024; break;
-        case L'g': factor = 1024 * 1024 * 1024; break;
-        default: break;
+        case L'k':
+            factor = 1024;
+            break;
+        case L'm':
+            factor = 1024 * 1024;
+            break;
+        case L'g':
+            factor = 1024 * 1024 * 1024;
+            break;
+        default:
+            break;
         }
         if (factor != 1)
             text.pop_back();

@@ -11,7 +11,7 @@
 namespace tarrow {
 
 class RegistryKey {
-public:
+  public:
     // Opens `path` below HKEY_LOCAL_MACHINE.
     RegistryKey(const std::wstring& path, REGSAM access);
     // Opens `path` below `root` (HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, ...).
@@ -31,7 +31,7 @@ public:
     bool isOpen() const { return static_cast<bool>(handle_); }
     const std::wstring& path() const { return path_; }
 
-private:
+  private:
     void open(HKEY root, const std::wstring& subpath, REGSAM access);
 
     std::wstring path_;

@@ -122,8 +122,7 @@ std::unique_ptr<JVM> findSpecifiedVM(const PropertySet& vmSpecSettings, long lon
                                      const JavaOptions& options, int count, JVMSpec& spec) {
     Found found;
     for (int i = 0; i < count; ++i) {
-        const std::wstring file =
-            L"jvmspecs\\" + settings::jvmSpecFile(vmSpecSettings, i);
+        const std::wstring file = L"jvmspecs\\" + settings::jvmSpecFile(vmSpecSettings, i);
         readSpecFile(file, spec);
         const std::wstring baseFolder = fullPath(parent(file, L"."), {false, true});
         for (const auto& hint : spec.registryHints()) {

@@ -67,7 +67,8 @@ bool tokenAcceptsKindAndVersion(const ValidListToken& token, VMKind kind,
                                 const JVMVersion& version) {
     if (!token.keyword.empty())
         return keywordAccepts(token.keyword, kind, version);
-    if ((token.kind == L"JRE" || token.kind == L"JDK") && !keywordAccepts(token.kind, kind, version))
+    if ((token.kind == L"JRE" || token.kind == L"JDK") &&
+        !keywordAccepts(token.kind, kind, version))
         return false;
     return token.version.empty() || matchesVersionSpec(version, token.version);
 }

@@ -22,7 +22,8 @@ constexpr size_t kVerifyOutputBytes = 4096;
 
 std::wstring probeArchive(const std::wstring& baseFolder) {
     const std::wstring beside = baseFolder + L"\\Verify.jar";
-    if (!exists(beside) && !endsWith(baseFolder, L"jvmspecs") && !endsWith(baseFolder, L"jvmspecs\\"))
+    if (!exists(beside) && !endsWith(baseFolder, L"jvmspecs") &&
+        !endsWith(baseFolder, L"jvmspecs\\"))
         return baseFolder + L"\\jvmspecs\\Verify.jar";
     return beside;
 }
@@ -59,9 +60,9 @@ bool runProbe(const std::wstring& commandLine, const std::wstring& directory, st
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
     PROCESS_INFORMATION info = {};
-    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
-                                        CREATE_NO_WINDOW, nullptr, directory.c_str(), &startup,
-                                        &info);
+    const BOOL started =
+        CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                       directory.c_str(), &startup, &info);
     UniqueHandle process(info.hProcess);
     UniqueHandle thread(info.hThread);
     // Only the child holds the write end now, so the pipe breaks when it ends.
@@ -106,8 +107,7 @@ bool verifyProperties(const std::wstring& program,
     const std::wstring archive = probeArchive(baseFolder);
     if (!exists(archive) || isDirectory(archive))
         return false;
-    std::wstring commandLine =
-        L"\"" + program + L"\" -classpath \"" + archive + L"\" Verify";
+    std::wstring commandLine = L"\"" + program + L"\" -classpath \"" + archive + L"\" Verify";
     for (const auto& property : properties)
         commandLine += L" " + property.first;
     std::string output;

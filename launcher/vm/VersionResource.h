@@ -11,7 +11,7 @@
 namespace tarrow {
 
 class VersionResource {
-public:
+  public:
     // The resource of the file; nothing when it has none.
     static std::optional<VersionResource> read(const std::wstring& path);
 
@@ -22,7 +22,7 @@ public:
     // A string of the US English (Unicode) block, such as "CompanyName".
     std::optional<std::wstring> string(const std::wstring& name) const;
 
-private:
+  private:
     explicit VersionResource(std::vector<BYTE> data) : data_(std::move(data)) {}
     std::vector<BYTE> data_;
 };

@@ -7,7 +7,7 @@
 namespace tarrow {
 
 class DownloadProgress {
-public:
+  public:
     // The marks to print after one more chunk (usually empty).
     std::string chunkRead();
 
@@ -15,7 +15,7 @@ public:
     // marks come at the same positions whatever the size of the reads.
     std::string bytesRead(unsigned long bytes);
 
-private:
+  private:
     int chunks_ = 0;
     int marks_ = 0;
     unsigned long partial_ = 0;

@@ -47,7 +47,8 @@ std::wstring fileMd5(const std::wstring& path) {
         return std::wstring();
     }
     UniqueCryptContext context;
-    if (!CryptAcquireContextW(context.put(), nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+    if (!CryptAcquireContextW(context.put(), nullptr, nullptr, PROV_RSA_FULL,
+                              CRYPT_VERIFYCONTEXT)) {
         report("CryptAcquireContext failed: %lu\n", GetLastError());
         return std::wstring();
     }

@@ -31,7 +31,7 @@ constexpr DWORD kPathChars = 2048;
 
 // Console output of one download; nothing at all in silent mode.
 class Reporter {
-public:
+  public:
     explicit Reporter(bool quiet) : quiet_(quiet) {}
     void say(const char* text) const {
         if (!quiet_) {
@@ -46,7 +46,7 @@ public:
         }
     }
 
-private:
+  private:
     bool quiet_;
 };
 
@@ -99,9 +99,9 @@ FtpRequest openFtp(HINTERNET root, const std::wstring& url, const Reporter& out)
         out.say("Wininet Error code: %lu\n", error);
         return FtpRequest();
     };
-    request.connection.reset(InternetConnectW(root, host, INTERNET_DEFAULT_FTP_PORT, L"anonymous",
-                                              nullptr, INTERNET_SERVICE_FTP,
-                                              INTERNET_FLAG_PASSIVE | INTERNET_FLAG_NO_CACHE_WRITE, 1));
+    request.connection.reset(InternetConnectW(
+        root, host, INTERNET_DEFAULT_FTP_PORT, L"anonymous", nullptr, INTERNET_SERVICE_FTP,
+        INTERNET_FLAG_PASSIVE | INTERNET_FLAG_NO_CACHE_WRITE, 1));
     if (!request.connection)
         return failed(GetLastError());
     request.file.reset(FtpOpenFileW(request.connection.get(), remotePath.c_str(), GENERIC_READ,
@@ -144,8 +144,8 @@ bool downloadVmPack(const std::wstring& url, const std::wstring& destination,
                     const DownloadSettings& settings) {
     const Reporter out(settings.silent);
     out.say("\nDownloading VM Pack - Please Wait!!!\n");
-    UniqueInternetHandle root(InternetOpenW(L"InetURL/1.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
-                                            nullptr, 0));
+    UniqueInternetHandle root(
+        InternetOpenW(L"InetURL/1.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     const DWORD rootError = GetLastError();
     if (!root) {
         out.say("\nAttempt to connect to internet failed.");

@@ -21,7 +21,7 @@ namespace {
 enum class Fallback { Listed, WithShortcut };
 
 class Step {
-public:
+  public:
     Step(const KIV& launcher, const JavaOptions& options)
         : launcher_(launcher), options_(options),
           build_(BuildOptions::read(launcher.vmSpecSettings())) {}
@@ -34,7 +34,7 @@ public:
         return nullptr;
     }
 
-private:
+  private:
     std::unique_ptr<JVM> withVm() {
         if (build_.withVmSearchOption == 20) {
             if (auto vm = search(Fallback::Listed))
@@ -67,8 +67,9 @@ private:
     std::unique_ptr<JVM> search(Fallback fallback) {
         if (build_.specSearch()) {
             JVMSpec spec;
-            return findSpecifiedVM(launcher_.vmSpecSettings(), launcherPlatform(launcher_.settings()),
-                                   options_, static_cast<int>(build_.jvmSpecCount), spec);
+            return findSpecifiedVM(launcher_.vmSpecSettings(),
+                                   launcherPlatform(launcher_.settings()), options_,
+                                   static_cast<int>(build_.jvmSpecCount), spec);
         }
         return fallback == Fallback::Listed ? findListedVM(launcher_, options_)
                                             : findVM(launcher_, options_);
@@ -136,10 +137,10 @@ std::unique_ptr<JVM> vmPackStep(const KIV& launcher, const JavaOptions& options)
 }
 
 std::wstring shippedVmExecutable(const std::wstring& startDirectory) {
-    for (const wchar_t* relative :
-         {L"\\Windows\\resource\\jre\\bin\\java.exe", L"\\Windows\\resource\\jre\\jre\\bin\\java.exe",
-          L"\\Windows_Pure_64_Bit\\resource\\jre\\bin\\java.exe",
-          L"\\Windows_Pure_64_Bit\\resource\\jre\\jre\\bin\\java.exe"}) {
+    for (const wchar_t* relative : {L"\\Windows\\resource\\jre\\bin\\java.exe",
+                                    L"\\Windows\\resource\\jre\\jre\\bin\\java.exe",
+                                    L"\\Windows_Pure_64_Bit\\resource\\jre\\bin\\java.exe",
+                                    L"\\Windows_Pure_64_Bit\\resource\\jre\\jre\\bin\\java.exe"}) {
         const std::wstring candidate = startDirectory + relative;
         if (exists(candidate))
             return candidate;

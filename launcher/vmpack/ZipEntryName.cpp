@@ -72,7 +72,7 @@ std::optional<ExtendedTimes> parseExtendedTimestamp(const unsigned char* field, 
     while (at + 4 <= length) {
         const unsigned id = field[at] | (field[at + 1] << 8);
         const size_t size = field[at + 2]; // only the low byte of the length counts
-        if (id == 0x5455) {                 // "UT"
+        if (id == 0x5455) {                // "UT"
             ExtendedTimes times;
             size_t value = at + 4;
             if (value >= length)
@@ -105,9 +105,12 @@ std::optional<ExtendedTimes> parseExtendedTimestamp(const unsigned char* field, 
 DosDateTime decodeDosDateTime(std::uint32_t dosDate) {
     const std::uint32_t date = dosDate >> 16;
     const std::uint32_t time = dosDate & 0xFFFF;
-    return {static_cast<int>(1980 + ((date >> 9) & 0x7F)), static_cast<int>((date >> 5) & 0x0F),
-            static_cast<int>(date & 0x1F), static_cast<int>((time >> 11) & 0x1F),
-            static_cast<int>((time >> 5) & 0x3F), static_cast<int>(2 * (time & 0x1F))};
+    return {static_cast<int>(1980 + ((date >> 9) & 0x7F)),
+            static_cast<int>((date >> 5) & 0x0F),
+            static_cast<int>(date & 0x1F),
+            static_cast<int>((time >> 11) & 0x1F),
+            static_cast<int>((time >> 5) & 0x3F),
+            static_cast<int>(2 * (time & 0x1F))};
 }
 
 } // namespace tarrow

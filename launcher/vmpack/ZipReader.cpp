@@ -23,8 +23,8 @@ struct ArchiveFile {
 
 voidpf ZCALLBACK openFile(voidpf, const void* path, int) {
     UniqueHandle handle(CreateFileW(static_cast<const wchar_t*>(path), GENERIC_READ,
-                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                    nullptr));
     if (!handle)
         return nullptr;
     return new ArchiveFile{std::move(handle)};
@@ -101,7 +101,7 @@ std::wstring withSeparator(const std::wstring& folder) {
 
 // Removes a partly written file when the entry fails.
 class OutputFile {
-public:
+  public:
     OutputFile(const std::wstring& path, DWORD attributes)
         : path_(path),
           handle_(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -114,7 +114,7 @@ public:
         DeleteFileW(path_.c_str());
     }
 
-private:
+  private:
     std::wstring path_;
     UniqueHandle handle_;
 };
@@ -122,7 +122,7 @@ private:
 } // namespace
 
 std::unique_ptr<ZipReader> ZipReader::open(const std::wstring& path) {
-    zlib_filefunc64_def access = {openFile, readFile, writeFile, tellFile,
+    zlib_filefunc64_def access = {openFile, readFile,  writeFile, tellFile,
                                   seekFile, closeFile, errorFile, nullptr};
     unzFile archive = unzOpen2_64(path.c_str(), &access);
     if (!archive)
@@ -187,8 +187,10 @@ int ZipReader::item(std::int32_t index, ZipEntry& entry) {
         const int length = unzGetLocalExtrafield(archive_, nullptr, 0);
         if (length > 4) {
             std::vector<unsigned char> extra(static_cast<size_t>(length));
-            const int got = unzGetLocalExtrafield(archive_, extra.data(), static_cast<unsigned>(length));
-            if (const auto times = parseExtendedTimestamp(extra.data(), got > 0 ? static_cast<size_t>(got) : 0)) {
+            const int got =
+                unzGetLocalExtrafield(archive_, extra.data(), static_cast<unsigned>(length));
+            if (const auto times =
+                    parseExtendedTimestamp(extra.data(), got > 0 ? static_cast<size_t>(got) : 0)) {
                 if (times->modification)
                     found.modificationTime = toFileTime(*times->modification);
                 if (times->access)
@@ -241,7 +243,8 @@ int ZipReader::extractItem(std::int32_t index, const std::wstring& name) {
         buffer_.resize(kTransferBytes);
     int got = 0;
     bool written = true;
-    while ((got = unzReadCurrentFile(archive_, buffer_.data(), static_cast<unsigned>(buffer_.size()))) > 0) {
+    while ((got = unzReadCurrentFile(archive_, buffer_.data(),
+                                     static_cast<unsigned>(buffer_.size()))) > 0) {
         DWORD done = 0;
         if (!WriteFile(file.get(), buffer_.data(), static_cast<DWORD>(got), &done, nullptr) ||
             done != static_cast<DWORD>(got)) {

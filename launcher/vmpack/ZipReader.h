@@ -31,7 +31,7 @@ enum ZipResult : int {
 };
 
 class ZipReader {
-public:
+  public:
     // Opens an archive (shared read access). Null when it is not a readable archive.
     static std::unique_ptr<ZipReader> open(const std::wstring& path);
     ~ZipReader();
@@ -45,7 +45,7 @@ public:
     // Writes entry `index` to the base folder under `name` (a cleaned, relative name).
     int extractItem(std::int32_t index, const std::wstring& name);
 
-private:
+  private:
     explicit ZipReader(void* archive);
     bool moveTo(std::int32_t index);
     std::wstring createParents(const std::wstring& folder);

@@ -307,3 +307,35 @@ class Checksum(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class SpecificationFiles(PackLayout):
+    def test_search_through_a_specification_file_and_verify(self):
+        home = os.path.join(self.root, "Runtime 8")
+        javaw = self.install_vm(home, names=("javaw.exe", "java.exe"))
+        with open(os.path.join(home, "bin", "verify-output.txt"), "w") as f:
+            f.write("Verify 1.0\nOracle Corporation\n1.8.0_151\n")
+        specs = os.path.join(self.app, "jvmspecs")
+        with open(os.path.join(specs, "Verify.jar"), "wb") as f:
+            f.write(b"PK")
+        # A drive-relative path hint: the home below the root of drive Z:.
+        hint = windows_path(home)[3:]
+        with open(os.path.join(specs, "runtime.spec"), "w", newline="\r\n") as f:
+            f.write("JVM_EXE: bin\\javaw.exe\nJVM_PROPERTIES\njava.vendor=Oracle...\n"
+                    "java.version=1.8*\n/:\nPATH_HINT:\n%s\n/:\n" % hint)
+        self.build_options(**{"build.option": "withoutvm", "build.without.vm.search.option": "10",
+                              "build.jvmspec.applicable": "true", "build.jvmspec.total.num": "1",
+                              "build.jvmspec.0": "runtime.spec"})
+        result = self.launch(cwd=self.start)
+        self.assertEqual(result.stderr, b"")
+        verify, application = self.records()
+        self.assertEqual(verify["program"], windows_path(javaw))
+        self.assertTrue(verify["commandline"].endswith(" Verify java.vendor java.version"))
+        self.assertIn("com.example.Main", application["commandline"])
+
+    def test_missing_specification_file_is_reported(self):
+        self.build_options(**{"build.option": "withoutvm", "build.jvmspec.applicable": "true",
+                              "build.jvmspec.total.num": "1", "build.jvmspec.0": "missing.spec"})
+        result = self.launch(cwd=self.start)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn(b"an unknown exception has occurrred.", result.stderr)

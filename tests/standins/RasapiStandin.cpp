@@ -72,8 +72,8 @@ void log(const char* format, ...) {
 
 extern "C" {
 
-__declspec(dllexport) DWORD WINAPI RasEnumConnectionsA(LPRASCONNA records, LPDWORD size,
-                                                       LPDWORD count) {
+__declspec(dllexport) DWORD WINAPI
+    RasEnumConnectionsA(LPRASCONNA records, LPDWORD size, LPDWORD count) {
     load();
     std::vector<Connection> listed;
     for (auto it = g_connections.begin(); it != g_connections.end();) {
@@ -86,8 +86,7 @@ __declspec(dllexport) DWORD WINAPI RasEnumConnectionsA(LPRASCONNA records, LPDWO
             --it->lingering;
         ++it;
     }
-    log("enum size=%lu record=%lu listed=%zu", *size, records ? records->dwSize : 0,
-        listed.size());
+    log("enum size=%lu record=%lu listed=%zu", *size, records ? records->dwSize : 0, listed.size());
     if (!records || records->dwSize != sizeof(RASCONNA))
         return ERROR_INVALID_SIZE;
     const DWORD needed = static_cast<DWORD>(listed.size() * sizeof(RASCONNA));
@@ -119,8 +118,9 @@ __declspec(dllexport) DWORD WINAPI RasHangUpA(HRASCONN connection) {
     return 0;
 }
 
-__declspec(dllexport) DWORD WINAPI RasEnumEntriesA(LPCSTR, LPCSTR phonebook, LPRASENTRYNAMEA entries,
-                                                   LPDWORD size, LPDWORD count) {
+__declspec(dllexport) DWORD WINAPI
+    RasEnumEntriesA(LPCSTR, LPCSTR phonebook, LPRASENTRYNAMEA entries, LPDWORD size,
+                    LPDWORD count) {
     load();
     log("entries size=%lu record=%lu phonebook=%s", *size, entries ? entries->dwSize : 0,
         phonebook ? phonebook : "(default)");
@@ -139,8 +139,8 @@ __declspec(dllexport) DWORD WINAPI RasEnumEntriesA(LPCSTR, LPCSTR phonebook, LPR
     return 0;
 }
 
-__declspec(dllexport) DWORD WINAPI RasGetEntryDialParamsA(LPCSTR phonebook, LPRASDIALPARAMSA p,
-                                                          LPBOOL password) {
+__declspec(dllexport) DWORD WINAPI
+    RasGetEntryDialParamsA(LPCSTR phonebook, LPRASDIALPARAMSA p, LPBOOL password) {
     load();
     log("getparams size=%lu entry=%s phone=[%s] callback=[%s] user=[%s] password=[%s] "
         "domain=[%s] phonebook=%s",
@@ -157,13 +157,13 @@ __declspec(dllexport) DWORD WINAPI RasGetEntryDialParamsA(LPCSTR phonebook, LPRA
     return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
 }
 
-__declspec(dllexport) DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS extensions, LPCSTR phonebook,
-                                            LPRASDIALPARAMSA p, DWORD notifierType, LPVOID notifier,
-                                            LPHRASCONN connection) {
+__declspec(dllexport) DWORD WINAPI
+    RasDialA(LPRASDIALEXTENSIONS extensions, LPCSTR phonebook, LPRASDIALPARAMSA p,
+             DWORD notifierType, LPVOID notifier, LPHRASCONN connection) {
     load();
-    log("dial entry=%s user=%s domain=%s extensions=%d phonebook=%d notifier=%lu/%d", p->szEntryName,
-        p->szUserName, p->szDomain, extensions != nullptr, phonebook != nullptr, notifierType,
-        notifier != nullptr);
+    log("dial entry=%s user=%s domain=%s extensions=%d phonebook=%d notifier=%lu/%d",
+        p->szEntryName, p->szUserName, p->szDomain, extensions != nullptr, phonebook != nullptr,
+        notifierType, notifier != nullptr);
     const int id = g_nextId++;
     g_connections.push_back({id, p->szEntryName, -1});
     *connection = reinterpret_cast<HRASCONN>(static_cast<intptr_t>(id));

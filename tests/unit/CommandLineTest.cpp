@@ -26,8 +26,7 @@ TEST(CommandLineRecord, QuotedProgramConsoleSwitchAndQuotedWords) {
 }
 
 TEST(CommandLineRecord, QuotedArgumentWithAsteriskIsKeptAsItStands) {
-    const CommandLine record =
-        CommandLine::parse(L"prog \"*.txt and\" more\"", resolveNothing);
+    const CommandLine record = CommandLine::parse(L"prog \"*.txt and\" more\"", resolveNothing);
     EXPECT_EQ(record.arguments(), (Args{L"prog", L"\"*.txt", L"and\"", L"more\""}));
 }
 
@@ -74,8 +73,9 @@ TEST(CommandLineRecord, ExistingFilesBecomeFullPathsProgramIncluded) {
 }
 
 TEST(CommandLineRecord, VmArgumentFollowsTheFirstExactSwitch) {
-    EXPECT_EQ(CommandLine::parse(L"t KIV_VM C:\\j\\java.exe KIV_VM other", resolveNothing).vmArgument(),
-              L"C:\\j\\java.exe");
+    EXPECT_EQ(
+        CommandLine::parse(L"t KIV_VM C:\\j\\java.exe KIV_VM other", resolveNothing).vmArgument(),
+        L"C:\\j\\java.exe");
     EXPECT_EQ(CommandLine::parse(L"t a KIV_VM", resolveNothing).vmArgument(), L"");
     EXPECT_EQ(CommandLine::parse(L"t kiv_vm C:\\x", resolveNothing).vmArgument(), L"");
     EXPECT_EQ(CommandLine::parse(L"t KIV_VM \"C:\\a b\\java.exe\"", resolveNothing).vmArgument(),

@@ -24,10 +24,12 @@ TEST(JVMSpec, KeywordsBlocksAndComments) {
     EXPECT_EQ(spec.field(L"DESC:"), L"Runtime 8");
     EXPECT_EQ(spec.jvmExe(), L"bin\\javaw.exe");
     EXPECT_EQ(spec.field(L"VERBOSE:"), L"");
-    EXPECT_EQ(spec.jvmProperties(), (std::map<std::wstring, std::wstring>{
-                                        {L"java.vendor", L"Oracle..."}, {L"java.version", L"1.8*"}}));
-    EXPECT_EQ(spec.registryHints(), (std::vector<std::wstring>{
-                                        L"\\HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\JRE\\1.8\\JavaHome"}));
+    EXPECT_EQ(spec.jvmProperties(),
+              (std::map<std::wstring, std::wstring>{{L"java.vendor", L"Oracle..."},
+                                                    {L"java.version", L"1.8*"}}));
+    EXPECT_EQ(spec.registryHints(),
+              (std::vector<std::wstring>{
+                  L"\\HKEY_LOCAL_MACHINE\\SOFTWARE\\JavaSoft\\JRE\\1.8\\JavaHome"}));
     EXPECT_EQ(spec.pathHints(), (std::vector<std::wstring>{L"Java\\jre", L"..\\jre"}));
 }
 

@@ -14,5 +14,7 @@ TEST(JavaText, ModifiedUtf8EncodesNulAndSupplementaryCharactersAsJniDoes) {
 
 TEST(JavaText, StandardFourByteFormAndBrokenBytes) {
     EXPECT_EQ(utf16FromModifiedUtf8("\xf0\x9f\x98\x80"), (std::u16string{0xD83D, 0xDE00}));
-    EXPECT_EQ(utf16FromModifiedUtf8("a\xff" "b\xc3"), (std::u16string{u'a', 0xFFFD, u'b', 0xFFFD}));
+    EXPECT_EQ(utf16FromModifiedUtf8("a\xff"
+                                    "b\xc3"),
+              (std::u16string{u'a', 0xFFFD, u'b', 0xFFFD}));
 }

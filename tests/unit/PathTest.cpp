@@ -37,7 +37,8 @@ TEST(PathList, SurroundingSpacesOfTheWholeValueAreDropped) {
 }
 
 TEST(PathString, UncPrefixStaysWhileInnerPairsAreReduced) {
-    EXPECT_EQ(collapseSeparators(L"\\\\server\\\\share//dir/file"), L"\\\\server\\share\\\\dir\\file");
+    EXPECT_EQ(collapseSeparators(L"\\\\server\\\\share//dir/file"),
+              L"\\\\server\\share\\\\dir\\file");
     EXPECT_EQ(collapseSeparators(L"C:\\\\\\a\\\\b"), L"C:\\a\\b");
     EXPECT_EQ(collapseSeparators(L"C:/x/y"), L"C:\\x\\y");
 }

@@ -81,7 +81,8 @@ TEST(VerifyOutput, PatternForms) {
 TEST(VerifyOutput, BannerThenOneLinePerPropertyInNameOrder) {
     const std::map<std::wstring, std::wstring> properties = {{L"java.version", L"1.8*"},
                                                              {L"java.vendor", L"Oracle..."}};
-    EXPECT_TRUE(verifyOutputMatches(L"Verify 1.0\r\nOracle Corporation\r\n1.8.0_151\r\n", properties));
+    EXPECT_TRUE(
+        verifyOutputMatches(L"Verify 1.0\r\nOracle Corporation\r\n1.8.0_151\r\n", properties));
     EXPECT_FALSE(verifyOutputMatches(L"Verify 1.0\n1.8.0_151\nOracle Corporation\n", properties));
     EXPECT_FALSE(verifyOutputMatches(L"", properties));
     EXPECT_FALSE(verifyOutputMatches(L"only a banner", properties));

@@ -43,8 +43,10 @@ TEST(J2VMLine, AllOptionsInOrder) {
 
 TEST(J2VMLine, ModuleOpeningFromVersionNine) {
     const JavaOptions o = sampleOptions();
-    EXPECT_NE(j2vmCommandLine(L"j", JVMVersion(9, 0, 0), o).find(L" --add-opens "), std::wstring::npos);
-    EXPECT_EQ(j2vmCommandLine(L"j", JVMVersion(8, 0, 161), o).find(L"--add-opens"), std::wstring::npos);
+    EXPECT_NE(j2vmCommandLine(L"j", JVMVersion(9, 0, 0), o).find(L" --add-opens "),
+              std::wstring::npos);
+    EXPECT_EQ(j2vmCommandLine(L"j", JVMVersion(8, 0, 161), o).find(L"--add-opens"),
+              std::wstring::npos);
 }
 
 TEST(J2VMLine, ServiceOptionsKeepTheirLeadingSpace) {
@@ -72,7 +74,8 @@ TEST(MSJVMLine, ClassPathSwitchAndNoOtherOptions) {
     JavaOptions o = sampleOptions();
     o.maxHeap = 1024;
     o.debug = true;
-    EXPECT_EQ(msjvmCommandLine(L"C:\\WINNT\\system32\\jview.exe", o),
-              L"\"C:\\WINNT\\system32\\jview.exe\" /cp \"C:\\App\\lib\\a.jar;C:\\App\\lib\\b.jar;\" "
-              L"com.example.Main \"C:/x/y.kiv\" \"C:/Temp/kiv1.tmp\" \"C:\\\\a b\\\\c\" plain");
+    EXPECT_EQ(
+        msjvmCommandLine(L"C:\\WINNT\\system32\\jview.exe", o),
+        L"\"C:\\WINNT\\system32\\jview.exe\" /cp \"C:\\App\\lib\\a.jar;C:\\App\\lib\\b.jar;\" "
+        L"com.example.Main \"C:/x/y.kiv\" \"C:/Temp/kiv1.tmp\" \"C:\\\\a b\\\\c\" plain");
 }

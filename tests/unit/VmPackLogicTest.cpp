@@ -36,10 +36,9 @@ TEST(EntryAttributes, DosHostsKeepTheirBitsUnixHostsAreMapped) {
 
 TEST(EntryTimes, ExtendedTimestampBlock) {
     // An unrelated block first, then "UT" with modification and access times.
-    const unsigned char field[] = {0x0A, 0x00, 0x04, 0x00, 1, 2, 3, 4,
-                                   0x55, 0x54, 0x09, 0x00, 0x03,
-                                   0x00, 0xE1, 0xF5, 0x05,  // 100000000
-                                   0x01, 0x00, 0x00, 0x00}; // 1
+    const unsigned char field[] = {0x0A, 0x00, 0x04, 0x00, 1,    2,    3,    4,    0x55,
+                                   0x54, 0x09, 0x00, 0x03, 0x00, 0xE1, 0xF5, 0x05, // 100000000
+                                   0x01, 0x00, 0x00, 0x00};                        // 1
     const auto times = parseExtendedTimestamp(field, sizeof field);
     ASSERT_TRUE(times);
     EXPECT_EQ(times->modification, unixTimeToFileTime(100000000));

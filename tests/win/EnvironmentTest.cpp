@@ -47,7 +47,6 @@ TEST(Environment, ExportWritesThreeLinesPerVariableInTableOrder) {
     EXPECT_NE(text.find(expected, first + 1), std::string::npos);
     EXPECT_NE(text.find("kiv.nl.env.exact_case.KIV_TEST_UNICODE=J\\u00fcrgen \\u4e2d\r\n"),
               std::string::npos);
-    EXPECT_NE(text.find("kiv.nl.env.KIV_TEST_UNICODE=J\\u00fcrgen \\u4e2d\r\n"),
-              std::string::npos);
+    EXPECT_NE(text.find("kiv.nl.env.KIV_TEST_UNICODE=J\\u00fcrgen \\u4e2d\r\n"), std::string::npos);
     EXPECT_LT(text.find("KIV_TEST_BASE="), text.find("KIV_TEST_REF="));
 }

@@ -75,7 +75,7 @@ jobjectArray JNICALL FakeJni::newObjectArray(JNIEnv* env, jsize length, jclass, 
 }
 
 void JNICALL FakeJni::setObjectArrayElement(JNIEnv* env, jobjectArray array, jsize index,
-                                           jobject value) {
+                                            jobject value) {
     (void)env;
     auto* object = reinterpret_cast<Object*>(array);
     object->elements.at(static_cast<size_t>(index)) = value;

@@ -11,7 +11,7 @@
 namespace tarrow::test {
 
 class FakeJni {
-public:
+  public:
     FakeJni();
     FakeJni(const FakeJni&) = delete;
     FakeJni& operator=(const FakeJni&) = delete;
@@ -30,7 +30,7 @@ public:
     int badReleases() const { return badReleases_; }
     std::string lastClassLookedUp() const { return lastClass_; }
 
-private:
+  private:
     struct Object {
         std::string text;
         std::vector<jobject> elements;
@@ -47,7 +47,8 @@ private:
     static jstring JNICALL newStringUTF(JNIEnv* env, const char* bytes);
     static const char* JNICALL getStringUTFChars(JNIEnv* env, jstring value, jboolean* isCopy);
     static void JNICALL releaseStringUTFChars(JNIEnv* env, jstring value, const char* chars);
-    static jobjectArray JNICALL newObjectArray(JNIEnv* env, jsize length, jclass type, jobject initial);
+    static jobjectArray JNICALL newObjectArray(JNIEnv* env, jsize length, jclass type,
+                                               jobject initial);
     static void JNICALL setObjectArrayElement(JNIEnv* env, jobjectArray array, jsize index,
                                               jobject value);
 

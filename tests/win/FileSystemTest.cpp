@@ -83,6 +83,7 @@ TEST(PropertiesFile, ReadThroughTheTextStream) {
 TEST(PropertiesFile, VmSpecificationPathOnlyForExePrograms) {
     EXPECT_EQ(vmSpecPropertiesPath(L"C:\\App\\Tarrow.EXE"),
               L"C:\\App\\jvmspecs\\jvmspecs.properties");
-    EXPECT_EQ(vmSpecPropertiesPath(L"C:/App/Tarrow.exe"), L"C:\\App\\jvmspecs\\jvmspecs.properties");
+    EXPECT_EQ(vmSpecPropertiesPath(L"C:/App/Tarrow.exe"),
+              L"C:\\App\\jvmspecs\\jvmspecs.properties");
     EXPECT_EQ(vmSpecPropertiesPath(L"C:\\App\\Tarrow"), L"");
 }

@@ -5,6 +5,7 @@
 #include "FakeJni.h"
 #include "JniLibraries.h"
 #include "TestFolder.h"
+#include "Text.h"
 
 using namespace tarrow::test;
 
@@ -14,19 +15,8 @@ std::string narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());
 }
 
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> result;
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = text.find('\n', start);
-        result.push_back(text.substr(start, end - start));
-        start = end == std::string::npos ? text.size() : end + 1;
-    }
-    return result;
-}
-
 class Printing : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(helper.loaded());
         pdf = folder.write(L"doc.pdf", "%PDF-1.4\n%test\n");
@@ -45,7 +35,7 @@ protected:
         EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
         EXPECT_EQ(GetThreadPriority(GetCurrentThread()), THREAD_PRIORITY_NORMAL);
     }
-    std::vector<std::string> calls() { return lines(readFile(log)); }
+    std::vector<std::string> calls() { return tarrow::splitLines(readFile(log)); }
 
     NativeLibrary helper{L"Helper.dll"};
     FakeJni jni;
@@ -60,7 +50,8 @@ protected:
 TEST_F(Printing, ThreeCopiesAreThreeIdenticalPrintCallsAtIdlePriority) {
     SetEnvironmentVariableW(L"XPDF_STANDIN_PRINT_RESULTS", L"5,9,0");
     SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
-    const jint result = print(jni.env(), nullptr, jni.string(narrow(pdf)), jni.string("Office PDF"), 3);
+    const jint result =
+        print(jni.env(), nullptr, jni.string(narrow(pdf)), jni.string("Office PDF"), 3);
     EXPECT_EQ(result, 0);
     const auto made = calls();
     ASSERT_EQ(made.size(), 6u);
@@ -68,10 +59,12 @@ TEST_F(Printing, ThreeCopiesAreThreeIdenticalPrintCallsAtIdlePriority) {
     EXPECT_EQ(made[0], "load path=" + narrow(pdf) + " result=0" + idle);
     EXPECT_EQ(made[1], "overlay doc=" + made[1].substr(12, made[1].find(' ', 12) - 12) +
                            " text=Merrowind Printing font=Arial a4=0 a5=1 font2=Helvetica-Bold "
-                           "a7=0 a8=10 x=250.0 y=25.0 a11=0 a12=0" + idle);
+                           "a7=0 a8=10 x=250.0 y=25.0 a11=0 a12=0" +
+                           idle);
     for (int copy = 0; copy < 3; ++copy) {
         const std::string& line = made[2 + copy];
-        EXPECT_NE(line.find(" w2=196612 zeros=0 printer=Office PDF w22=0 w23=0 "), std::string::npos)
+        EXPECT_NE(line.find(" w2=196612 zeros=0 printer=Office PDF w22=0 w23=0 "),
+                  std::string::npos)
             << line;
         EXPECT_NE(line.find(idle), std::string::npos);
     }
@@ -124,7 +117,8 @@ TEST(Printers, ListAndDriverThroughTheSpooler) {
     NativeLibrary helper(L"Helper.dll");
     FakeJni jni;
     auto getPrinters = helper.native<GetPrinters>(std::string(kPrintHelper) + "getPrinters");
-    auto getDriver = helper.native<GetPrinterDriver>(std::string(kPrintHelper) + "getPrinterDriver");
+    auto getDriver =
+        helper.native<GetPrinterDriver>(std::string(kPrintHelper) + "getPrinterDriver");
     ASSERT_TRUE(getPrinters && getDriver);
     jobjectArray printers = getPrinters(jni.env(), nullptr);
     ASSERT_NE(printers, nullptr);

@@ -5,6 +5,7 @@
 #include "FakeJni.h"
 #include "JniLibraries.h"
 #include "TestFolder.h"
+#include "Text.h"
 #include "UniqueHandle.h"
 
 using namespace tarrow::test;
@@ -32,18 +33,6 @@ DWORD exitCode(const UniqueHandle& process) {
     DWORD code = 99;
     GetExitCodeProcess(process.get(), &code);
     return code;
-}
-
-std::vector<std::string> logLines(const std::wstring& file) {
-    std::vector<std::string> result;
-    const std::string text = readFile(file);
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = text.find('\n', start);
-        result.push_back(text.substr(start, end - start));
-        start = end == std::string::npos ? text.size() : end + 1;
-    }
-    return result;
 }
 
 } // namespace
@@ -86,7 +75,7 @@ TEST(Dialup, RolesAgainstTheRasStandin) {
     SetEnvironmentVariableW(L"RAS_STANDIN_CONNECTIONS", L"0");
     EXPECT_EQ(exitCode(runRole(L"--ras-connected")), 0u);
     EXPECT_EQ(exitCode(runRole(L"--ras-hangup")), 0u);
-    auto calls = logLines(log);
+    auto calls = tarrow::splitLines(readFile(log));
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[1].substr(0, 5), "enum ");
     DeleteFileW(log.c_str());
@@ -97,7 +86,7 @@ TEST(Dialup, RolesAgainstTheRasStandin) {
     EXPECT_EQ(exitCode(runRole(L"--ras-connected")), 1u);
     DeleteFileW(log.c_str());
     EXPECT_EQ(exitCode(runRole(L"--ras-hangup")), 0u);
-    calls = logLines(log);
+    calls = tarrow::splitLines(readFile(log));
     std::vector<std::string> hangUps;
     std::vector<unsigned long long> times;
     for (const auto& line : calls) {
@@ -107,8 +96,9 @@ TEST(Dialup, RolesAgainstTheRasStandin) {
         }
     }
     // Each connection is hung up while RAS still lists it, and again in the next pass.
-    EXPECT_EQ(hangUps, (std::vector<std::string>{"id=100", "id=101", "id=102", "id=103", "id=104",
-                                                 "id=100", "id=101", "id=102", "id=103", "id=104"}));
+    EXPECT_EQ(hangUps,
+              (std::vector<std::string>{"id=100", "id=101", "id=102", "id=103", "id=104", "id=100",
+                                        "id=101", "id=102", "id=103", "id=104"}));
     for (size_t i = 1; i < times.size(); ++i)
         EXPECT_GE(times[i] - times[i - 1], 75u) << i; // a 100 ms pause, on a coarse clock
     EXPECT_EQ(calls.back().substr(0, 5), "enum ");
@@ -119,7 +109,7 @@ TEST(Dialup, RolesAgainstTheRasStandin) {
     SetEnvironmentVariableW(L"RAS_STANDIN_CONNECTIONS", L"0");
     SetEnvironmentVariableW(L"RAS_STANDIN_ENTRIES", L"Office,Home,Backup");
     EXPECT_EQ(exitCode(runRole(L"--ras-dial")), 1u);
-    calls = logLines(log);
+    calls = tarrow::splitLines(readFile(log));
     ASSERT_EQ(calls.size(), 4u);
     EXPECT_NE(calls[1].find("entries size="), std::string::npos);
     EXPECT_NE(calls[2].find("entry=Office phone=[] callback=[] user=[] password=[] domain=[*] "
@@ -134,7 +124,7 @@ TEST(Dialup, RolesAgainstTheRasStandin) {
 
     SetEnvironmentVariableW(L"RAS_STANDIN_ENTRIES", L"");
     EXPECT_EQ(exitCode(runRole(L"--ras-dial")), 0u);
-    for (const auto& line : logLines(log))
+    for (const auto& line : tarrow::splitLines(readFile(log)))
         EXPECT_NE(line.substr(0, 5), "dial ");
     SetEnvironmentVariableW(L"RAS_STANDIN_LOG", nullptr);
     SetEnvironmentVariableW(L"RAS_STANDIN_ENTRIES", nullptr);

@@ -54,19 +54,24 @@ TEST(JVMProbe, FolderLayoutsGiveTheVersionWithoutAResource) {
 
     folder.write(L"p5\\bin\\pack200.exe");
     folder.makeFolder(L"p5\\bin\\client");
-    EXPECT_EQ(JVMProbe(folder.copyStandin(plain, L"p5\\bin\\java.exe")).version(), JVMVersion(5, 0, 0));
+    EXPECT_EQ(JVMProbe(folder.copyStandin(plain, L"p5\\bin\\java.exe")).version(),
+              JVMVersion(5, 0, 0));
 
     folder.makeFolder(L"p4\\jre\\bin\\server");
-    EXPECT_EQ(JVMProbe(folder.copyStandin(plain, L"p4\\bin\\java.exe")).version(), JVMVersion(4, 0, 0));
+    EXPECT_EQ(JVMProbe(folder.copyStandin(plain, L"p4\\bin\\java.exe")).version(),
+              JVMVersion(4, 0, 0));
 
     folder.makeFolder(L"p3\\bin\\hotspot");
-    EXPECT_EQ(JVMProbe(folder.copyStandin(plain, L"p3\\bin\\java.exe")).version(), JVMVersion(3, 0, 0));
+    EXPECT_EQ(JVMProbe(folder.copyStandin(plain, L"p3\\bin\\java.exe")).version(),
+              JVMVersion(3, 0, 0));
 
     folder.makeFolder(L"p2\\bin\\classic");
-    EXPECT_EQ(JVMProbe(folder.copyStandin(plain, L"p2\\bin\\java.exe")).version(), JVMVersion(2, 0, 0));
+    EXPECT_EQ(JVMProbe(folder.copyStandin(plain, L"p2\\bin\\java.exe")).version(),
+              JVMVersion(2, 0, 0));
 
     folder.write(L"p1\\bin\\jre.exe");
-    EXPECT_EQ(JVMProbe(folder.copyStandin(plain, L"p1\\bin\\java.exe")).version(), JVMVersion(1, 0, 0));
+    EXPECT_EQ(JVMProbe(folder.copyStandin(plain, L"p1\\bin\\java.exe")).version(),
+              JVMVersion(1, 0, 0));
 }
 
 TEST(JVMProbe, PlugInLibraryRefinesALayoutVersion) {
@@ -89,8 +94,7 @@ TEST(JVMProbe, SystemFolderVersionComesFromTheRegistry) {
     ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0,
                               KEY_ALL_ACCESS | kOwnRegistryView, nullptr, &runtime, nullptr),
               ERROR_SUCCESS);
-    RegSetValueExW(runtime, L"CurrentVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"1.6"),
-                   8);
+    RegSetValueExW(runtime, L"CurrentVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"1.6"), 8);
     RegCreateKeyExW(runtime, L"1.6", 0, nullptr, 0, KEY_ALL_ACCESS | kOwnRegistryView, nullptr,
                     &release, nullptr);
     RegSetValueExW(release, L"MicroVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"2"), 4);
@@ -139,7 +143,8 @@ TEST(JVMPrograms, MicrosoftVmBelowItsMinimumBuildIsRefused) {
         ms.commandLine(options);
         FAIL() << "no exception";
     } catch (const TerminalError& e) {
-        EXPECT_EQ(e.message().substr(0, 52), L"Could not find a valid Java virtual machine to load.");
+        EXPECT_EQ(e.message().substr(0, 52),
+                  L"Could not find a valid Java virtual machine to load.");
     }
 }
 

@@ -11,7 +11,7 @@
 namespace tarrow::test {
 
 class NativeLibrary {
-public:
+  public:
     explicit NativeLibrary(const wchar_t* name) : module_(LoadLibraryW(name)) {}
     ~NativeLibrary() {
         if (module_)
@@ -26,7 +26,7 @@ public:
             reinterpret_cast<void*>(GetProcAddress(module_, javaName.c_str())));
     }
 
-private:
+  private:
     HMODULE module_;
 };
 

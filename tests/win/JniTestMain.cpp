@@ -26,10 +26,12 @@ int role(int argc, wchar_t** argv) {
     FakeJni jni;
     if (name == L"--check-instance" || name == L"--hold-instance") {
         NativeLibrary helper(L"Helper.dll");
-        auto check = helper.native<CheckInstance>(std::string(kInstanceHelper) + "checkSingleInstance");
+        auto check =
+            helper.native<CheckInstance>(std::string(kInstanceHelper) + "checkSingleInstance");
         const bool single = check(jni.env(), nullptr, jni.string(narrow(argv[2]))) == JNI_TRUE;
         if (name == L"--hold-instance" && argc > 3) {
-            HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, (std::wstring(argv[2]) + L"Ready").c_str());
+            HANDLE ready =
+                CreateEventW(nullptr, TRUE, FALSE, (std::wstring(argv[2]) + L"Ready").c_str());
             SetEvent(ready);
             HANDLE release = OpenEventW(SYNCHRONIZE, FALSE, argv[3]);
             WaitForSingleObject(release, 30000);
@@ -38,9 +40,12 @@ int role(int argc, wchar_t** argv) {
     }
     NativeLibrary nettaro(L"Nettaro.dll");
     if (name == L"--ras-connected")
-        return nettaro.native<RasQuery>(std::string(kRasDial) + "isConnected")(jni.env(), nullptr) ? 1 : 0;
+        return nettaro.native<RasQuery>(std::string(kRasDial) + "isConnected")(jni.env(), nullptr)
+                   ? 1
+                   : 0;
     if (name == L"--ras-dial")
-        return nettaro.native<RasQuery>(std::string(kRasDial) + "DialUp")(jni.env(), nullptr) ? 1 : 0;
+        return nettaro.native<RasQuery>(std::string(kRasDial) + "DialUp")(jni.env(), nullptr) ? 1
+                                                                                              : 0;
     if (name == L"--ras-hangup") {
         nettaro.native<RasHangUp>(std::string(kRasDial) + "HangUp")(jni.env(), nullptr);
         return 0;

@@ -14,7 +14,7 @@ const wchar_t kTestKey[] = L"SOFTWARE\\TarrowRegistryTest";
 
 // Creates the test key with a few values in the given view; removes it afterwards.
 class RegistryFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, 0,
@@ -37,9 +37,7 @@ protected:
         }
         RegCloseKey(key);
     }
-    void TearDown() override {
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kTestKey);
-    }
+    void TearDown() override { RegDeleteTreeW(HKEY_LOCAL_MACHINE, kTestKey); }
     static void setString(HKEY key, const wchar_t* name, const std::wstring& value, DWORD type) {
         RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));

@@ -36,8 +36,9 @@ std::string narrow(const std::wstring& text) {
 std::vector<std::string> recordValues(const std::string& record, const std::string& key) {
     std::vector<std::string> values;
     size_t at = 0;
-    while ((at = record.find("\n" + key + "=", at)) != std::string::npos ||
-           (values.empty() && record.compare(0, key.size() + 1, key + "=") == 0 && (at = 0, true))) {
+    while (
+        (at = record.find("\n" + key + "=", at)) != std::string::npos ||
+        (values.empty() && record.compare(0, key.size() + 1, key + "=") == 0 && (at = 0, true))) {
         const size_t start = record.find('=', at) + 1;
         const size_t end = record.find('\n', start);
         values.push_back(record.substr(start, end - start));
@@ -54,7 +55,7 @@ bool processRuns(DWORD pid) {
 }
 
 class ServiceMode : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         name = L"TarrowTest" + std::to_wstring(GetCurrentProcessId()) + L"_" +
                std::to_wstring(++counter);
@@ -124,8 +125,8 @@ protected:
             Sleep(20);
             status = query();
         }
-        return UniqueHandle(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE,
-                                        status.dwProcessId));
+        return UniqueHandle(
+            OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, status.dwProcessId));
     }
     DWORD exitCodeOf(HANDLE process) {
         EXPECT_EQ(WaitForSingleObject(process, 20000), WAIT_OBJECT_0);

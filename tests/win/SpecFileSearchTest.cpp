@@ -23,7 +23,7 @@ const wchar_t kHintKey[] = L"SOFTWARE\\TarrowSpecTest";
 // JavaHome value below, two properties), jvmspecs\Verify.jar and a runtime whose javaw.exe is
 // the stand-in. The current directory is the folder while the test runs.
 class SpecSearch : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         saved = currentDirectory();
         SetCurrentDirectoryW(folder.path().c_str());
@@ -35,8 +35,8 @@ protected:
                      "java.vendor=Oracle...\r\n/:\r\nPLATFORM_HINT:\r\n"
                      "\\HKEY_LOCAL_MACHINE\\SOFTWARE\\TarrowSpecTest\\JavaHome\r\n/:\r\n");
         HKEY key = nullptr;
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kHintKey, 0, nullptr, 0, KEY_ALL_ACCESS | kOwnRegistryView,
-                        nullptr, &key, nullptr);
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, kHintKey, 0, nullptr, 0,
+                        KEY_ALL_ACCESS | kOwnRegistryView, nullptr, &key, nullptr);
         RegSetValueExW(key, L"JavaHome", 0, REG_SZ, reinterpret_cast<const BYTE*>(home.c_str()),
                        static_cast<DWORD>((home.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(key);

@@ -7,7 +7,7 @@
 namespace tarrow::test {
 
 class TestFolder {
-public:
+  public:
     TestFolder();
     ~TestFolder();
     TestFolder(const TestFolder&) = delete;
@@ -23,7 +23,7 @@ public:
     // Copies a stand-in program (by name, without ".exe") to `relative`; returns its path.
     std::wstring copyStandin(const std::wstring& standin, const std::wstring& relative) const;
 
-private:
+  private:
     std::wstring path_;
 };
 

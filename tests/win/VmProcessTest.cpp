@@ -13,7 +13,7 @@ using tarrow::test::TestFolder;
 namespace {
 
 class VmProcess : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         program = folder.copyStandin(L"standin_plain", L"bin\\java.exe");
         record = folder / L"record.txt";
