@@ -32,7 +32,7 @@ add_library(tarrow_win STATIC
   launcher/vm/PeImage.cpp
   launcher/vm/Registry.cpp
   launcher/vm/ReparsePoint.cpp
-  launcher/vm/SpecFileSearch.cpp
+  launcher/vm/DescribedVmSearch.cpp
   launcher/vm/Validation.cpp
   launcher/vm/VersionResource.cpp
   launcher/vmpack/FileChecksum.cpp

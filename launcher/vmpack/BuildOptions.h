@@ -21,7 +21,7 @@ struct BuildOptions {
     std::wstring directChecksum;
 
     static BuildOptions read(const PropertySet& vmSpecSettings);
-    // The specification-file search applies: "true" and at least one entry.
+    // The search through VM specification files applies: "true" and at least one entry.
     bool specSearch() const { return jvmSpecApplicable && jvmSpecCount >= 1; }
 };
 

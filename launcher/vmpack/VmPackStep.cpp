@@ -9,7 +9,7 @@
 #include "FileSystem.h"
 #include "InstalledVmSearch.h"
 #include "KIV.h"
-#include "SpecFileSearch.h"
+#include "DescribedVmSearch.h"
 #include "UrlText.h"
 #include "VmPackDownload.h"
 #include "VmPackExtraction.h"

@@ -2,7 +2,7 @@
 import os
 import unittest
 
-from pe_inspect import PeFile
+from pe_reader import PeFile
 
 BUILD = os.environ["KIV_BUILD_DIR"]
 SERVICE_FUNCTIONS = {"StartServiceCtrlDispatcherW", "RegisterServiceCtrlHandlerW", "SetServiceStatus"}

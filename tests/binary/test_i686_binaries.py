@@ -2,7 +2,7 @@
 import os
 import unittest
 
-from pe_inspect import PeFile
+from pe_reader import PeFile
 
 BUILD = os.environ["KIV_BUILD_DIR"]
 LANGUAGES = [0x0409, 0x000A, 0x0403, 0x0404, 0x0804, 0x0405, 0x0406, 0x0407, 0x0408, 0x040B,

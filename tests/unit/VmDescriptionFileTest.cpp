@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "JVMSpec.h"
+#include "VmDescriptionFile.h"
 
 using namespace tarrow;
 

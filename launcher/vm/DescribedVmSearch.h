@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "JVM.h"
-#include "JVMSpec.h"
+#include "VmDescriptionFile.h"
 
 namespace tarrow {
 

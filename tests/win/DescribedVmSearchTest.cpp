@@ -8,7 +8,7 @@
 #include "InstalledVmSearch.h"
 #include "JVM.h"
 #include "Platform.h"
-#include "SpecFileSearch.h"
+#include "DescribedVmSearch.h"
 #include "TestFolder.h"
 #include "Validation.h"
 

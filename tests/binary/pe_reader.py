@@ -2,7 +2,7 @@
 """Reads what only the binary can show: machine, subsystem, resources, imports, exports.
 
 Usage as a module (the binary checks) or from the command line:
-    pe_inspect.py FILE            prints a JSON summary
+    pe_reader.py FILE            prints a JSON summary
 """
 import json
 import struct

@@ -1,4 +1,4 @@
-#include "JVMSpec.h"
+#include "VmDescriptionFile.h"
 
 #include "Text.h"
 

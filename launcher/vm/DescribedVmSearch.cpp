@@ -1,4 +1,4 @@
-#include "SpecFileSearch.h"
+#include "DescribedVmSearch.h"
 
 #include <windows.h>
 
