@@ -28,12 +28,12 @@ function(kiv_jni_library name)
 endfunction()
 
 kiv_jni_library(Helper
-  SOURCES helper/JniText.cpp helper/PrintingNatives.cpp helper/SystemNatives.cpp
+  SOURCES helper/JniText.cpp helper/NativeGuard.cpp helper/PrintingNatives.cpp helper/SystemNatives.cpp
   DEF ${PROJECT_SOURCE_DIR}/helper/Helper-i686.def
   LIBS tarrow_logic ${KIV_XPDF_IMPLIB} winspool)
 add_dependencies(Helper xpdfprint_import)
 
 kiv_jni_library(Nettaro
-  SOURCES dialup/ConnectionList.cpp dialup/DialupNatives.cpp
+  SOURCES dialup/ConnectionList.cpp dialup/DialupNatives.cpp helper/NativeGuard.cpp
   DEF ${PROJECT_SOURCE_DIR}/dialup/Nettaro-i686.def
   LIBS rasapi32)

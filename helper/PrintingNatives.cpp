@@ -77,7 +77,8 @@ struct Overlay {
 };
 
 // Loads, stamps and prints the document `copies` times; the result of the last copy (or of
-// the load when it failed, or 0 when no copy was made).
+// the load when it failed, or 0 when no copy was made). Callers run it under a fault guard,
+// holding the Java strings and the priority outside it so that they are always given back.
 int printDocument(const char* path, const char* printer, const Overlay& overlay, jint copies) {
     Document document(path);
     int result = document.loadResult();
@@ -164,7 +165,8 @@ JNIEXPORT jint JNICALL Java_com_halvern_quorbane_client_configuration_PrintHelpe
         JavaChars printerName(env, printer);
         IdlePriority idle;
         const Overlay overlay = {"Merrowind Printing", "Helvetica-Bold", 1, 10, 250.0, 25.0};
-        return printDocument(path.ansi(), printerName.ansi(), overlay, copies);
+        return faultGuarded<jint>(
+            -1, [&] { return printDocument(path.ansi(), printerName.ansi(), overlay, copies); });
     });
 }
 
@@ -177,7 +179,8 @@ JNIEXPORT jint JNICALL Java_com_halvern_quorbane_client_configuration_PrintHelpe
         IdlePriority idle;
         const Overlay overlay = {overlayText.ansi(),     "Helvetica",           0, 6,
                                  static_cast<double>(x), static_cast<double>(y)};
-        return printDocument(path.ansi(), printerName.ansi(), overlay, copies);
+        return faultGuarded<jint>(
+            -1, [&] { return printDocument(path.ansi(), printerName.ansi(), overlay, copies); });
     });
 }
 

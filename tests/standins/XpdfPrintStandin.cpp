@@ -4,6 +4,7 @@
 //   XPDF_STANDIN_LOG            file that receives one line per call
 //   XPDF_STANDIN_LOAD_ERROR     code for a file that is not a PDF (default 3)
 //   XPDF_STANDIN_PRINT_RESULTS  codes for successive pdfPrint2 calls, "5,0,7" (then 0)
+//   XPDF_STANDIN_CRASH          "print": pdfPrint2 makes an access violation
 #include <windows.h>
 
 #include <cstdio>
@@ -86,6 +87,8 @@ __declspec(dllexport) int __cdecl pdfPrint2(void* document, int w2, int w3, int 
                                             int w13, int w14, int w15, int w16, int w17, int w18,
                                             int w19, int w20, const char* printer, int w22,
                                             int w23) {
+    if (variable("XPDF_STANDIN_CRASH") == "print")
+        *static_cast<volatile int*>(nullptr) = 1;
     const int result = nextPrintResult();
     log("print doc=%d w2=%d zeros=%d printer=%s w22=%d w23=%d result=%d",
         static_cast<int>(reinterpret_cast<intptr_t>(document)), w2,

@@ -105,6 +105,21 @@ TEST_F(Printing, OverlayTextAndPositionFromTheCaller) {
     EXPECT_EQ(jni.gets(), 3);
 }
 
+TEST_F(Printing, FaultInThePdfLibraryBecomesAFailureResult) {
+    SetEnvironmentVariableW(L"XPDF_STANDIN_CRASH", L"print");
+    const jint result = print(jni.env(), nullptr, jni.string(narrow(pdf)), jni.string("P"), 2);
+    SetEnvironmentVariableW(L"XPDF_STANDIN_CRASH", nullptr);
+    EXPECT_EQ(result, -1);
+    // The library still works afterwards; the strings and the priority were given back (the
+    // fixture's checks).
+    EXPECT_EQ(print(jni.env(), nullptr, jni.string(narrow(pdf)), jni.string("P"), 1), 0);
+    SetEnvironmentVariableW(L"XPDF_STANDIN_CRASH", L"print");
+    EXPECT_EQ(printOverlay(jni.env(), nullptr, jni.string(narrow(pdf)), jni.string("P"),
+                           jni.string("T"), 1, 1, 1),
+              -1);
+    SetEnvironmentVariableW(L"XPDF_STANDIN_CRASH", nullptr);
+}
+
 TEST_F(Printing, JavaTextReachesTheLibraryInTheAnsiCodePage) {
     // "é" as modified UTF-8 arrives as the single code-page byte 0xE9.
     print(jni.env(), nullptr, jni.string(narrow(pdf)), jni.string("Caf\xc3\xa9"), 1);
