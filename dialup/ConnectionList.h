@@ -2,6 +2,7 @@
 #pragma once
 
 #include "RasRecords.h"
+#include "UniqueHandle.h"
 
 namespace tarrow {
 
@@ -10,18 +11,17 @@ class ConnectionList {
     // Lists the connections: starts with room for one record and grows to the size RAS asks
     // for, at most four times.
     ConnectionList();
-    ~ConnectionList();
-    ConnectionList(const ConnectionList&) = delete;
-    ConnectionList& operator=(const ConnectionList&) = delete;
 
     // 0 on success, else the RAS code (8 for a failed allocation).
     DWORD result() const { return result_; }
     // The count RAS last wrote (0 when it wrote none).
     DWORD count() const { return count_; }
-    const RasConnection& operator[](DWORD i) const { return records_[i]; }
+    const RasConnection& operator[](DWORD i) const { return records()[i]; }
 
   private:
-    RasConnection* records_ = nullptr; // process heap block
+    RasConnection* records() const { return static_cast<RasConnection*>(block_.get()); }
+
+    UniqueHeapBlock block_;
     DWORD count_ = 0;
     DWORD result_ = 0;
 };

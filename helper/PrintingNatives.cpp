@@ -23,13 +23,6 @@ struct PrinterTraits {
 };
 using UniquePrinter = UniqueResource<HANDLE, PrinterTraits>;
 
-struct ProcessHeapTraits {
-    static void* invalid() noexcept { return nullptr; }
-    static bool isValid(void* block) noexcept { return block != nullptr; }
-    static void close(void* block) noexcept { HeapFree(GetProcessHeap(), 0, block); }
-};
-using UniqueHeapBlock = UniqueResource<void*, ProcessHeapTraits>;
-
 constexpr DWORD kPrinterEnumFlags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
 constexpr int kPrintJobWord = 0x30004;
 

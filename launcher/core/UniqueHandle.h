@@ -73,6 +73,12 @@ struct LocalMemoryTraits {
     static void close(HLOCAL h) noexcept { ::LocalFree(h); }
 };
 
+struct ProcessHeapTraits {
+    static void* invalid() noexcept { return nullptr; }
+    static bool isValid(void* block) noexcept { return block != nullptr; }
+    static void close(void* block) noexcept { ::HeapFree(::GetProcessHeap(), 0, block); }
+};
+
 struct EnvironmentBlockTraits {
     static wchar_t* invalid() noexcept { return nullptr; }
     static bool isValid(wchar_t* block) noexcept { return block != nullptr; }
@@ -96,6 +102,8 @@ using UniqueHandle = UniqueResource<HANDLE, KernelHandleTraits>;
 using UniqueRegistryKey = UniqueResource<HKEY, RegistryKeyTraits>;
 using UniqueModule = UniqueResource<HMODULE, ModuleTraits>;
 using UniqueLocalMemory = UniqueResource<HLOCAL, LocalMemoryTraits>;
+// A block of the process heap.
+using UniqueHeapBlock = UniqueResource<void*, ProcessHeapTraits>;
 using UniqueEnvironmentBlock = UniqueResource<wchar_t*, EnvironmentBlockTraits>;
 using UniqueMappedView = UniqueResource<void*, MappedViewTraits>;
 using UniqueStdioFile = UniqueResource<FILE*, StdioFileTraits>;
