@@ -1,11 +1,32 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need, from Debian packages only.
 # Idempotent: a second run on a prepared machine returns within a second or two.
+# A failing step ends the script with one line naming that step.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cache="$root/.cache"
 mkdir -p "$cache"
+
+current_step="start"
+trap 'echo "setup: failed while $current_step" >&2' ERR
+
+# apt and dpkg wait for a lock held by another process (an unattended upgrade, a second setup)
+# instead of failing at once. The lists lock of "apt-get update" is not covered by dpkg's own
+# time-out, so update is retried while another process holds it.
+apt_options=(-o DPkg::Lock::Timeout=600 -o Acquire::Retries=3)
+apt_update() {
+  local tries=0 log
+  log=$(mktemp)
+  until apt-get "${apt_options[@]}" update -qq >"$log" 2>&1; do
+    tries=$((tries + 1))
+    if ! grep -q 'Could not get lock' "$log" || [ "$tries" -ge 120 ]; then
+      cat "$log" >&2; rm -f "$log"; return 1
+    fi
+    sleep 5
+  done
+  rm -f "$log"
+}
 
 packages=(cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
           gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64
@@ -19,28 +40,40 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  current_step="updating the package lists"
+  apt_update
+  current_step="installing ${missing[*]}"
+  apt-get "${apt_options[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# minizip's sources come from Debian's source package (with Debian's patches applied);
-# the build compiles them with each cross compiler. Nothing of it lives in the repo.
+# minizip's sources come from Debian's source package of the release this machine runs (with
+# Debian's patches applied); the build compiles them with each cross compiler. Nothing of it
+# lives in the repo. The release is named explicitly, so that a deb-src entry for another
+# release never decides which sources are taken.
 minizip_dir="$cache/minizip"
 if [ ! -f "$minizip_dir/unzip.c" ]; then
-  src_list=/etc/apt/sources.list.d/kiv-deb-src.sources
-  if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && \
-     ! grep -qs '^deb-src' /etc/apt/sources.list; then
-    sed -e 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > "$src_list"
-    apt-get update -qq
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  current_step="finding the Debian release of this machine"
+  [ -n "$codename" ]
+  if ! apt-get source --print-uris -qq "minizip/$codename" >/dev/null 2>&1; then
+    current_step="adding a deb-src entry for $codename"
+    sed -e 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
+      > /etc/apt/sources.list.d/kiv-deb-src.sources
+    apt_update
   fi
+  current_step="fetching the minizip source package of $codename"
   work=$(mktemp -d "$cache/minizip-src.XXXX")
-  (cd "$work" && apt-get source -qq minizip >/dev/null 2>&1)
+  if ! (cd "$work" && apt-get source -q "minizip/$codename" >"$work.log" 2>&1); then
+    cat "$work.log" >&2; rm -rf "$work" "$work.log"; false
+  fi
+  rm -f "$work.log"
   top=$(find "$work" -maxdepth 1 -mindepth 1 -type d | head -n 1)
   if [ -f "$top/contrib/minizip/unzip.c" ]; then
     sub="$top/contrib/minizip"
   else
     sub="$top"
   fi
+  current_step="copying the minizip sources"
   rm -rf "$minizip_dir"
   mkdir -p "$minizip_dir"
   cp "$sub"/{unzip.c,unzip.h,ioapi.c,ioapi.h,iowin32.c,iowin32.h,crypt.h} "$minizip_dir"/

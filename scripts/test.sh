@@ -10,12 +10,19 @@ export WINEPREFIX="${KIV_WINEPREFIX:-$root/build/wineprefix}"
 export WINEDEBUG=-all
 unset http_proxy https_proxy ftp_proxy no_proxy HTTP_PROXY HTTPS_PROXY FTP_PROXY NO_PROXY
 
+# A failed configure or build ends the run at once with the tool's own messages: stale
+# binaries from an earlier build are never tested.
+mkdir -p build
 for preset in host i686 x86_64; do
   echo "== build $preset"
-  cmake --preset "$preset" >"build-$preset.log" 2>&1 || { cat "build-$preset.log"; exit 1; }
-  cmake --build --preset "$preset" 2>&1 | tee -a "build-$preset.log" | grep -E 'warning|error' || true
-  if [ "${PIPESTATUS[0]}" -ne 0 ]; then cat "build-$preset.log"; exit 1; fi
-  rm -f "build-$preset.log"
+  log="build/build-$preset.log"
+  if ! cmake --preset "$preset" >"$log" 2>&1; then
+    cat "$log"; echo "test: configuring preset $preset failed" >&2; exit 1
+  fi
+  if ! cmake --build --preset "$preset" >>"$log" 2>&1; then
+    cat "$log"; echo "test: building preset $preset failed" >&2; exit 1
+  fi
+  grep -E 'warning|error' "$log" || :
 done
 
 # One private prefix and one persistent server for all Windows tests. Wine's background

@@ -4,6 +4,7 @@ import os
 import shutil
 import subprocess
 import tempfile
+import time
 import unittest
 
 BUILD = os.environ.get("KIV_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build", "x86_64"))
@@ -176,9 +177,14 @@ def import_registry(entries, path):
         lines.append("")
     with open(path, "w", encoding="utf-8", newline="\r\n") as f:
         f.write("\n".join(lines))
-    result = run_wine("regedit", ["/S", windows_path(path)])
-    if result.returncode != 0:
-        raise RuntimeError("regedit failed: %r" % result.stderr)
+    # regedit occasionally fails without a word under load; importing the same file again
+    # gives the same keys and values, so the import is repeated until it succeeds.
+    for attempt in range(20):
+        result = run_wine("regedit", ["/S", windows_path(path)])
+        if result.returncode == 0:
+            return
+        time.sleep(0.25 * (attempt + 1))
+    raise RuntimeError("regedit failed 20 times: %r" % result.stderr)
 
 
 def clear_java_registry(path):

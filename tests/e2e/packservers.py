@@ -70,7 +70,8 @@ class FtpServer:
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         except OSError:
             return
-        for _ in range(100):
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline and self.process.poll() is None:
             with socket.socket() as s:
                 if s.connect_ex(("127.0.0.1", 21)) == 0:
                     self.available = True

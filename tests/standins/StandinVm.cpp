@@ -6,7 +6,9 @@
 //   KIV_STANDIN_SLEEP_MS  time to wait before exiting
 // Each setting can also come from a file beside the program, for runs that do not inherit the
 // test's environment (services): standin-record.txt, standin-exit.txt, standin-sleep-ms.txt;
-// standin-child.txt names a program that is started (and not waited for) before the sleep.
+// standin-child.txt names a program that is started (and not waited for) before the sleep;
+// standin-hold.txt (or KIV_STANDIN_HOLD) names a file: after its record the stand-in waits until
+// that file exists (at most two minutes), so that a test decides when the VM ends.
 // Run as the application's validator ("com.mirov.util.jvm.Validator" on its command line), it
 // exits with the number in "validator-exit.txt" beside the program (0 when there is none).
 // Run as the "Verify" probe, it prints the bytes of "verify-output.txt" beside the program, or
@@ -120,6 +122,13 @@ void startChild(const std::wstring& program) {
     }
 }
 
+void waitForFile(const std::wstring& path) {
+    const ULONGLONG deadline = GetTickCount64() + 120000;
+    while (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
+           GetTickCount64() < deadline)
+        Sleep(10);
+}
+
 bool hasArgument(const std::wstring& name) {
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -163,6 +172,9 @@ int wmain() {
     const std::wstring child = setting(L"KIV_STANDIN_CHILD", L"standin-child.txt");
     if (!child.empty())
         startChild(child);
+    const std::wstring hold = setting(L"KIV_STANDIN_HOLD", L"standin-hold.txt");
+    if (!hold.empty())
+        waitForFile(hold);
     const std::wstring sleep = setting(L"KIV_STANDIN_SLEEP_MS", L"standin-sleep-ms.txt");
     if (!sleep.empty())
         Sleep(static_cast<DWORD>(std::wcstoul(sleep.c_str(), nullptr, 10)));

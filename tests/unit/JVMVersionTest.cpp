@@ -56,3 +56,18 @@ TEST(VersionPattern, PlusStarAndPlainForms) {
     EXPECT_TRUE(matchesVersionSpec(JVMVersion(11, 0, 2), L"11.0.2"));
     EXPECT_FALSE(matchesVersionSpec(JVMVersion(11, 0, 3), L"11.0.2"));
 }
+
+// A range includes its bound: "+" means "this version or later".
+TEST(VersionPattern, RangesIncludeTheirBound) {
+    const struct {
+        JVMVersion version;
+        const wchar_t* spec;
+        bool matches;
+    } cases[] = {
+        {JVMVersion(8, 0, 0), L"1.8+", true},      {JVMVersion(7, 255, 255), L"1.8+", false},
+        {JVMVersion(8, 0, 45), L"1.8.0_45+", true}, {JVMVersion(8, 0, 44), L"1.8.0_45+", false},
+        {JVMVersion(11, 0, 0), L"11+", true},      {JVMVersion(10, 0, 9), L"11+", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(matchesVersionSpec(c.version, c.spec), c.matches) << c.spec;
+}
