@@ -4,6 +4,9 @@ set(KIV_MINIZIP_DIR ${PROJECT_SOURCE_DIR}/.cache/minizip CACHE PATH "minizip sou
 if(NOT EXISTS ${KIV_MINIZIP_DIR}/unzip.c)
   message(FATAL_ERROR "minizip sources missing in ${KIV_MINIZIP_DIR}: run scripts/setup.sh")
 endif()
+# The static archive: Windows ships no zlib1.dll, and a DLL that is not a system library would
+# be looked up beside the program, where anyone can plant one.
+set(ZLIB_USE_STATIC_LIBS ON)
 find_package(ZLIB REQUIRED)
 add_library(minizip STATIC ${KIV_MINIZIP_DIR}/unzip.c ${KIV_MINIZIP_DIR}/ioapi.c)
 target_include_directories(minizip SYSTEM PUBLIC ${KIV_MINIZIP_DIR})

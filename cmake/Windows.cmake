@@ -16,7 +16,9 @@ add_library(tarrow_win STATIC
   launcher/core/Platform.cpp
   launcher/core/ProgramPath.cpp
   launcher/core/PropertiesFile.cpp
+  launcher/core/RuntimeImports.cpp
   launcher/core/StringTable.cpp
+  launcher/core/SystemLibrary.cpp
   launcher/core/SystemMessage.cpp
   launcher/core/VmInfoFile.cpp
   launcher/core/VmProcess.cpp
@@ -41,7 +43,8 @@ add_library(tarrow_win STATIC
   launcher/vmpack/VmPackStep.cpp
   launcher/vmpack/ZipReader.cpp
 )
-target_link_libraries(tarrow_win PUBLIC tarrow_logic minizip shell32 version advapi32 psapi wininet)
+# VERSION and WININET are loaded at run time from the system folder (RuntimeImports.h).
+target_link_libraries(tarrow_win PUBLIC tarrow_logic minizip shell32 advapi32 psapi)
 kiv_warnings(tarrow_win)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)

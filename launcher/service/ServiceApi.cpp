@@ -1,45 +1,15 @@
 #include "ServiceApi.h"
 
-#include <string>
-
-#include "SystemFunction.h"
-#include "Wow64.h"
+#include "SystemLibrary.h"
 
 namespace tarrow {
-
-namespace {
-
-std::wstring systemDirectory() {
-    wchar_t buffer[MAX_PATH];
-    UINT length = 0;
-    if (isWow64Process()) {
-        using GetSystemWow64DirectoryWFn = UINT(WINAPI*)(LPWSTR, UINT);
-        const auto get = lookupFunction<GetSystemWow64DirectoryWFn>(
-            GetModuleHandleW(L"kernel32.dll"), "GetSystemWow64DirectoryW");
-        length = get ? get(buffer, MAX_PATH) : 0;
-    } else {
-        length = GetSystemDirectoryW(buffer, MAX_PATH);
-    }
-    if (length == 0 || length >= MAX_PATH)
-        return std::wstring();
-    std::wstring directory(buffer, length);
-    if (directory.back() == L'\\' || directory.back() == L'/')
-        directory.pop_back();
-    return directory;
-}
-
-} // namespace
 
 ServiceApi& ServiceApi::instance() {
     static ServiceApi api;
     return api;
 }
 
-ServiceApi::ServiceApi() {
-    const std::wstring directory = systemDirectory();
-    if (!directory.empty())
-        module_ = LoadLibraryW((directory + L"\\advapi32.dll").c_str());
-}
+ServiceApi::ServiceApi() : module_(loadSystemLibrary(L"advapi32.dll")) {}
 
 template <typename Function>
 Function ServiceApi::function(FARPROC& cache, bool& looked, const char* name) {

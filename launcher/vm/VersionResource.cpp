@@ -1,14 +1,19 @@
 #include "VersionResource.h"
 
+#include "RuntimeImports.h"
+
 namespace tarrow {
 
 std::optional<VersionResource> VersionResource::read(const std::wstring& path) {
+    const VersionFunctions* version = versionFunctions();
+    if (!version)
+        return std::nullopt;
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    const DWORD size = version->getFileVersionInfoSize(path.c_str(), &ignored);
     if (size == 0)
         return std::nullopt;
     std::vector<BYTE> data(size);
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data()))
+    if (!version->getFileVersionInfo(path.c_str(), 0, size, data.data()))
         return std::nullopt;
     return VersionResource(std::move(data));
 }
@@ -17,8 +22,8 @@ std::optional<std::array<WORD, 4>> VersionResource::fileVersion() const {
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
     auto* data = const_cast<BYTE*>(data_.data());
-    if (!VerQueryValueW(data, L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
-        length < sizeof(VS_FIXEDFILEINFO))
+    if (!versionFunctions()->verQueryValue(data, L"\\", reinterpret_cast<void**>(&info), &length) ||
+        !info || length < sizeof(VS_FIXEDFILEINFO))
         return std::nullopt;
     return std::array<WORD, 4>{HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
                                HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS)};
@@ -29,7 +34,9 @@ std::optional<std::wstring> VersionResource::string(const std::wstring& name) co
     wchar_t* text = nullptr;
     UINT length = 0;
     auto* data = const_cast<BYTE*>(data_.data());
-    if (!VerQueryValueW(data, query.c_str(), reinterpret_cast<void**>(&text), &length) || !text)
+    if (!versionFunctions()->verQueryValue(data, query.c_str(), reinterpret_cast<void**>(&text),
+                                           &length) ||
+        !text)
         return std::nullopt;
     std::wstring value(text, length);
     while (!value.empty() && value.back() == L'\0')

@@ -2,12 +2,11 @@
 
 #include <windows.h>
 
-#include <wininet.h>
-
 #include <cstdio>
 #include <vector>
 
 #include "DownloadProgress.h"
+#include "RuntimeImports.h"
 #include "Text.h"
 #include "UniqueHandle.h"
 #include "UrlText.h"
@@ -19,7 +18,8 @@ namespace {
 struct InternetHandleTraits {
     static HINTERNET invalid() noexcept { return nullptr; }
     static bool isValid(HINTERNET h) noexcept { return h != nullptr; }
-    static void close(HINTERNET h) noexcept { InternetCloseHandle(h); }
+    // A handle exists only where the functions were loaded.
+    static void close(HINTERNET h) noexcept { internetFunctions()->closeHandle(h); }
 };
 using UniqueInternetHandle = UniqueResource<HINTERNET, InternetHandleTraits>;
 
@@ -50,10 +50,10 @@ class Reporter {
     bool quiet_;
 };
 
-UniqueInternetHandle openHttp(HINTERNET root, const std::wstring& url, const Reporter& out,
-                              DWORD& announced) {
+UniqueInternetHandle openHttp(const InternetFunctions& net, HINTERNET root, const std::wstring& url,
+                              const Reporter& out, DWORD& announced) {
     // A call that returned a handle succeeded, whatever error code the thread still holds.
-    UniqueInternetHandle request(InternetOpenUrlW(root, url.c_str(), nullptr, 0, 0, 0));
+    UniqueInternetHandle request(net.openUrl(root, url.c_str(), nullptr, 0, 0, 0));
     if (!request) {
         out.say("\nError in opening internet connection with URL\n");
         out.say("\nWininet Error code: %lu\n", GetLastError());
@@ -61,16 +61,16 @@ UniqueInternetHandle openHttp(HINTERNET root, const std::wstring& url, const Rep
     DWORD status = 0;
     DWORD size = sizeof status;
     if (request)
-        HttpQueryInfoW(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                       &size, nullptr);
+        net.httpQueryInfo(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                          &size, nullptr);
     if (status != 200) {
         out.say("\nCould not connect to the specified URL\n");
         out.say("HTTP Status code: %lu\n", status);
         return UniqueInternetHandle();
     }
     size = sizeof announced;
-    if (!HttpQueryInfoW(request.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
-                        &announced, &size, nullptr))
+    if (!net.httpQueryInfo(request.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
+                           &announced, &size, nullptr))
         announced = 0;
     return request;
 }
@@ -80,7 +80,8 @@ struct FtpRequest {
     UniqueInternetHandle file;
 };
 
-FtpRequest openFtp(HINTERNET root, const std::wstring& url, const Reporter& out) {
+FtpRequest openFtp(const InternetFunctions& net, HINTERNET root, const std::wstring& url,
+                   const Reporter& out) {
     wchar_t scheme[kSchemeChars] = {}, host[kHostChars] = {}, path[kPathChars] = {};
     URL_COMPONENTSW parts = {};
     parts.dwStructSize = sizeof parts;
@@ -91,7 +92,7 @@ FtpRequest openFtp(HINTERNET root, const std::wstring& url, const Reporter& out)
     parts.lpszUrlPath = path;
     parts.dwUrlPathLength = kPathChars;
     // The escapes of the path are decoded here, once, the same on every system.
-    InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts);
+    net.crackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts);
     const std::wstring remotePath = decodeUrlEscapes(path);
     FtpRequest request;
     auto failed = [&](DWORD error) {
@@ -99,21 +100,21 @@ FtpRequest openFtp(HINTERNET root, const std::wstring& url, const Reporter& out)
         out.say("Wininet Error code: %lu\n", error);
         return FtpRequest();
     };
-    request.connection.reset(InternetConnectW(
-        root, host, INTERNET_DEFAULT_FTP_PORT, L"anonymous", nullptr, INTERNET_SERVICE_FTP,
-        INTERNET_FLAG_PASSIVE | INTERNET_FLAG_NO_CACHE_WRITE, 1));
+    request.connection.reset(net.connect(root, host, INTERNET_DEFAULT_FTP_PORT, L"anonymous",
+                                         nullptr, INTERNET_SERVICE_FTP,
+                                         INTERNET_FLAG_PASSIVE | INTERNET_FLAG_NO_CACHE_WRITE, 1));
     if (!request.connection)
         return failed(GetLastError());
-    request.file.reset(FtpOpenFileW(request.connection.get(), remotePath.c_str(), GENERIC_READ,
-                                    FTP_TRANSFER_TYPE_BINARY, 1));
+    request.file.reset(net.ftpOpenFile(request.connection.get(), remotePath.c_str(), GENERIC_READ,
+                                       FTP_TRANSFER_TYPE_BINARY, 1));
     if (!request.file)
         return failed(GetLastError());
     return request;
 }
 
 // Copies the request's data into the destination; false when the data stops early.
-bool transfer(HINTERNET request, const std::wstring& destination, DWORD announced,
-              const Reporter& out) {
+bool transfer(const InternetFunctions& net, HINTERNET request, const std::wstring& destination,
+              DWORD announced, const Reporter& out) {
     UniqueHandle file(CreateFileW(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
@@ -123,7 +124,7 @@ bool transfer(HINTERNET request, const std::wstring& destination, DWORD announce
     unsigned long long received = 0;
     for (;;) {
         DWORD got = 0;
-        if (!InternetReadFile(request, buffer.data(), kReadBytes, &got))
+        if (!net.readFile(request, buffer.data(), kReadBytes, &got))
             return false;
         if (got == 0)
             break;
@@ -144,8 +145,10 @@ bool downloadVmPack(const std::wstring& url, const std::wstring& destination,
                     const DownloadSettings& settings) {
     const Reporter out(settings.silent);
     out.say("\nDownloading VM Pack - Please Wait!!!\n");
+    const InternetFunctions* net = internetFunctions();
     UniqueInternetHandle root(
-        InternetOpenW(L"InetURL/1.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+        net ? net->open(L"InetURL/1.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)
+            : nullptr);
     const DWORD rootError = GetLastError();
     if (!root) {
         out.say("\nAttempt to connect to internet failed.");
@@ -157,17 +160,17 @@ bool downloadVmPack(const std::wstring& url, const std::wstring& destination,
     FtpRequest ftpRequest;
     HINTERNET request = nullptr;
     if (startsWith(url, L"http")) {
-        httpRequest = openHttp(root.get(), url, out, announced);
+        httpRequest = openHttp(*net, root.get(), url, out, announced);
         if (!httpRequest)
             return false;
         request = httpRequest.get();
     } else if (startsWith(url, L"ftp")) {
-        ftpRequest = openFtp(root.get(), url, out);
+        ftpRequest = openFtp(*net, root.get(), url, out);
         if (!ftpRequest.file)
             return false;
         request = ftpRequest.file.get();
     }
-    if (!request || !transfer(request, destination, announced, out)) {
+    if (!request || !transfer(*net, request, destination, announced, out)) {
         out.say("\nAttempt to download VM failed");
         if (request)
             DeleteFileW(destination.c_str());

@@ -1,4 +1,6 @@
-"""Import checks that hold for both builds of Tarrow.exe."""
+"""Import checks that hold for both builds: each binary imports exactly the libraries allowed
+for it. Tarrow imports only "known DLLs", which Windows never looks up beside the program;
+everything else it loads at run time from the system folder."""
 import os
 import unittest
 
@@ -6,22 +8,33 @@ from pe_reader import PeFile
 
 BUILD = os.environ["KIV_BUILD_DIR"]
 SERVICE_FUNCTIONS = {"StartServiceCtrlDispatcherW", "RegisterServiceCtrlHandlerW", "SetServiceStatus"}
+ALLOWED_IMPORTS = {
+    "Tarrow.exe": {"kernel32.dll", "advapi32.dll", "user32.dll", "shell32.dll", "msvcrt.dll"},
+    "Helper.dll": {"kernel32.dll", "msvcrt.dll", "winspool.drv", "xpdfprint.dll"},
+    "Nettaro.dll": {"kernel32.dll", "msvcrt.dll", "rasapi32.dll"},
+}
+RUNTIME_LIBRARIES = ("libstdc++", "libgcc", "libwinpthread", "zlib1")
 
 
-class TarrowImports(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.imports = PeFile(os.path.join(BUILD, "bin", "Tarrow.exe")).imports()
+def imported_libraries(name):
+    return {dll.lower() for dll in PeFile(os.path.join(BUILD, "bin", name)).imports()}
+
+
+class Imports(unittest.TestCase):
+    def test_each_binary_imports_only_its_allowed_libraries(self):
+        for name, allowed in ALLOWED_IMPORTS.items():
+            with self.subTest(binary=name):
+                imported = imported_libraries(name)
+                self.assertLessEqual(imported, allowed)
+                self.assertIn("kernel32.dll", imported)
+                self.assertFalse({d for d in imported if d.startswith(RUNTIME_LIBRARIES)})
 
     def test_service_functions_are_not_imported(self):
-        imported = {name for names in self.imports.values() for name in names}
+        imports = PeFile(os.path.join(BUILD, "bin", "Tarrow.exe")).imports()
+        imported = {name for names in imports.values() for name in names}
         self.assertFalse(imported & SERVICE_FUNCTIONS)
         # The registry functions of the same library are imported as usual.
         self.assertIn("RegOpenKeyExW", imported)
-
-    def test_links_no_mingw_runtime_library(self):
-        dlls = {name.lower() for name in self.imports}
-        self.assertFalse({d for d in dlls if "libstdc" in d or "libgcc" in d or "winpthread" in d})
 
 
 if __name__ == "__main__":

@@ -108,6 +108,44 @@ class DownloadAndLaunch(PackLayout):
         scratch = os.path.join(self.start, "Windows", "downloadIntermediary")
         self.assertFalse(os.path.exists(scratch))
 
+    def test_libraries_planted_beside_the_launcher_are_never_loaded(self):
+        for name in ("version.dll", "wininet.dll", "zlib1.dll"):
+            shutil.copy(os.path.join(STANDINS, "planted", name), self.app)
+        # Windows' order for libraries that are not "known DLLs": the program's folder first.
+        env = {"WINEDLLOVERRIDES": "version,wininet,zlib1=n,b;mscoree,mshtml="}
+
+        def loaded_by(program, **kwargs):
+            """The planted libraries a run loads, from the markers they leave."""
+            for name in os.listdir(self.app):
+                if name.endswith(".loaded"):
+                    os.remove(os.path.join(self.app, name))
+            program(**kwargs)
+            return sorted(n.lower()[:-len(".loaded")] for n in os.listdir(self.app)
+                          if n.endswith(".loaded"))
+
+        def reference(name):
+            copy = os.path.join(self.app, name + ".exe")
+            shutil.copy(os.path.join(STANDINS, name + ".exe"), copy)
+            return loaded_by(lambda: run_wine(copy, cwd=self.app, env=env))
+        # What the system itself loads for the launcher's imports, and proof that a static
+        # import of WinINet would take the planted copy.
+        baseline = reference("planting_baseline")
+        self.assertNotIn("wininet.dll", baseline)
+        self.assertIn("wininet.dll", reference("planting_probe"))
+
+        data = vm_pack()
+        self.publish(data)
+        self.direct(self.http.url(self.pack_name), hashlib.md5(data).hexdigest())
+        result = None
+
+        def launch():
+            nonlocal result
+            result = self.launch(cwd=self.start, env=env)
+        self.assertEqual(loaded_by(launch), baseline)
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+        self.assertIn(b"MD5 checksum verification for downloaded JVM passed", result.stdout)
+        self.assertEqual(len(self.records()), 1)
+
     def test_silent_launch_prints_nothing(self):
         self.publish(vm_pack())
         self.direct(self.http.url(self.pack_name))
