@@ -16,6 +16,11 @@ namespace tarrow {
 namespace {
 
 constexpr DWORD kHangUpPauseMs = 100;
+// A connection that RAS still lists while it goes down is hung up again in the next pass; a
+// listing that never succeeds (RAS keeps asking for more room, or the room cannot be had)
+// must not hold the Java thread for ever, so the passes and their time are bounded.
+constexpr int kMaxHangUpPasses = 64;
+constexpr ULONGLONG kMaxHangUpMs = 60000;
 
 struct CrtFree {
     void operator()(void* block) const noexcept { std::free(block); }
@@ -96,7 +101,10 @@ JNIEXPORT jboolean JNICALL Java_com_halvern_quorbane_client_configuration_RasDia
 JNIEXPORT void JNICALL Java_com_halvern_quorbane_client_configuration_RasDial_HangUp(JNIEnv*,
                                                                                      jclass) {
     guarded<int>(0, [] {
-        while (hangUpPass() != 0) {
+        const ULONGLONG deadline = GetTickCount64() + kMaxHangUpMs;
+        for (int pass = 0; pass < kMaxHangUpPasses && hangUpPass() != 0; ++pass) {
+            if (GetTickCount64() >= deadline)
+                break;
         }
         return 0;
     });

@@ -2,51 +2,77 @@
 
 #include <windows.h>
 
-#include "JavaText.h"
-
 namespace tarrow {
 
 namespace {
 
-std::string ansiFromUtf16(const std::u16string& text) {
+// Holds the characters that GetStringChars handed out until they are released.
+class StringChars {
+  public:
+    StringChars(JNIEnv* env, jstring text)
+        : env_(env), text_(text), chars_(env->GetStringChars(text, nullptr)) {}
+    ~StringChars() {
+        if (chars_)
+            env_->ReleaseStringChars(text_, chars_);
+    }
+    StringChars(const StringChars&) = delete;
+    StringChars& operator=(const StringChars&) = delete;
+    const jchar* get() const { return chars_; }
+
+  private:
+    JNIEnv* env_;
+    jstring text_;
+    const jchar* chars_;
+};
+
+std::string ansi(const std::wstring& text, bool* lossy) {
     if (text.empty())
         return std::string();
-    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-    const int size = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(text.size()), &out[0], size, nullptr,
-                            nullptr);
-    return out;
-}
-
-std::u16string utf16FromAnsi(const char* ansi) {
-    const int length = static_cast<int>(strlen(ansi));
-    if (length == 0)
-        return std::u16string();
-    const int size = MultiByteToWideChar(CP_ACP, 0, ansi, length, nullptr, 0);
-    std::u16string out(static_cast<size_t>(size > 0 ? size : 0), u'\0');
-    if (size > 0)
-        MultiByteToWideChar(CP_ACP, 0, ansi, length, reinterpret_cast<wchar_t*>(&out[0]), size);
+    const int length = static_cast<int>(text.size());
+    // A UTF-8 code page takes every character and accepts neither the flag nor the check.
+    if (GetACP() == CP_UTF8)
+        lossy = nullptr;
+    const DWORD flags = lossy ? WC_NO_BEST_FIT_CHARS : 0;
+    const int size =
+        WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return std::string();
+    std::string out(static_cast<size_t>(size), '\0');
+    BOOL usedDefault = FALSE;
+    WideCharToMultiByte(CP_ACP, flags, text.data(), length, &out[0], size, nullptr,
+                        lossy ? &usedDefault : nullptr);
+    if (lossy)
+        *lossy = usedDefault != FALSE;
     return out;
 }
 
 } // namespace
 
-JavaChars::JavaChars(JNIEnv* env, jstring text)
-    : env_(env), text_(text), chars_(text ? env->GetStringUTFChars(text, nullptr) : nullptr) {
-    if (chars_)
-        ansi_ = ansiFromUtf16(utf16FromModifiedUtf8(chars_));
+std::optional<std::wstring> javaText(JNIEnv* env, jstring text) {
+    if (!text)
+        return std::nullopt;
+    const jsize length = env->GetStringLength(text);
+    const StringChars chars(env, text);
+    if (!chars.get() || length < 0)
+        return std::nullopt;
+    return std::wstring(reinterpret_cast<const wchar_t*>(chars.get()), static_cast<size_t>(length));
 }
 
-JavaChars::~JavaChars() {
-    if (chars_)
-        env_->ReleaseStringUTFChars(text_, chars_);
+jstring newJavaString(JNIEnv* env, const std::wstring& text) {
+    return env->NewString(reinterpret_cast<const jchar*>(text.data()),
+                          static_cast<jsize>(text.size()));
 }
 
-jstring newJavaString(JNIEnv* env, const char* ansi) {
-    return env->NewStringUTF(modifiedUtf8FromUtf16(utf16FromAnsi(ansi ? ansi : "")).c_str());
+std::optional<std::string> exactAnsi(const std::wstring& text) {
+    bool lossy = false; // stays false where the code page takes every character
+    std::string out = ansi(text, &lossy);
+    if (lossy || (out.empty() && !text.empty()) || out.find('\0') != std::string::npos)
+        return std::nullopt;
+    return out;
+}
+
+std::string lossyAnsi(const std::wstring& text) {
+    return ansi(text, nullptr);
 }
 
 } // namespace tarrow

@@ -1,34 +1,27 @@
-// Java strings in the natives: a Java string's characters in the ANSI code page for the
-// byte-string functions of Windows and XpdfPrint, and Java strings made from ANSI text, so that
-// no text crosses JNI malformed. ASCII text passes unchanged.
+// Java strings in the natives. Java text reaches Windows as UTF-16 (the wide functions), so
+// that no character is lost or replaced on the way; only the closed PDF library, which takes
+// byte strings, gets text in the ANSI code page.
 #pragma once
 
 #include <jni.h>
 
+#include <optional>
 #include <string>
 
 namespace tarrow {
 
-// Holds the characters of a Java string (GetStringUTFChars) and releases them when destroyed.
-class JavaChars {
-  public:
-    JavaChars(JNIEnv* env, jstring text);
-    ~JavaChars();
-    JavaChars(const JavaChars&) = delete;
-    JavaChars& operator=(const JavaChars&) = delete;
+// The characters of a Java string (GetStringChars, released before returning); nothing for a
+// null string or when the VM cannot hand them out.
+std::optional<std::wstring> javaText(JNIEnv* env, jstring text);
 
-    bool valid() const { return chars_ != nullptr; }
-    // The text in the ANSI code page.
-    const char* ansi() const { return ansi_.c_str(); }
+// A Java string with this text (NewString).
+jstring newJavaString(JNIEnv* env, const std::wstring& text);
 
-  private:
-    JNIEnv* env_;
-    jstring text_;
-    const char* chars_;
-    std::string ansi_;
-};
+// The text in the ANSI code page; nothing when a character has no exact counterpart there
+// (a file path or a printer name must never silently turn into another one).
+std::optional<std::string> exactAnsi(const std::wstring& text);
 
-// A Java string with the text of an ANSI byte string.
-jstring newJavaString(JNIEnv* env, const char* ansi);
+// The text in the ANSI code page, characters it lacks replaced by the system's default.
+std::string lossyAnsi(const std::wstring& text);
 
 } // namespace tarrow

@@ -25,6 +25,7 @@ using UniquePrinter = UniqueResource<HANDLE, PrinterTraits>;
 
 constexpr DWORD kPrinterEnumFlags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
 constexpr int kPrintJobWord = 0x30004;
+constexpr jint kPrintFailed = -1;
 
 // Printing runs at idle priority; afterwards the process and thread are set back to normal.
 class IdlePriority {
@@ -88,48 +89,64 @@ int printDocument(const char* path, const char* printer, const Overlay& overlay,
 jobjectArray printerList(JNIEnv* env) {
     DWORD needed = 0;
     DWORD count = 0;
-    EnumPrintersA(kPrinterEnumFlags, nullptr, 1, nullptr, 0, &needed, &count);
+    EnumPrintersW(kPrinterEnumFlags, nullptr, 1, nullptr, 0, &needed, &count);
     UniqueHeapBlock buffer(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed ? needed : 1));
     if (!buffer) {
         std::fputs("Not enough memory\n\n", stdout);
         return nullptr;
     }
-    if (!EnumPrintersA(kPrinterEnumFlags, nullptr, 1, static_cast<BYTE*>(buffer.get()), needed,
+    if (!EnumPrintersW(kPrinterEnumFlags, nullptr, 1, static_cast<BYTE*>(buffer.get()), needed,
                        &needed, &count)) {
         std::printf("EnumPrinters() Failed with error: %lu\n", GetLastError());
         return nullptr;
     }
-    jstring empty = env->NewStringUTF("");
+    jstring empty = newJavaString(env, std::wstring());
     jclass stringClass = env->FindClass("java/lang/String");
     jobjectArray array = env->NewObjectArray(static_cast<jsize>(count), stringClass, empty);
     if (!array)
         return nullptr;
-    const auto* printers = static_cast<const PRINTER_INFO_1A*>(buffer.get());
+    const auto* printers = static_cast<const PRINTER_INFO_1W*>(buffer.get());
     for (DWORD i = 0; i < count; ++i)
         env->SetObjectArrayElement(array, static_cast<jsize>(i),
-                                   newJavaString(env, printers[i].pName));
+                                   newJavaString(env, printers[i].pName ? printers[i].pName : L""));
     return array;
 }
 
 jstring printerDriver(JNIEnv* env, jstring printerName) {
-    JavaChars name(env, printerName);
-    if (!name.valid())
+    auto name = javaText(env, printerName);
+    if (!name)
         return nullptr;
-    char dataType[] = "RAW";
-    PRINTER_DEFAULTSA defaults = {dataType, nullptr, PRINTER_ACCESS_USE};
+    wchar_t dataType[] = L"RAW";
+    PRINTER_DEFAULTSW defaults = {dataType, nullptr, PRINTER_ACCESS_USE};
     UniquePrinter printer;
-    if (!OpenPrinterA(const_cast<char*>(name.ansi()), printer.put(), &defaults))
+    if (!OpenPrinterW(name->data(), printer.put(), &defaults))
         return nullptr;
     DWORD needed = 0;
-    GetPrinterDriverA(printer.get(), nullptr, 2, nullptr, 0, &needed);
+    GetPrinterDriverW(printer.get(), nullptr, 2, nullptr, 0, &needed);
     if (needed == 0)
         return nullptr;
     UniqueLocalMemory block(LocalAlloc(LMEM_ZEROINIT, needed));
-    if (!block || !GetPrinterDriverA(printer.get(), nullptr, 2, static_cast<BYTE*>(block.get()),
+    if (!block || !GetPrinterDriverW(printer.get(), nullptr, 2, static_cast<BYTE*>(block.get()),
                                      needed, &needed))
         return nullptr;
     printer.reset();
-    return newJavaString(env, static_cast<const DRIVER_INFO_2A*>(block.get())->pName);
+    const wchar_t* driver = static_cast<const DRIVER_INFO_2W*>(block.get())->pName;
+    return newJavaString(env, driver ? driver : L"");
+}
+
+// Prints through the PDF library, which takes byte strings: a path or printer name that the
+// ANSI code page cannot hold fails instead of naming another file or printer.
+jint printJavaDocument(JNIEnv* env, jstring file, jstring printer, const std::string& text,
+                       const char* font2, int a5, int a8, double x, double y, jint copies) {
+    const auto ansiPath = exactAnsi(javaText(env, file).value_or(L""));
+    const auto ansiPrinter = exactAnsi(javaText(env, printer).value_or(L""));
+    if (!ansiPath || !ansiPrinter)
+        return kPrintFailed;
+    IdlePriority idle;
+    const Overlay overlay = {text.c_str(), font2, a5, a8, x, y};
+    return faultGuarded<jint>(kPrintFailed, [&] {
+        return printDocument(ansiPath->c_str(), ansiPrinter->c_str(), overlay, copies);
+    });
 }
 
 } // namespace
@@ -153,27 +170,19 @@ Java_com_halvern_quorbane_client_configuration_PrintHelper_getPrinterDriver(JNIE
 
 JNIEXPORT jint JNICALL Java_com_halvern_quorbane_client_configuration_PrintHelper_print(
     JNIEnv* env, jclass, jstring file, jstring printer, jint copies) {
-    return guarded<jint>(-1, [&]() -> jint {
-        JavaChars path(env, file);
-        JavaChars printerName(env, printer);
-        IdlePriority idle;
-        const Overlay overlay = {"Merrowind Printing", "Helvetica-Bold", 1, 10, 250.0, 25.0};
-        return faultGuarded<jint>(
-            -1, [&] { return printDocument(path.ansi(), printerName.ansi(), overlay, copies); });
+    return guarded<jint>(kPrintFailed, [&] {
+        return printJavaDocument(env, file, printer, "Merrowind Printing", "Helvetica-Bold", 1, 10,
+                                 250.0, 25.0, copies);
     });
 }
 
 JNIEXPORT jint JNICALL Java_com_halvern_quorbane_client_configuration_PrintHelper_printOverLayText(
     JNIEnv* env, jclass, jstring file, jstring printer, jstring text, jint copies, jint x, jint y) {
-    return guarded<jint>(-1, [&]() -> jint {
-        JavaChars path(env, file);
-        JavaChars printerName(env, printer);
-        JavaChars overlayText(env, text);
-        IdlePriority idle;
-        const Overlay overlay = {overlayText.ansi(),     "Helvetica",           0, 6,
-                                 static_cast<double>(x), static_cast<double>(y)};
-        return faultGuarded<jint>(
-            -1, [&] { return printDocument(path.ansi(), printerName.ansi(), overlay, copies); });
+    return guarded<jint>(kPrintFailed, [&] {
+        const auto overlayText = javaText(env, text);
+        return printJavaDocument(env, file, printer, lossyAnsi(overlayText.value_or(L"")),
+                                 "Helvetica", 0, 6, static_cast<double>(x), static_cast<double>(y),
+                                 copies);
     });
 }
 

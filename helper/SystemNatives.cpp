@@ -18,21 +18,19 @@ struct DiskSpace {
 };
 
 DiskSpace diskSpace(JNIEnv* env, jstring path) {
-    JavaChars chars(env, path);
+    const auto folder = javaText(env, path);
     DiskSpace space;
     ULARGE_INTEGER available;
     space.known =
-        chars.valid() && GetDiskFreeSpaceExA(chars.ansi(), &available, &space.total, &space.free);
+        folder && GetDiskFreeSpaceExW(folder->c_str(), &available, &space.total, &space.free);
     return space;
 }
 
-// The handle stays open for the life of the process, so the unit stays taken.
+// The handle stays open for the life of the process, so the unit stays taken. The name is
+// passed as UTF-16, so that names differing in any character never meet.
 bool takeSingleInstance(JNIEnv* env, jstring name) {
-    HANDLE semaphore;
-    {
-        JavaChars chars(env, name);
-        semaphore = CreateSemaphoreA(nullptr, 1, 1, chars.valid() ? chars.ansi() : nullptr);
-    }
+    const auto text = javaText(env, name);
+    HANDLE semaphore = CreateSemaphoreW(nullptr, 1, 1, text ? text->c_str() : nullptr);
     if (!semaphore)
         return true;
     return WaitForSingleObject(semaphore, 0) != WAIT_TIMEOUT;

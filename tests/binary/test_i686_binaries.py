@@ -107,7 +107,7 @@ class JniLibraries(unittest.TestCase):
         imports = {dll.lower(): names for dll, names in self.library("Helper.dll").imports().items()}
         self.assertEqual(sorted(imports["xpdfprint.dll"]),
                          ["pdfAddOverlayText", "pdfFree", "pdfLoadFile", "pdfPrint2"])
-        self.assertTrue({"EnumPrintersA", "OpenPrinterA", "GetPrinterDriverA", "ClosePrinter"}
+        self.assertTrue({"EnumPrintersW", "OpenPrinterW", "GetPrinterDriverW", "ClosePrinter"}
                         <= set(imports["winspool.drv"]))
 
     def test_nettaro_exports_exactly_the_stdcall_names(self):

@@ -6,6 +6,7 @@
 //   RAS_STANDIN_ENTRIES      phonebook entries, "Office,Home"
 //   RAS_STANDIN_LINGER       listings that still show a connection after it was hung up
 //   RAS_STANDIN_LOG          file that receives one line per call
+//   RAS_STANDIN_NO_ROOM      when set, every listing asks for more room than it was given
 #include <windows.h>
 
 #include <ras.h>
@@ -91,8 +92,9 @@ __declspec(dllexport) DWORD WINAPI
         return ERROR_INVALID_SIZE;
     const DWORD needed = static_cast<DWORD>(listed.size() * sizeof(RASCONNA));
     *count = static_cast<DWORD>(listed.size());
-    if (*size < needed) {
-        *size = needed;
+    const bool noRoom = !variable("RAS_STANDIN_NO_ROOM").empty();
+    if (*size < needed || noRoom) {
+        *size = noRoom ? *size + sizeof(RASCONNA) : needed;
         // Nothing was listed: the hang-ups of this listing did not happen yet.
         return ERROR_BUFFER_TOO_SMALL;
     }
@@ -128,7 +130,7 @@ __declspec(dllexport) DWORD WINAPI
         return ERROR_INVALID_SIZE;
     const DWORD needed = static_cast<DWORD>(g_entries.size() * sizeof(RASENTRYNAMEA));
     *count = static_cast<DWORD>(g_entries.size());
-    if (*size < needed) {
+    if (*size < needed || !variable("RAS_STANDIN_NO_ROOM").empty()) {
         *size = needed;
         return ERROR_BUFFER_TOO_SMALL;
     }

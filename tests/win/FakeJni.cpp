@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "JavaText.h"
+
 namespace tarrow::test {
 
 FakeJni::FakeJni() : functions_(), env_{&functions_, this} {
@@ -9,6 +11,10 @@ FakeJni::FakeJni() : functions_(), env_{&functions_, this} {
     functions_.NewStringUTF = newStringUTF;
     functions_.GetStringUTFChars = getStringUTFChars;
     functions_.ReleaseStringUTFChars = releaseStringUTFChars;
+    functions_.NewString = newString;
+    functions_.GetStringLength = getStringLength;
+    functions_.GetStringChars = getStringChars;
+    functions_.ReleaseStringChars = releaseStringChars;
     functions_.NewObjectArray = newObjectArray;
     functions_.SetObjectArrayElement = setObjectArrayElement;
 }
@@ -43,28 +49,60 @@ jstring JNICALL FakeJni::newStringUTF(JNIEnv* env, const char* bytes) {
     return of(env).string(bytes);
 }
 
-const char* JNICALL FakeJni::getStringUTFChars(JNIEnv* env, jstring value, jboolean* isCopy) {
-    FakeJni& self = of(env);
-    ++self.gets_;
-    if (isCopy)
-        *isCopy = JNI_TRUE;
-    const std::string& text = reinterpret_cast<const Object*>(value)->text;
-    auto copy = std::make_unique<char[]>(text.size() + 1);
-    std::memcpy(copy.get(), text.c_str(), text.size() + 1);
-    self.handedOut_.push_back(std::move(copy));
-    return self.handedOut_.back().get();
+// A copy that the natives must give back; counted until then.
+const char* FakeJni::handOut(const void* data, size_t bytes) {
+    ++gets_;
+    auto copy = std::make_unique<char[]>(bytes);
+    std::memcpy(copy.get(), data, bytes);
+    handedOut_.push_back(std::move(copy));
+    return handedOut_.back().get();
 }
 
-void JNICALL FakeJni::releaseStringUTFChars(JNIEnv* env, jstring, const char* chars) {
-    FakeJni& self = of(env);
-    for (auto it = self.handedOut_.begin(); it != self.handedOut_.end(); ++it) {
-        if (it->get() == chars) {
-            self.handedOut_.erase(it);
-            ++self.releases_;
+void FakeJni::takeBack(const void* data) {
+    for (auto it = handedOut_.begin(); it != handedOut_.end(); ++it) {
+        if (it->get() == data) {
+            handedOut_.erase(it);
+            ++releases_;
             return;
         }
     }
-    ++self.badReleases_;
+    ++badReleases_;
+}
+
+const char* JNICALL FakeJni::getStringUTFChars(JNIEnv* env, jstring value, jboolean* isCopy) {
+    if (isCopy)
+        *isCopy = JNI_TRUE;
+    const std::string& text = reinterpret_cast<const Object*>(value)->text;
+    return of(env).handOut(text.c_str(), text.size() + 1);
+}
+
+void JNICALL FakeJni::releaseStringUTFChars(JNIEnv* env, jstring, const char* chars) {
+    of(env).takeBack(chars);
+}
+
+jstring JNICALL FakeJni::newString(JNIEnv* env, const jchar* chars, jsize length) {
+    const std::u16string text(reinterpret_cast<const char16_t*>(chars),
+                              static_cast<size_t>(length));
+    return of(env).string(modifiedUtf8FromUtf16(text));
+}
+
+jsize JNICALL FakeJni::getStringLength(JNIEnv*, jstring value) {
+    const auto text = utf16FromModifiedUtf8(reinterpret_cast<const Object*>(value)->text);
+    return static_cast<jsize>(text.size());
+}
+
+// Not terminated, as in a real VM: the natives must use the length.
+const jchar* JNICALL FakeJni::getStringChars(JNIEnv* env, jstring value, jboolean* isCopy) {
+    if (isCopy)
+        *isCopy = JNI_TRUE;
+    const auto text = utf16FromModifiedUtf8(reinterpret_cast<const Object*>(value)->text);
+    const std::u16string unterminated = text + u'\xFFFF';
+    return reinterpret_cast<const jchar*>(
+        of(env).handOut(unterminated.data(), unterminated.size() * sizeof(char16_t)));
+}
+
+void JNICALL FakeJni::releaseStringChars(JNIEnv* env, jstring, const jchar* chars) {
+    of(env).takeBack(chars);
 }
 
 jobjectArray JNICALL FakeJni::newObjectArray(JNIEnv* env, jsize length, jclass, jobject initial) {

@@ -1,5 +1,6 @@
 // A JNI environment of our own for calling the natives outside a Java VM: strings and object
-// arrays live in this object, and every GetStringUTFChars is counted against its release.
+// arrays live in this object, and every GetStringUTFChars or GetStringChars is counted against
+// its release.
 #pragma once
 
 #include <jni.h>
@@ -47,6 +48,12 @@ class FakeJni {
     static jstring JNICALL newStringUTF(JNIEnv* env, const char* bytes);
     static const char* JNICALL getStringUTFChars(JNIEnv* env, jstring value, jboolean* isCopy);
     static void JNICALL releaseStringUTFChars(JNIEnv* env, jstring value, const char* chars);
+    static jstring JNICALL newString(JNIEnv* env, const jchar* chars, jsize length);
+    static jsize JNICALL getStringLength(JNIEnv* env, jstring value);
+    static const jchar* JNICALL getStringChars(JNIEnv* env, jstring value, jboolean* isCopy);
+    static void JNICALL releaseStringChars(JNIEnv* env, jstring value, const jchar* chars);
+    const char* handOut(const void* data, size_t bytes);
+    void takeBack(const void* data);
     static jobjectArray JNICALL newObjectArray(JNIEnv* env, jsize length, jclass type,
                                                jobject initial);
     static void JNICALL setObjectArrayElement(JNIEnv* env, jobjectArray array, jsize index,

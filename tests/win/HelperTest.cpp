@@ -122,6 +122,18 @@ TEST_F(Printing, FaultInThePdfLibraryBecomesAFailureResult) {
     SetEnvironmentVariableW(L"XPDF_STANDIN_CRASH", nullptr);
 }
 
+TEST_F(Printing, PathOrPrinterTheCodePageCannotHoldFailsWithoutPrinting) {
+    // "Ж" (modified UTF-8 d0 96) has no counterpart in the ANSI code page: as "?" the path
+    // could name another file.
+    const std::string path = narrow(folder / L"doc") + "\xd0\x96.pdf";
+    EXPECT_EQ(print(jni.env(), nullptr, jni.string(path), jni.string("P"), 1), -1);
+    EXPECT_EQ(print(jni.env(), nullptr, jni.string(narrow(pdf)), jni.string("P\xd0\x96"), 1), -1);
+    EXPECT_EQ(printOverlay(jni.env(), nullptr, jni.string(path), jni.string("P"), jni.string("T"),
+                           1, 1, 1),
+              -1);
+    EXPECT_TRUE(calls().empty());
+}
+
 TEST_F(Printing, JavaTextReachesTheLibraryInTheAnsiCodePage) {
     // "é" as modified UTF-8 arrives as the single code-page byte 0xE9.
     print(jni.env(), nullptr, jni.string(narrow(pdf)), jni.string("Caf\xc3\xa9"), 1);
@@ -172,9 +184,16 @@ TEST(DiskSpace, CapacityAndFreeSpaceWhole) {
     const jlong left = free(jni.env(), nullptr, jni.string("C:\\windows"));
     // The free space of the whole disk, not its size: other processes may write meanwhile, so
     // the two readings agree within a margin far below the disk's used space.
-    const long long drift = static_cast<long long>(left) - static_cast<long long>(freeBytes.QuadPart);
+    const long long drift =
+        static_cast<long long>(left) - static_cast<long long>(freeBytes.QuadPart);
     EXPECT_LE(std::llabs(drift), 256LL * 1024 * 1024) << left << " vs " << freeBytes.QuadPart;
     EXPECT_LT(static_cast<unsigned long long>(left), capacity.QuadPart);
+    // A folder whose name the ANSI code page cannot hold is still found.
+    TestFolder folder;
+    folder.makeFolder(L"\u0416");
+    EXPECT_EQ(static_cast<unsigned long long>(
+                  total(jni.env(), nullptr, jni.string(tarrow::toUtf8(folder / L"\u0416")))),
+              capacity.QuadPart);
     EXPECT_EQ(total(jni.env(), nullptr, jni.string("Q:\\")), 0);
     EXPECT_EQ(free(jni.env(), nullptr, jni.string("Q:\\")), 0);
     EXPECT_EQ(jni.outstandingChars(), 0);

@@ -63,6 +63,9 @@ TEST(SingleInstance, SecondCallInTheSameProcessIsRefused) {
     const std::string name = "TarrowSame" + std::to_string(GetCurrentProcessId());
     EXPECT_EQ(check(jni.env(), nullptr, jni.string(name)), JNI_TRUE);
     EXPECT_EQ(check(jni.env(), nullptr, jni.string(name)), JNI_FALSE);
+    // Names that differ only in characters the ANSI code page lacks ("Ж", "Д") are different.
+    EXPECT_EQ(check(jni.env(), nullptr, jni.string(name + "\xd0\x96")), JNI_TRUE);
+    EXPECT_EQ(check(jni.env(), nullptr, jni.string(name + "\xd0\x94")), JNI_TRUE);
     EXPECT_EQ(jni.outstandingChars(), 0);
 }
 
@@ -104,6 +107,14 @@ TEST(Dialup, RolesAgainstTheRasStandin) {
     EXPECT_EQ(calls.back().substr(0, 5), "enum ");
     EXPECT_NE(calls.back().find("listed=0"), std::string::npos);
     SetEnvironmentVariableW(L"RAS_STANDIN_LINGER", nullptr);
+    DeleteFileW(log.c_str());
+
+    // A listing that never succeeds ends the hang-up after a bounded number of passes.
+    SetEnvironmentVariableW(L"RAS_STANDIN_NO_ROOM", L"1");
+    EXPECT_EQ(exitCode(runRole(L"--ras-hangup")), 0u);
+    calls = tarrow::splitLines(readFile(log));
+    EXPECT_EQ(calls.size(), 64u * 5) << "64 passes of five listing calls";
+    SetEnvironmentVariableW(L"RAS_STANDIN_NO_ROOM", nullptr);
     DeleteFileW(log.c_str());
 
     SetEnvironmentVariableW(L"RAS_STANDIN_CONNECTIONS", L"0");

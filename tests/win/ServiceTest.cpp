@@ -113,9 +113,8 @@ class ServiceMode : public ::testing::Test {
         return status;
     }
     SERVICE_STATUS_PROCESS waitForState(DWORD state) {
-        return waitForStatus([state](const SERVICE_STATUS_PROCESS& s) {
-            return s.dwCurrentState == state;
-        });
+        return waitForStatus(
+            [state](const SERVICE_STATUS_PROCESS& s) { return s.dwCurrentState == state; });
     }
     // The stand-in VM waits for this file before it ends, so that the service process is
     // known to be alive until the test has opened it.
