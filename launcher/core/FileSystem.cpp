@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <vector>
+
 #include "Errors.h"
 #include "PathString.h"
 #include "Text.h"
@@ -13,6 +15,7 @@ namespace {
 
 const wchar_t kCouldNotOpen[] = L"windows could not open the file specified";
 const wchar_t kCouldNotOpenForRead[] = L"could not open file for read";
+const wchar_t kCouldNotChangeTo[] = L"windows could not change to the folder specified";
 
 // Hands a file handle to a C stream; on success the stream owns the handle.
 UniqueStdioFile streamFromHandle(UniqueHandle handle, int flags, const char* mode) {
@@ -77,11 +80,22 @@ DWORD fileSize(const std::wstring& path) {
 }
 
 std::wstring currentDirectory() {
-    wchar_t buffer[kPathBufferChars];
-    const DWORD length = GetCurrentDirectoryW(kPathBufferChars, buffer);
-    if (length == 0 || length >= kPathBufferChars)
-        return std::wstring();
-    return std::wstring(buffer, length);
+    // The directory may be longer than a classic path; the buffer is sized from what Windows
+    // reports, and asked again if the directory changed in between.
+    std::vector<wchar_t> buffer(kPathBufferChars);
+    for (;;) {
+        const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
+        if (length == 0)
+            return std::wstring();
+        if (length < buffer.size())
+            return std::wstring(buffer.data(), length);
+        buffer.resize(length);
+    }
+}
+
+void changeDirectory(const std::wstring& folder) {
+    if (!SetCurrentDirectoryW(folder.c_str()))
+        throw FileException(kCouldNotChangeTo, folder);
 }
 
 UniqueStdioFile openForRead(const std::wstring& path) {

@@ -33,8 +33,11 @@ bool isDirectory(const std::wstring& path);
 // The size of a file opened for reading with shared read; 0 when it cannot be opened.
 DWORD fileSize(const std::wstring& path);
 
-// The current directory; empty when it does not fit the path buffer.
+// The current directory, whatever its length; empty when Windows cannot say.
 std::wstring currentDirectory();
+
+// Makes `folder` the current directory; raises FileException when Windows refuses.
+void changeDirectory(const std::wstring& folder);
 
 // Opens an existing file for reading, shared read, as a text-mode stream ("r"). Raises
 // FileException "windows could not open the file specified" or "could not open file for read".

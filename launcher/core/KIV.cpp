@@ -19,6 +19,10 @@
 
 namespace tarrow {
 
+namespace {
+constexpr DWORD kUnknownExitCode = 1;
+}
+
 KIV::KIV(CommandLine commandLine) : commandLine_(std::move(commandLine)) {
     const std::wstring program = programPath(commandLine_);
     propertiesPath_ = locatePropertiesFile(program);
@@ -33,7 +37,7 @@ KIV::KIV(CommandLine commandLine) : commandLine_(std::move(commandLine)) {
         readProperties(vmSpecPropertiesPath_, vmSpecSettings_);
 
     startDirectory_ = currentDirectory();
-    SetCurrentDirectoryW(parent(propertiesPath_, L".").c_str());
+    changeDirectory(containingFolder(propertiesPath_));
     propertiesPath_ = fileName(normalise(propertiesPath_));
     setUpConsole();
 }
@@ -67,8 +71,9 @@ void KIV::run(bool wait) {
     recordCurrentVM(*vm_);
     vmProcess_ = vm_->launch(options);
     vmStarted(vmProcess_.get());
+    // An exit code that cannot be learned is never reported as success.
     if (wait)
-        vmExitCode_ = waitForExitCode(vmProcess_.get());
+        vmExitCode_ = waitForExitCode(vmProcess_.get()).value_or(kUnknownExitCode);
 }
 
 } // namespace tarrow

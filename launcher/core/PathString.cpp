@@ -28,6 +28,14 @@ std::wstring parent(const std::wstring& text, const std::wstring& fallback) {
     return slash == std::wstring::npos ? fallback : text.substr(0, slash);
 }
 
+std::wstring containingFolder(const std::wstring& path, const std::wstring& fallback) {
+    std::wstring folder = parent(path, fallback);
+    // "D:" alone names the current directory of drive D, not its root.
+    if (folder.size() == 2 && folder[1] == L':')
+        folder += L'\\';
+    return folder;
+}
+
 bool hasExtension(const std::wstring& text) {
     const size_t slash = text.rfind(L'\\');
     const size_t dot = text.rfind(L'.');

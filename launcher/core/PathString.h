@@ -15,6 +15,10 @@ std::wstring fileName(const std::wstring& text, bool lowerCase = false);
 // Text before the last "\"; `fallback` when there is none.
 std::wstring parent(const std::wstring& text, const std::wstring& fallback = L".");
 
+// The folder that holds `path`, usable as a current directory: like parent(), but a drive
+// alone becomes its root ("D:\App.kiv" gives "D:\").
+std::wstring containingFolder(const std::wstring& path, const std::wstring& fallback = L".");
+
 // A "." after the last "\" (without any "\": a "." after the first character).
 bool hasExtension(const std::wstring& text);
 

@@ -21,7 +21,7 @@ UniqueHandle startProcess(const std::wstring& workingDirectory, const std::wstri
 
     const std::wstring directory =
         workingDirectory.empty() ? std::wstring() : fullPath(workingDirectory);
-    if (directory.size() >= kPathBufferChars)
+    if (directory.size() >= kPathBufferChars || commandLine.size() > kMaxCommandLineChars)
         throw TerminalError(vmStartFailedMessage(ERROR_FILENAME_EXCED_RANGE));
 
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
@@ -40,12 +40,11 @@ UniqueHandle startProcess(const std::wstring& workingDirectory, const std::wstri
     return process;
 }
 
-DWORD waitForExitCode(HANDLE process) {
+std::optional<DWORD> waitForExitCode(HANDLE process) {
     DWORD code = 0;
-    if (WaitForSingleObject(process, INFINITE) == WAIT_FAILED)
-        return 0;
-    if (!GetExitCodeProcess(process, &code))
-        return 0;
+    if (WaitForSingleObject(process, INFINITE) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process, &code))
+        return std::nullopt;
     return code;
 }
 

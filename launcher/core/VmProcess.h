@@ -3,21 +3,27 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "UniqueHandle.h"
 
 namespace tarrow {
 
+// The longest command line CreateProcessW takes: 32,767 characters with the terminating NUL.
+constexpr size_t kMaxCommandLineChars = 32766;
+
 // Starts `commandLine` (its first token is the program) in `workingDirectory` (made absolute;
 // empty means the launcher's current directory) with the launcher's standard handles and
 // environment. With `wait`, returns after the process has ended. Raises TerminalError with
 // string 103 and the system error number when the process cannot be started, and with error
-// 206 when the working directory is too long for a path.
+// 206 when the working directory is too long for a path or the command line too long to pass
+// whole (a shortened command line is never started).
 UniqueHandle startProcess(const std::wstring& workingDirectory, const std::wstring& commandLine,
                           bool wait);
 
-// Waits for a process without time limit and returns its exit code; 0 when either step fails.
-DWORD waitForExitCode(HANDLE process);
+// Waits for a process without time limit and returns its exit code; nothing when the wait or
+// the exit code query fails.
+std::optional<DWORD> waitForExitCode(HANDLE process);
 
 } // namespace tarrow

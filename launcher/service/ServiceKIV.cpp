@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "ServiceApi.h"
+#include "VmProcess.h"
 
 namespace tarrow {
 
@@ -150,11 +151,12 @@ void ServiceKIV::start() {
 
     if (!vmProcess() || vmCleared_)
         ExitThread(0);
-    DWORD code = 0;
-    GetExitCodeProcess(vmProcess(), &code);
-    if (code == 0)
+    const std::optional<DWORD> code = waitForExitCode(vmProcess());
+    if (!code)
+        failedLaunch(); // an exit code that cannot be learned is no clean stop
+    if (*code == 0)
         stopSequence();
-    ExitProcess(code);
+    ExitProcess(*code);
 }
 
 DWORD runService(const CommandLine& commandLine) {

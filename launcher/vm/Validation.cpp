@@ -45,6 +45,8 @@ void drainPipe(HANDLE pipe, std::string& output) {
 // Starts the probe with standard output and error on one pipe and collects what it prints
 // while it runs. Nothing when it cannot be started or does not end in time.
 bool runProbe(const std::wstring& commandLine, const std::wstring& directory, std::string& output) {
+    if (commandLine.size() > kMaxCommandLineChars)
+        return false;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     UniqueHandle readEnd, writeEnd;
     if (!CreatePipe(readEnd.put(), writeEnd.put(), &inherit, 0))

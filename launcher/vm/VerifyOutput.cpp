@@ -25,7 +25,10 @@ bool verifyOutputMatches(const std::wstring& output,
     text = trim(text.substr(banner + 1));
     for (const auto& property : properties) {
         const size_t end = text.find(L'\n');
-        const std::wstring line = text.substr(0, end);
+        std::wstring line = text.substr(0, end);
+        // A VM on Windows ends its lines with CR LF: the CR is not part of the value.
+        if (!line.empty() && line.back() == L'\r')
+            line.pop_back();
         if (!matchesPropertyPattern(line, property.second))
             return false;
         text = end == std::wstring::npos ? std::wstring() : trim(text.substr(end + 1));

@@ -12,7 +12,7 @@ namespace tarrow {
 bool matchesPropertyPattern(const std::wstring& value, const std::wstring& pattern);
 
 // The probe's output (already decoded): a first line that is skipped, then one line per
-// property in map order, each matching its pattern.
+// property in map order, each matching its pattern. Lines may end with LF or CR LF.
 bool verifyOutputMatches(const std::wstring& output,
                          const std::map<std::wstring, std::wstring>& properties);
 

@@ -2,9 +2,11 @@
 output and exit code, and the VM information file."""
 import os
 import re
+import shutil
 import unittest
 
-from kivtest import LayoutTestCase, minimal_properties, read_vm_info, windows_path
+from kivtest import (STANDINS, WINEPREFIX, LayoutTestCase, minimal_properties, read_vm_info, run_wine,
+                     windows_path, write_properties)
 
 NO_VM = (b"Pellinor Error: Could not find a valid Java virtual machine to load.\r\n\r\n"
          b"You may need to reinstall a supported Java virtual machine.\r\n")
@@ -96,6 +98,39 @@ class NamedVm(LayoutTestCase):
         self.assertEqual(result.returncode, 1)
         self.assertEqual(result.stderr,
                          b"Pellinor Error: Windows error 267 occured while loading the Java VM\r\n")
+
+    def test_command_line_too_long_to_pass_whole_is_never_started(self):
+        entries = ";".join("lib\\part%04d.jar" % i for i in range(3000))
+        self.kiv(minimal_properties(**{"kiv.class.path": entries}))
+        result = self.launch(["KIV_VM", self.java_w])
+        self.assertEqual((result.returncode, result.stdout), (1, b""))
+        self.assertEqual(result.stderr,
+                         b"Pellinor Error: Windows error 206 occured while loading the Java VM\r\n")
+        self.assertEqual(self.records(), [])
+
+    def run_in(self, folder, command_line):
+        """Runs a Windows command line from `folder` (a Windows path) as its current directory,
+        which a Unix shell cannot give a drive letter of Wine's."""
+        return run_wine(os.path.join(STANDINS, "run_in_folder.exe"), [folder],
+                        env={"KIV_RUN_LINE": command_line,
+                             "KIV_STANDIN_RECORD": windows_path(self.record)})
+
+    def test_launcher_at_the_root_of_a_drive(self):
+        drive = os.path.join(self.root, "drive")
+        os.makedirs(os.path.join(drive, "sub"))
+        shutil.copy(self.exe, drive)
+        write_properties(os.path.join(drive, "Tarrow.kiv"), minimal_properties())
+        letter = os.path.join(WINEPREFIX, "dosdevices", "k:")
+        if os.path.lexists(letter):
+            os.remove(letter)
+        os.symlink(drive, letter)
+        self.addCleanup(os.remove, letter)
+        # Started from K:\sub: "K:" alone would mean that folder, not the drive's root.
+        result = self.run_in("K:\\sub", 'K:\\Tarrow.exe KIV_VM "%s"' % self.java_w)
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+        [record] = self.records()
+        self.assertIn('"K:\\lib\\app.jar;"', record["commandline"])
+        self.assertEqual(record["cwd"].lower(), "k:\\sub")
 
     def test_unknown_verbosity_is_reported_and_dropped(self):
         self.kiv(minimal_properties(**{"kiv.nl.java.option.verbose": "Loud"}))

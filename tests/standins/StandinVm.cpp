@@ -44,8 +44,8 @@ void writeRecord(const std::wstring& file) {
     FILE* out = _wfopen(file.c_str(), L"ab");
     if (!out)
         return;
-    wchar_t directory[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, directory);
+    std::wstring directory(GetCurrentDirectoryW(0, nullptr), L'\0');
+    directory.resize(GetCurrentDirectoryW(static_cast<DWORD>(directory.size()), directory.data()));
     wchar_t module[MAX_PATH];
     GetModuleFileNameW(nullptr, module, MAX_PATH);
     std::fprintf(out, "program=%s\n", utf8(module).c_str());

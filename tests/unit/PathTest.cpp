@@ -56,6 +56,11 @@ TEST(PathString, PartsOfAPath) {
     EXPECT_EQ(fileName(L"plain"), L"plain");
     EXPECT_EQ(parent(L"C:\\a\\b.kiv"), L"C:\\a");
     EXPECT_EQ(parent(L"b.kiv"), L".");
+    // A drive alone would mean that drive's current directory, not its root.
+    EXPECT_EQ(containingFolder(L"D:\\App.kiv"), L"D:\\");
+    EXPECT_EQ(containingFolder(L"D:\\a\\App.kiv"), L"D:\\a");
+    EXPECT_EQ(containingFolder(L"\\\\host\\share\\App.kiv"), L"\\\\host\\share");
+    EXPECT_EQ(containingFolder(L"App.kiv"), L".");
     EXPECT_EQ(baseName(L"C:\\x.y\\Tarrow.exe"), L"Tarrow");
     EXPECT_TRUE(isAbsolute(L"\\share"));
     EXPECT_TRUE(isAbsolute(L"C:rel"));

@@ -90,3 +90,15 @@ TEST(VerifyOutput, BannerThenOneLinePerPropertyInNameOrder) {
     EXPECT_TRUE(verifyOutputMatches(L"b\nOracle Corp.\n1.8.0\nextra\n", properties));
     EXPECT_FALSE(verifyOutputMatches(L"banner\nOracle Corporation\n", properties));
 }
+
+// Exact patterns match the same whatever ends the lines: CR LF, LF, or nothing at the end.
+TEST(VerifyOutput, LineEndsDoNotChangeTheValues) {
+    const std::map<std::wstring, std::wstring> exact = {{L"java.vendor", L"Oracle Corporation"},
+                                                        {L"java.version", L"1.8.0_151"}};
+    for (const wchar_t* output :
+         {L"banner\r\nOracle Corporation\r\n1.8.0_151\r\n",
+          L"banner\nOracle Corporation\n1.8.0_151\n", L"banner\r\nOracle Corporation\r\n1.8.0_151",
+          L"banner\nOracle Corporation\r\n1.8.0_151"})
+        EXPECT_TRUE(verifyOutputMatches(output, exact)) << output;
+    EXPECT_FALSE(verifyOutputMatches(L"banner\r\nOracle Corporation \r\n1.8.0_151", exact));
+}

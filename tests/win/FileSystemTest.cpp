@@ -87,3 +87,22 @@ TEST(PropertiesFile, VmSpecificationPathOnlyForExePrograms) {
               L"C:\\App\\jvmspecs\\jvmspecs.properties");
     EXPECT_EQ(vmSpecPropertiesPath(L"C:\\App\\Tarrow"), L"");
 }
+
+// A current directory longer than a classic path is used whole: the properties file in it is
+// found, never one at the root of the drive.
+TEST(PropertiesFile, FoundInACurrentDirectoryLongerThanAClassicPath) {
+    TestFolder folder;
+    std::wstring deep = folder.path();
+    while (deep.size() < 300)
+        deep += L"\\a fairly long folder name";
+    std::wstring relative = deep.substr(folder.path().size() + 1);
+    folder.makeFolder(relative);
+    folder.write(relative + L"\\Deep.kiv", "x=1\r\n");
+    const std::wstring saved = currentDirectory();
+    ASSERT_TRUE(SetCurrentDirectoryW(deep.c_str()));
+    const std::wstring current = currentDirectory();
+    const std::wstring found = locatePropertiesFile(L"C:\\nowhere\\Deep.exe");
+    SetCurrentDirectoryW(saved.c_str());
+    EXPECT_EQ(current, deep);
+    EXPECT_EQ(found, deep + L"\\Deep.kiv");
+}

@@ -4,6 +4,7 @@
 
 #include "Errors.h"
 #include "FileSystem.h"
+#include "StringTable.h"
 #include "TestFolder.h"
 #include "VmProcess.h"
 
@@ -44,6 +45,21 @@ TEST_F(VmProcess, ExitCodeIsCollectedWithAll32Bits) {
         UniqueHandle process = startProcess(folder.path(), L"\"" + program + L"\" x", false);
         EXPECT_EQ(waitForExitCode(process.get()), std::wcstoul(code, nullptr, 10));
     }
+    // A handle that cannot be waited on gives no exit code, never a made-up 0.
+    UniqueHandle process = startProcess(L"", L"\"" + program + L"\"", true);
+    UniqueHandle queryOnly;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), process.get(), GetCurrentProcess(),
+                                queryOnly.put(), PROCESS_QUERY_LIMITED_INFORMATION, FALSE, 0));
+    EXPECT_FALSE(waitForExitCode(queryOnly.get()).has_value());
+}
+
+TEST_F(VmProcess, CommandLineTooLongToPassWholeIsNeverStarted) {
+    const std::wstring start = L"\"" + program + L"\" ";
+    EXPECT_EQ(errorOf(L"", start + std::wstring(kMaxCommandLineChars - start.size() + 1, L'x')),
+              vmStartFailedMessage(ERROR_FILENAME_EXCED_RANGE));
+    EXPECT_EQ(tarrow::test::readFile(record), "");
+    EXPECT_EQ(errorOf(L"", start + std::wstring(kMaxCommandLineChars - start.size(), L'x')),
+              L"(started)");
 }
 
 TEST_F(VmProcess, WaitingStartReturnsAfterTheEnd) {
