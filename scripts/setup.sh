@@ -80,4 +80,17 @@ if [ ! -f "$minizip_dir/unzip.c" ]; then
   rm -rf "$work"
 fi
 
+# A Wine that runs the 32-bit product: the prebuilt one beside the project, when there is one.
+wow64_archive="$root/../shared/wine-wow64.tar.xz"
+if [ ! -x "$cache/wine-wow64/bin/wine" ] && [ -f "$wow64_archive" ]; then
+  current_step="unpacking $wow64_archive"
+  rm -rf "$cache/wine-wow64"
+  tar -C "$cache" -xJf "$wow64_archive"
+fi
+if wow64=$("$root/scripts/wow64-wine.sh" 2>"$cache/wow64.reason"); then
+  echo "setup: 32-bit Windows programs run with $wow64"
+else
+  echo "setup: the 32-bit run-time tests will be skipped: $(cat "$cache/wow64.reason")"
+fi
+
 echo "setup: ready"

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Builds the three presets and runs every test: the native logic tests (with sanitizers and a
-# short fuzzing run), the checks of the 32-bit product binaries, and the 64-bit build's tests
-# under Wine. Ends with one summary line "N passed, N failed".
+# short fuzzing run), the 32-bit product (its binaries read, and its Windows tests run under a
+# new-WoW64 Wine when the machine has one) and the 64-bit build's Windows tests under Debian's
+# wine64. Ends with one summary line "N passed, N failed".
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
-export WINEPREFIX="${KIV_WINEPREFIX:-$root/build/wineprefix}"
 export WINEDEBUG=-all
 unset http_proxy https_proxy ftp_proxy no_proxy HTTP_PROXY HTTPS_PROXY FTP_PROXY NO_PROXY
 
@@ -25,15 +25,32 @@ for preset in host i686 x86_64; do
   grep -E 'warning|error' "$log" || :
 done
 
-# One private prefix and one persistent server for all Windows tests. Wine's background
-# services start with the first program run and inherit its output handles, so that run
-# discards its output: no test's pipe is then held open by them.
-scripts/wine-run.sh cmd /c exit >/dev/null 2>&1 || true
-/usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
-/usr/lib/wine/wineserver -w
-/usr/lib/wine/wineserver -p
-scripts/wine-run.sh cmd /c exit </dev/null >/dev/null 2>&1 || true
-trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1; /usr/lib/wine/wineserver -w' EXIT
+# One private prefix and one persistent server per Wine: Debian's wine64 for the x86_64 build,
+# the new-WoW64 Wine for the i686 product. Wine's background services start with the first
+# program run and inherit its output handles, so that run discards its output: no test's pipe
+# is then held open by them.
+servers=()
+for build in x86_64 i686; do
+  if [ "$build" = i686 ] && ! reason=$(scripts/wow64-wine.sh 2>&1 >/dev/null); then
+    echo "== the i686 product is only read, not run: $reason"
+    continue
+  fi
+  args=(); [ "$build" = i686 ] && args=(--i686)
+  scripts/wine-run.sh "${args[@]}" cmd /c exit </dev/null >/dev/null 2>&1 || true
+  scripts/wine-run.sh "${args[@]}" --server -k >/dev/null 2>&1 || true
+  scripts/wine-run.sh "${args[@]}" --server -w
+  scripts/wine-run.sh "${args[@]}" --server -p </dev/null >/dev/null 2>&1
+  scripts/wine-run.sh "${args[@]}" cmd /c exit </dev/null >/dev/null 2>&1 || true
+  servers+=("${args[*]}")
+done
+stop_servers() {
+  for args in "${servers[@]}"; do
+    # shellcheck disable=SC2086
+    scripts/wine-run.sh $args --server -k >/dev/null 2>&1
+    scripts/wine-run.sh $args --server -w
+  done
+}
+trap stop_servers EXIT
 
 passed=0
 failed=0

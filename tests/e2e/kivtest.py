@@ -9,12 +9,24 @@ import unittest
 
 BUILD = os.environ.get("KIV_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build", "x86_64"))
 SOURCE = os.environ.get("KIV_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
-WINE_RUN = os.path.join(SOURCE, "scripts", "wine-run.sh")
+WINE_BUILD = os.environ.get("KIV_WINE_BUILD", "x86_64")  # x86_64, or i686 for the product
+WINE_RUN = [os.path.join(SOURCE, "scripts", "wine-run.sh")] + (["--i686"] if WINE_BUILD == "i686" else [])
 TARROW = os.path.join(BUILD, "bin", "Tarrow.exe")
 STANDINS = os.path.join(BUILD, "standins")
 SCRATCH = os.path.join(BUILD, "e2e-scratch")
-WINEPREFIX = os.environ.get("KIV_WINEPREFIX", os.path.join(SOURCE, "build", "wineprefix"))
-WINE64 = "/usr/lib/wine/wine64"
+
+
+def _wine_for(build):
+    """The Wine program, its server and the prefix that run this build (scripts/wine-env.sh)."""
+    script = '. "$0" && kiv_wine_env "$1" && printf "%s\\n" "$KIV_WINE" "$KIV_WINESERVER" "$WINEPREFIX"'
+    result = subprocess.run(["bash", "-c", script, os.path.join(SOURCE, "scripts", "wine-env.sh"),
+                             build], stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=False)
+    if result.returncode != 0:
+        raise RuntimeError("no Wine for the %s build: %s" % (build, result.stderr.decode()))
+    return result.stdout.decode().splitlines()
+
+
+WINE64, WINESERVER, WINEPREFIX = _wine_for(WINE_BUILD)
 
 
 def windows_path(path):
@@ -44,10 +56,10 @@ def ensure_prefix():
     server ends by itself ten minutes after its last client."""
     global _server_started
     if not os.path.exists(os.path.join(WINEPREFIX, "system.reg")):
-        subprocess.run([WINE_RUN, "cmd", "/c", "exit"], env=wine_env(), check=False,
+        subprocess.run([*WINE_RUN, "cmd", "/c", "exit"], env=wine_env(), check=False,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
     if not _server_started:
-        subprocess.run(["/usr/lib/wine/wineserver", "-p600"], env=wine_env(), check=False,
+        subprocess.run([WINESERVER, "-p600"], env=wine_env(), check=False,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
         # Wine's background services start with the first program and inherit its output
         # handles; started here, they never hold a test's pipes open.

@@ -65,9 +65,7 @@ class NamedVm(LayoutTestCase):
         self.assertEqual(result.returncode, 0)
         [record] = self.records()
         info = re.findall(r'"(C:/users/[^"]+\.tmp)"', record["commandline"])[0]
-        prefix = os.environ.get("KIV_WINEPREFIX") or os.path.join(
-            os.path.dirname(os.environ["KIV_BUILD_DIR"]), "wineprefix")
-        pairs = read_vm_info(os.path.join(prefix, "drive_c", info[3:]))
+        pairs = read_vm_info(os.path.join(WINEPREFIX, "drive_c", info[3:]))
         keys = [key for key, _ in pairs]
         self.assertEqual(keys[-1], "kiv.nl.current.vm")
         self.assertEqual(pairs[-1][1], self.java_w.replace("\\", "\\\\"))

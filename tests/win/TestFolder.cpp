@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <cstdio>
 #include <stdexcept>
 
@@ -13,14 +11,36 @@ namespace tarrow::test {
 
 namespace {
 
+// Removes a folder and everything in it, deepest first. Only absolute paths are touched, and
+// through the "\\?\" form, so that paths of any length are removed whole (the shell's own tree
+// removal mishandles long paths and must never be pointed at a test's folders). Links to
+// folders are removed, never followed.
 void removeTree(const std::wstring& path) {
-    std::wstring from = path;
-    from.push_back(L'\0'); // double terminator
-    SHFILEOPSTRUCTW operation = {};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = from.c_str();
-    operation.fFlags = FOF_NO_UI;
-    SHFileOperationW(&operation);
+    if (path.size() < 3 || path[1] != L':' || path[2] != L'\\')
+        return;
+    const std::wstring folder = L"\\\\?\\" + path;
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring child = folder + L"\\" + name;
+            const DWORD attributes = entry.dwFileAttributes;
+            if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                RemoveDirectoryW(child.c_str()); // a link: its target is never entered
+            } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+                removeTree(child.substr(4));
+            } else {
+                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(child.c_str());
+            }
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
 }
 
 } // namespace

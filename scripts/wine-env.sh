@@ -1,0 +1,23 @@
+# Sourced by the scripts that run Windows programs: the one place that says which Wine and
+# which private prefix run which build. Debian's wine64 runs the x86_64 build; the i686 product
+# runs under a Wine in new-WoW64 mode (scripts/wow64-wine.sh finds it), in a prefix of its own.
+#   kiv_wine_env BUILD   sets KIV_WINE, KIV_WINESERVER and WINEPREFIX for x86_64 or i686;
+#                        returns 1 (reason on standard error) when that build cannot run here.
+kiv_wine_env() {
+  local root
+  root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+  case "$1" in
+    i686)
+      KIV_WINE=$("$root/scripts/wow64-wine.sh") || return 1
+      KIV_WINESERVER="$(dirname "$KIV_WINE")/wineserver"
+      [ -x "$KIV_WINESERVER" ] || KIV_WINESERVER=/usr/lib/wine/wineserver
+      WINEPREFIX="${KIV_WINEPREFIX_I686:-$root/build/wineprefix-wow64}"
+      ;;
+    *)
+      KIV_WINE=/usr/lib/wine/wine64
+      KIV_WINESERVER=/usr/lib/wine/wineserver
+      WINEPREFIX="${KIV_WINEPREFIX:-$root/build/wineprefix}"
+      ;;
+  esac
+  export KIV_WINE KIV_WINESERVER WINEPREFIX
+}
