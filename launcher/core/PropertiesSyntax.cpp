@@ -27,6 +27,21 @@ void appendEscapedUnit(std::wstring& out, unsigned code) {
         out += digits[(code >> shift) & 0xF];
 }
 
+const wchar_t* namedEscape(wchar_t c) {
+    switch (c) {
+    case L'\t':
+        return L"\\t";
+    case L'\n':
+        return L"\\n";
+    case L'\r':
+        return L"\\r";
+    case L'\f':
+        return L"\\f";
+    default:
+        return nullptr;
+    }
+}
+
 } // namespace
 
 std::wstring unescapeProperty(const std::wstring& text) {
@@ -61,10 +76,17 @@ void parseProperties(const std::string& contents, PropertySet& properties) {
 std::wstring escapeForProperties(const std::wstring& text) {
     std::wstring out;
     out.reserve(text.size());
-    for (wchar_t c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const wchar_t c = text[i];
         const unsigned long code = static_cast<unsigned long>(c);
         if (c == L'\\') {
             out += L"\\\\";
+        } else if (const wchar_t* named = namedEscape(c)) {
+            out += named; // a line end would end the value; Java reads these back
+        } else if (code < 0x20) {
+            appendEscapedUnit(out, static_cast<unsigned>(code));
+        } else if (c == L' ' && i == 0) {
+            out += L"\\ "; // Java skips blanks before a value; this one is part of it
         } else if (code < 128) {
             out += c;
         } else if (code > 0xFFFF) {

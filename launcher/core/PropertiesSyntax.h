@@ -18,8 +18,11 @@ void parseProperties(const std::string& contents, PropertySet& properties);
 // Resolves the "\u" escapes of one key or value.
 std::wstring unescapeProperty(const std::wstring& text);
 
-// Doubles every "\", copies characters below 128 and writes any other character as "\u" and
-// four lower-case hexadecimal digits, so the result is plain ASCII.
+// Text as a value of a Java properties file: doubles every "\", writes tab, line feed,
+// carriage return and form feed as "\t", "\n", "\r" and "\f" and other control characters
+// as "\u" escapes (a line end would cut the value short), escapes a leading space (Java skips
+// blanks before a value), copies other characters below 128 and writes any other character as
+// "\u" and four lower-case hexadecimal digits, so the result is plain ASCII on one line.
 std::wstring escapeForProperties(const std::wstring& text);
 
 } // namespace tarrow

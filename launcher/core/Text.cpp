@@ -173,7 +173,10 @@ std::wstring fromUtf8(const std::string& bytes) {
             valid = (next & 0xC0) == 0x80;
             code = (code << 6) | (next & 0x3F);
         }
-        if (!valid || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        // Overlong forms are refused: "C0 80" must not sneak in a NUL.
+        static const unsigned long kSmallest[] = {0, 0x80, 0x800, 0x10000};
+        if (!valid || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ||
+            (extra > 0 && code < kSmallest[extra])) {
             out += static_cast<wchar_t>(0xFFFD);
             ++i;
             continue;

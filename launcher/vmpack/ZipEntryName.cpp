@@ -46,6 +46,9 @@ std::wstring cleanEntryName(const std::wstring& stored) {
     }
     if (!result.empty() && (endsWith(name, L"\\") || endsWith(name, L"/")))
         result += L"\\";
+    // Dropping those steps can bring a drive prefix to the front ("../C:x"): it goes too.
+    if (result.size() >= 2 && result[1] == L':')
+        return cleanEntryName(result.substr(2));
     return result;
 }
 

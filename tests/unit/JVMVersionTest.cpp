@@ -64,9 +64,9 @@ TEST(VersionPattern, RangesIncludeTheirBound) {
         const wchar_t* spec;
         bool matches;
     } cases[] = {
-        {JVMVersion(8, 0, 0), L"1.8+", true},      {JVMVersion(7, 255, 255), L"1.8+", false},
+        {JVMVersion(8, 0, 0), L"1.8+", true},       {JVMVersion(7, 255, 255), L"1.8+", false},
         {JVMVersion(8, 0, 45), L"1.8.0_45+", true}, {JVMVersion(8, 0, 44), L"1.8.0_45+", false},
-        {JVMVersion(11, 0, 0), L"11+", true},      {JVMVersion(10, 0, 9), L"11+", false},
+        {JVMVersion(11, 0, 0), L"11+", true},       {JVMVersion(10, 0, 9), L"11+", false},
     };
     for (const auto& c : cases)
         EXPECT_EQ(matchesVersionSpec(c.version, c.spec), c.matches) << c.spec;

@@ -75,6 +75,9 @@ TEST(PropertiesReader, LaterKeyWins) {
 TEST(PropertiesEscape, BackslashesDoubledAndNonAsciiAsFourLowerHexDigits) {
     EXPECT_EQ(escapeForProperties(L"C:\\Temp\\x"), L"C:\\\\Temp\\\\x");
     EXPECT_EQ(escapeForProperties(L"\u00e9\u20ac\x7f"), L"\\u00e9\\u20ac\x7f");
+    // What would end the line or be skipped by a Java reader is escaped as Java reads it.
+    EXPECT_EQ(escapeForProperties(L"a\nb\r\tc\f\x01"), L"a\\nb\\r\\tc\\f\\u0001");
+    EXPECT_EQ(escapeForProperties(L"  x y"), L"\\  x y");
 }
 
 TEST(PropertiesEscape, EscapedTextReadsBackToTheSameValue) {

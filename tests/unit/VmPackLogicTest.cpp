@@ -13,6 +13,8 @@ TEST(EntryName, HostileNamesStayInsideTheBase) {
     EXPECT_EQ(cleanEntryName(L"C:\\evil.txt"), L"evil.txt");
     EXPECT_EQ(cleanEntryName(L"../x"), L"x");
     EXPECT_EQ(cleanEntryName(L"a/../../x"), L"x");
+    EXPECT_EQ(cleanEntryName(L"../C:x"), L"x"); // a drive brought to the front goes too
+    EXPECT_EQ(cleanEntryName(L"../D:/lib/"), L"lib\\");
     EXPECT_EQ(cleanEntryName(L"W:../x"), L"x");
     EXPECT_EQ(cleanEntryName(L"//server/share/x"), L"server\\share\\x");
     EXPECT_EQ(cleanEntryName(L"a/./b/.."), L"a\\b");
@@ -115,11 +117,15 @@ TEST(BuildOptions, DefaultsAndExactTexts) {
 TEST(BuildOptions, PackNamesAndUrls) {
     EXPECT_EQ(packFileName(L"http://h/x/jre.vm "), L"jre.vm");
     EXPECT_EQ(packFileName(L"jre.vm"), L"jre.vm");
+    EXPECT_EQ(packFileName(L"http://h/x\\..\\..\\evil.vm"), L"evil.vm");
     EXPECT_TRUE(isVmPackUrl(L"ftp://h/a%20b.vm"));
     EXPECT_FALSE(isVmPackUrl(L"http://h/jre.VM"));
     EXPECT_FALSE(isVmPackUrl(L"http://h/jre.vm?x=1"));
     EXPECT_EQ(decodeUrlEscapes(L"/ftp%20pack%2Evm"), L"/ftp pack.vm");
     EXPECT_EQ(decodeUrlEscapes(L"/caf%C3%A9/100%/%zz%4"), L"/caf\u00e9/100%/%zz%4");
+    // No NUL, neither escaped nor as an overlong UTF-8 form: it would cut the path short.
+    EXPECT_EQ(decodeUrlEscapes(L"/a%00b.vm"), L"/a%00b.vm");
+    EXPECT_EQ(decodeUrlEscapes(L"/a%C0%80b.vm"), L"/a\uFFFD\uFFFDb.vm");
     const unsigned char digest[] = {0x90, 0x01, 0x50, 0xab};
     EXPECT_EQ(hexDigest(digest, 4), L"900150ab");
 }
