@@ -14,8 +14,9 @@ add_custom_target(xpdfprint_import DEPENDS ${KIV_XPDF_IMPLIB})
 function(kiv_jni_library name)
   cmake_parse_arguments(ARG "" "DEF" "SOURCES;LIBS" ${ARGN})
   add_library(${name} SHARED ${ARG_SOURCES})
+  # Only the shared JNI plumbing, the owner types and the library's own folder are visible.
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/jni ${KIV_JNI_INCLUDE}
-                                             ${PROJECT_SOURCE_DIR}/helper ${PROJECT_SOURCE_DIR}/launcher/core)
+                                             ${PROJECT_SOURCE_DIR}/common)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
   target_link_options(${name} PRIVATE ${KIV_STATIC_LINK})
   set_target_properties(${name} PROPERTIES PREFIX "" OUTPUT_NAME ${name}
@@ -28,12 +29,12 @@ function(kiv_jni_library name)
 endfunction()
 
 kiv_jni_library(Helper
-  SOURCES helper/JniText.cpp helper/NativeGuard.cpp helper/PrintingNatives.cpp helper/SystemNatives.cpp
+  SOURCES jni/JniText.cpp jni/NativeGuard.cpp helper/PrintingNatives.cpp helper/SystemNatives.cpp
   DEF ${PROJECT_SOURCE_DIR}/helper/Helper-i686.def
-  LIBS tarrow_logic ${KIV_XPDF_IMPLIB} winspool)
+  LIBS ${KIV_XPDF_IMPLIB} winspool)
 add_dependencies(Helper xpdfprint_import)
 
 kiv_jni_library(Nettaro
-  SOURCES dialup/ConnectionList.cpp dialup/DialupNatives.cpp helper/NativeGuard.cpp
+  SOURCES dialup/ConnectionList.cpp dialup/DialupNatives.cpp jni/NativeGuard.cpp
   DEF ${PROJECT_SOURCE_DIR}/dialup/Nettaro-i686.def
   LIBS rasapi32)

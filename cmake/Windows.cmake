@@ -8,11 +8,14 @@ set(KIV_STATIC_LINK -static -static-libgcc -static-libstdc++)
 
 include(cmake/Minizip.cmake)
 
-add_library(tarrow_win STATIC
+# The owner types that every folder and both JNI libraries use.
+add_library(kiv_common INTERFACE)
+target_include_directories(kiv_common INTERFACE common)
+
+add_library(kiv_core STATIC
   launcher/core/Console.cpp
   launcher/core/Environment.cpp
   launcher/core/FileSystem.cpp
-  launcher/core/KIV.cpp
   launcher/core/Platform.cpp
   launcher/core/ProgramPath.cpp
   launcher/core/PropertiesFile.cpp
@@ -23,9 +26,11 @@ add_library(tarrow_win STATIC
   launcher/core/VmInfoFile.cpp
   launcher/core/VmProcess.cpp
   launcher/core/Wow64.cpp
-  launcher/service/ServiceApi.cpp
-  launcher/service/ServiceKIV.cpp
-  launcher/service/Thread.cpp
+)
+# VERSION and WININET are loaded at run time from the system folder (RuntimeImports.h).
+target_link_libraries(kiv_core PUBLIC kiv_core_logic kiv_common shell32 advapi32 psapi)
+
+add_library(kiv_vm STATIC
   launcher/vm/CurrentVm.cpp
   launcher/vm/JavaOptionsBuilder.cpp
   launcher/vm/JVM.cpp
@@ -37,15 +42,38 @@ add_library(tarrow_win STATIC
   launcher/vm/DescribedVmSearch.cpp
   launcher/vm/Validation.cpp
   launcher/vm/VersionResource.cpp
+)
+target_link_libraries(kiv_vm PUBLIC kiv_core kiv_vm_logic)
+
+add_library(kiv_vmpack STATIC
   launcher/vmpack/FileChecksum.cpp
   launcher/vmpack/VmPackDownload.cpp
   launcher/vmpack/VmPackExtraction.cpp
   launcher/vmpack/VmPackStep.cpp
   launcher/vmpack/ZipReader.cpp
 )
-# VERSION and WININET are loaded at run time from the system folder (RuntimeImports.h).
-target_link_libraries(tarrow_win PUBLIC tarrow_logic minizip shell32 advapi32 psapi)
-kiv_warnings(tarrow_win)
+target_link_libraries(kiv_vmpack PUBLIC kiv_vm kiv_vmpack_logic minizip)
+
+add_library(kiv_service STATIC
+  launcher/service/ServiceApi.cpp
+  launcher/service/Thread.cpp
+)
+target_include_directories(kiv_service PUBLIC launcher/service)
+target_link_libraries(kiv_service PUBLIC kiv_core)
+
+add_library(kiv_app STATIC
+  launcher/app/KIV.cpp
+  launcher/app/ServiceKIV.cpp
+)
+target_include_directories(kiv_app PUBLIC launcher/app)
+target_link_libraries(kiv_app PUBLIC kiv_vmpack kiv_service)
+foreach(library kiv_core kiv_vm kiv_vmpack kiv_service kiv_app)
+  kiv_warnings(${library})
+endforeach()
+
+# Everything below the entry point, for the Windows tests and tools.
+add_library(tarrow_win INTERFACE)
+target_link_libraries(tarrow_win INTERFACE kiv_app)
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(KIV_MANIFEST_ARCHITECTURE amd64)
@@ -55,12 +83,12 @@ endif()
 configure_file(launcher/resources/Tarrow.manifest.in ${CMAKE_BINARY_DIR}/generated/Tarrow.manifest @ONLY)
 
 add_executable(Tarrow
-  launcher/core/Main.cpp
-  launcher/core/LibrarySearchHardening.cpp
+  launcher/app/Main.cpp
+  launcher/app/LibrarySearchHardening.cpp
   launcher/resources/Tarrow.rc
 )
 target_include_directories(Tarrow PRIVATE launcher/resources ${CMAKE_BINARY_DIR}/generated)
-target_link_libraries(Tarrow PRIVATE tarrow_win)
+target_link_libraries(Tarrow PRIVATE kiv_app)
 target_link_options(Tarrow PRIVATE -municode ${KIV_STATIC_LINK})
 set_target_properties(Tarrow PROPERTIES OUTPUT_NAME Tarrow RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 kiv_warnings(Tarrow)

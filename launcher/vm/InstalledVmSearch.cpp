@@ -11,7 +11,6 @@
 #include "Errors.h"
 #include "FileSystem.h"
 #include "JVMProbe.h"
-#include "KIV.h"
 #include "OptionText.h"
 #include "PathString.h"
 #include "PeImage.h"
@@ -177,13 +176,8 @@ Candidates buildCandidates(long long platform) {
 }
 
 // Built on the first search, with the platform setting of that search, and kept.
-Candidates& candidates(long long platform) {
-    static Candidates list = buildCandidates(platform);
-    return list;
-}
-
-std::wstring propertiesFolder(const KIV& launcher) {
-    return parent(fullPath(launcher.propertiesPath()), L".");
+std::wstring propertiesFolder(const LaunchContext& launch) {
+    return parent(fullPath(launch.propertiesPath), L".");
 }
 
 } // namespace
@@ -210,28 +204,38 @@ long long launcherPlatform(const PropertySet& settings) {
     return readSize(settings::launcherPlatform(settings));
 }
 
-std::unique_ptr<JVM> findVM(const KIV& launcher, const JavaOptions& options) {
-    const std::wstring named = launcher.commandLine().vmArgument();
-    const std::wstring recorded = settings::currentVm(launcher.settings());
+InstalledVmSearch::InstalledVmSearch(const LaunchContext& launch) : launch_(launch) {}
+
+InstalledVmSearch::~InstalledVmSearch() = default;
+
+Candidates& InstalledVmSearch::candidates(long long platform) {
+    if (!candidates_)
+        candidates_ = buildCandidates(platform);
+    return *candidates_;
+}
+
+std::unique_ptr<JVM> InstalledVmSearch::find(const JavaOptions& options) {
+    const std::wstring named = launch_.commandLine.vmArgument();
+    const std::wstring recorded = settings::currentVm(launch_.settings);
     const bool namedIsFile = exists(named) && !isDirectory(named);
     if (!recorded.empty() || namedIsFile) {
         std::wstring program = named;
         if (!exists(named) || fileSize(named) == 0) {
             const std::wstring joined =
-                isAbsolute(recorded) ? recorded : propertiesFolder(launcher) + L"\\" + recorded;
+                isAbsolute(recorded) ? recorded : propertiesFolder(launch_) + L"\\" + recorded;
             program = fullPath(joined, {false, true});
         }
         if (exists(program) && !isDirectory(program))
             return describeVM(program, options);
     }
-    return findListedVM(launcher, options);
+    return findListed(options);
 }
 
-std::unique_ptr<JVM> findListedVM(const KIV& launcher, const JavaOptions& options) {
-    const long long platform = launcherPlatform(launcher.settings());
+std::unique_ptr<JVM> InstalledVmSearch::findListed(const JavaOptions& options) {
+    const long long platform = launcherPlatform(launch_.settings);
     Candidates& list = candidates(platform);
     std::vector<JVM*> taken;
-    for (const auto& token : tokenize(settings::validVmList(launcher.settings()), L" ", false)) {
+    for (const auto& token : tokenize(settings::validVmList(launch_.settings), L" ", false)) {
         for (auto& candidate : list) {
             candidate->options = options;
             if (!acceptsToken(*candidate, token))

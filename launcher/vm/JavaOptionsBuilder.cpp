@@ -4,7 +4,6 @@
 
 #include "Environment.h"
 #include "FileSystem.h"
-#include "KIV.h"
 #include "OptionText.h"
 #include "PathString.h"
 #include "Settings.h"
@@ -14,8 +13,8 @@ namespace tarrow {
 
 namespace {
 
-std::wstring propertiesFolder(const KIV& launcher) {
-    return parent(fullPath(launcher.propertiesPath()), L".");
+std::wstring propertiesFolder(const LaunchContext& launch) {
+    return parent(fullPath(launch.propertiesPath), L".");
 }
 
 // A path from the settings: absolute as written, else relative to the properties file's folder.
@@ -23,15 +22,15 @@ std::wstring resolveAgainst(const std::wstring& folder, const std::wstring& path
     return isAbsolute(path) ? path : folder + L"\\" + path;
 }
 
-std::wstring workingDirectory(const KIV& launcher, const std::wstring& folder) {
-    const std::wstring userDirectory = settings::userDirectory(launcher.settings());
+std::wstring workingDirectory(const LaunchContext& launch, const std::wstring& folder) {
+    const std::wstring userDirectory = settings::userDirectory(launch.settings);
     if (userDirectory.empty())
-        return launcher.startDirectory();
+        return launch.startDirectory;
     return fullPath(resolveAgainst(folder, userDirectory), {false, true});
 }
 
-Path classPath(const KIV& launcher, const std::wstring& folder) {
-    const Path raw(settings::classPath(launcher.settings(), getVariable(L"CLASSPATH")));
+Path classPath(const LaunchContext& launch, const std::wstring& folder) {
+    const Path raw(settings::classPath(launch.settings, getVariable(L"CLASSPATH")));
     Path result;
     for (const auto& entry : raw)
         result.append(fullPath(resolveAgainst(folder, entry)));
@@ -40,11 +39,11 @@ Path classPath(const KIV& launcher, const std::wstring& folder) {
 
 } // namespace
 
-JavaOptions buildJavaOptions(const KIV& launcher) {
-    const PropertySet& s = launcher.settings();
-    const std::wstring folder = propertiesFolder(launcher);
+JavaOptions buildJavaOptions(const LaunchContext& launch) {
+    const PropertySet& s = launch.settings;
+    const std::wstring folder = propertiesFolder(launch);
     JavaOptions options;
-    options.workingDirectory = workingDirectory(launcher, folder);
+    options.workingDirectory = workingDirectory(launch, folder);
     exportEnvironment(vmInfoFilePath());
 
     options.mainClass = settings::mainClass(s);
@@ -57,7 +56,7 @@ JavaOptions buildJavaOptions(const KIV& launcher) {
     options.noCompiler = optionFlag(settings::compiler(s));
     options.msvmMinBuild = readInteger(settings::microsoftVmMinVersion(s));
 
-    options.launcherArguments.push_back(fullPath(launcher.propertiesPath(), {false, true}));
+    options.launcherArguments.push_back(fullPath(launch.propertiesPath, {false, true}));
     options.launcherArguments.push_back(vmInfoFilePath());
 
     const Verbosity verbosity = readVerbosity(settings::verbose(s));
@@ -66,11 +65,11 @@ JavaOptions buildJavaOptions(const KIV& launcher) {
     options.verbose = verbosity.verbose;
     options.verbosityDetail = verbosity.detail;
 
-    if (launcher.isService())
+    if (launch.service)
         options.additionalOptions += L" -Xrs";
-    options.classPath = classPath(launcher, folder);
+    options.classPath = classPath(launch, folder);
 
-    const auto& arguments = launcher.commandLine().arguments();
+    const auto& arguments = launch.commandLine.arguments();
     if (arguments.size() > 1)
         options.appArguments.assign(arguments.begin() + 1, arguments.end());
     return options;

@@ -8,7 +8,6 @@
 #include "FileChecksum.h"
 #include "FileSystem.h"
 #include "InstalledVmSearch.h"
-#include "KIV.h"
 #include "DescribedVmSearch.h"
 #include "UrlText.h"
 #include "VmPackDownload.h"
@@ -22,9 +21,9 @@ enum class Fallback { Listed, WithShortcut };
 
 class Step {
   public:
-    Step(const KIV& launcher, const JavaOptions& options)
-        : launcher_(launcher), options_(options),
-          build_(BuildOptions::read(launcher.vmSpecSettings())) {}
+    Step(const LaunchContext& launch, InstalledVmSearch& installed, const JavaOptions& options)
+        : launch_(launch), installed_(installed), options_(options),
+          build_(BuildOptions::read(launch.vmSpecSettings)) {}
 
     std::unique_ptr<JVM> run() {
         if (build_.option == L"withvm")
@@ -67,20 +66,19 @@ class Step {
     std::unique_ptr<JVM> search(Fallback fallback) {
         if (build_.specSearch()) {
             JVMSpec spec;
-            return findSpecifiedVM(launcher_.vmSpecSettings(),
-                                   launcherPlatform(launcher_.settings()), options_,
-                                   static_cast<int>(build_.jvmSpecCount), spec);
+            return findSpecifiedVM(launch_.vmSpecSettings, launcherPlatform(launch_.settings),
+                                   options_, static_cast<int>(build_.jvmSpecCount), spec);
         }
-        return fallback == Fallback::Listed ? findListedVM(launcher_, options_)
-                                            : findVM(launcher_, options_);
+        return fallback == Fallback::Listed ? installed_.findListed(options_)
+                                            : installed_.find(options_);
     }
 
     std::unique_ptr<JVM> shipped() {
-        return describeVM(shippedVmExecutable(launcher_.startDirectory()), options_);
+        return describeVM(shippedVmExecutable(launch_.startDirectory), options_);
     }
 
     void say(const char* text) const {
-        if (!launcher_.silent()) {
+        if (!launch_.silent) {
             std::fputs(text, stdout);
             std::fflush(stdout);
         }
@@ -92,10 +90,10 @@ class Step {
             say("\nThe file specified is not a valid VM pack\n");
             return nullptr;
         }
-        const std::wstring start = launcher_.startDirectory();
+        const std::wstring start = launch_.startDirectory;
         const std::wstring destination = downloadDestination(start, packFileName(url));
         DownloadSettings settings;
-        settings.silent = launcher_.silent();
+        settings.silent = launch_.silent;
         if (!downloadVmPack(url, destination, settings))
             return nullptr;
         if (checksumApplicable) {
@@ -125,15 +123,17 @@ class Step {
         return describeVM(program, options_);
     }
 
-    const KIV& launcher_;
+    const LaunchContext& launch_;
+    InstalledVmSearch& installed_;
     const JavaOptions& options_;
     const BuildOptions build_;
 };
 
 } // namespace
 
-std::unique_ptr<JVM> vmPackStep(const KIV& launcher, const JavaOptions& options) {
-    return Step(launcher, options).run();
+std::unique_ptr<JVM> vmPackStep(const LaunchContext& launch, InstalledVmSearch& search,
+                                const JavaOptions& options) {
+    return Step(launch, search, options).run();
 }
 
 std::wstring shippedVmExecutable(const std::wstring& startDirectory) {

@@ -5,14 +5,16 @@
 #include <memory>
 #include <string>
 
+#include "InstalledVmSearch.h"
 #include "JVM.h"
+#include "LaunchContext.h"
 
 namespace tarrow {
 
-class KIV;
-
-// Chooses the VM as "jvmspecs.properties" says; null when none results.
-std::unique_ptr<JVM> vmPackStep(const KIV& launcher, const JavaOptions& options);
+// Chooses the VM as "jvmspecs.properties" says, searching with `search` where it asks for
+// the installed-VM search; null when none results.
+std::unique_ptr<JVM> vmPackStep(const LaunchContext& launch, InstalledVmSearch& search,
+                                const JavaOptions& options);
 
 // The VM program shipped under the start directory; empty when there is none.
 std::wstring shippedVmExecutable(const std::wstring& startDirectory);

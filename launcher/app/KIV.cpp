@@ -52,20 +52,27 @@ void KIV::setUpConsole() {
                       L"kiv.stdout.redirect=console"});
 }
 
-std::unique_ptr<JVM> KIV::chooseVm(const JavaOptions& options) {
+LaunchContext KIV::launchContext() const {
+    return LaunchContext{settings_,       vmSpecSettings_, commandLine_, propertiesPath_,
+                         startDirectory_, silent_,         isService()};
+}
+
+std::unique_ptr<JVM> KIV::chooseVm(const LaunchContext& launch, const JavaOptions& options) {
     // A program named on the command line is used without any search; an empty file cannot be
     // a VM program, so it leaves the choice to the search (which then takes the recorded VM).
     const std::wstring named = normalise(commandLine_.vmArgument());
     if (!named.empty() && exists(named) && !isDirectory(named) && fileSize(named) > 0)
         return describeVM(named, options);
+    InstalledVmSearch search(launch);
     if (!vmSpecExists_)
-        return findVM(*this, options);
-    return vmPackStep(*this, options);
+        return search.find(options);
+    return vmPackStep(launch, search, options);
 }
 
 void KIV::run(bool wait) {
-    const JavaOptions options = buildJavaOptions(*this);
-    vm_ = chooseVm(options);
+    const LaunchContext launch = launchContext();
+    const JavaOptions options = buildJavaOptions(launch);
+    vm_ = chooseVm(launch, options);
     if (!vm_)
         throw TerminalError(getString(kNoValidVm));
     recordCurrentVM(*vm_);

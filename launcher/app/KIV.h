@@ -8,6 +8,7 @@
 #include <string>
 
 #include "CommandLine.h"
+#include "LaunchContext.h"
 #include "PropertySet.h"
 #include "UniqueHandle.h"
 
@@ -49,8 +50,10 @@ class KIV {
 
   private:
     void setUpConsole();
+    // What the searches and the options builder need of this launch.
+    LaunchContext launchContext() const;
     // Chooses the VM: the one named on the command line, else a search. Null when none.
-    std::unique_ptr<JVM> chooseVm(const JavaOptions& options);
+    std::unique_ptr<JVM> chooseVm(const LaunchContext& launch, const JavaOptions& options);
 
     PropertySet settings_;
     PropertySet vmSpecSettings_;
