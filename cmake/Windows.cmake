@@ -13,6 +13,7 @@ add_library(kiv_common INTERFACE)
 target_include_directories(kiv_common INTERFACE common)
 
 add_library(kiv_core STATIC
+  launcher/core/ChildProcess.cpp
   launcher/core/Console.cpp
   launcher/core/Environment.cpp
   launcher/core/FileSystem.cpp

@@ -1,41 +1,44 @@
-// One owner type per kind of Windows resource: each is released exactly once, by its owner.
+// One owner template for every kind of Windows resource, in the manner of WIL's unique_any:
+// each kind is one line naming its handle type and the function that releases it. An owner
+// releases its resource exactly once; it is created on the line that acquires the resource.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdio>
+#include <type_traits>
 
 namespace tarrow {
 
-template <typename T, typename Traits> class UniqueResource {
+template <typename T, auto Release> class UniqueAny {
   public:
-    UniqueResource() noexcept : value_(Traits::invalid()) {}
-    explicit UniqueResource(T value) noexcept : value_(value) {}
-    ~UniqueResource() { reset(); }
+    UniqueAny() noexcept = default;
+    explicit UniqueAny(T value) noexcept : value_(value) {}
+    ~UniqueAny() { reset(); }
 
-    UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
-    UniqueResource& operator=(UniqueResource&& other) noexcept {
+    UniqueAny(UniqueAny&& other) noexcept : value_(other.release()) {}
+    UniqueAny& operator=(UniqueAny&& other) noexcept {
         if (this != &other)
             reset(other.release());
         return *this;
     }
-    UniqueResource(const UniqueResource&) = delete;
-    UniqueResource& operator=(const UniqueResource&) = delete;
+    UniqueAny(const UniqueAny&) = delete;
+    UniqueAny& operator=(const UniqueAny&) = delete;
 
     T get() const noexcept { return value_; }
-    explicit operator bool() const noexcept { return Traits::isValid(value_); }
+    explicit operator bool() const noexcept { return isValid(value_); }
 
     // Gives up ownership without releasing.
     T release() noexcept {
         T value = value_;
-        value_ = Traits::invalid();
+        value_ = T{};
         return value;
     }
 
     // Releases the held resource (if any) and takes `value`.
-    void reset(T value = Traits::invalid()) noexcept {
-        if (Traits::isValid(value_))
-            Traits::close(value_);
+    void reset(T value = T{}) noexcept {
+        if (isValid(value_))
+            Release(value_);
         value_ = value;
     }
 
@@ -46,66 +49,36 @@ template <typename T, typename Traits> class UniqueResource {
     }
 
   private:
-    T value_;
+    // Null, and for pointer handles also INVALID_HANDLE_VALUE, hold nothing.
+    static bool isValid(T value) noexcept {
+        if constexpr (std::is_pointer_v<T>)
+            return value != nullptr && value != reinterpret_cast<T>(INVALID_HANDLE_VALUE);
+        else
+            return value != T{};
+    }
+
+    T value_{};
 };
 
-struct KernelHandleTraits {
-    static HANDLE invalid() noexcept { return nullptr; }
-    static bool isValid(HANDLE h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    static void close(HANDLE h) noexcept { ::CloseHandle(h); }
-};
+inline void releaseHeapBlock(void* block) noexcept {
+    ::HeapFree(::GetProcessHeap(), 0, block);
+}
 
-struct RegistryKeyTraits {
-    static HKEY invalid() noexcept { return nullptr; }
-    static bool isValid(HKEY h) noexcept { return h != nullptr; }
-    static void close(HKEY h) noexcept { ::RegCloseKey(h); }
-};
-
-struct ModuleTraits {
-    static HMODULE invalid() noexcept { return nullptr; }
-    static bool isValid(HMODULE h) noexcept { return h != nullptr; }
-    static void close(HMODULE h) noexcept { ::FreeLibrary(h); }
-};
-
-struct LocalMemoryTraits {
-    static HLOCAL invalid() noexcept { return nullptr; }
-    static bool isValid(HLOCAL h) noexcept { return h != nullptr; }
-    static void close(HLOCAL h) noexcept { ::LocalFree(h); }
-};
-
-struct ProcessHeapTraits {
-    static void* invalid() noexcept { return nullptr; }
-    static bool isValid(void* block) noexcept { return block != nullptr; }
-    static void close(void* block) noexcept { ::HeapFree(::GetProcessHeap(), 0, block); }
-};
-
-struct EnvironmentBlockTraits {
-    static wchar_t* invalid() noexcept { return nullptr; }
-    static bool isValid(wchar_t* block) noexcept { return block != nullptr; }
-    static void close(wchar_t* block) noexcept { ::FreeEnvironmentStringsW(block); }
-};
-
-struct MappedViewTraits {
-    static void* invalid() noexcept { return nullptr; }
-    static bool isValid(void* view) noexcept { return view != nullptr; }
-    static void close(void* view) noexcept { ::UnmapViewOfFile(view); }
-};
-
-struct StdioFileTraits {
-    static FILE* invalid() noexcept { return nullptr; }
-    static bool isValid(FILE* f) noexcept { return f != nullptr; }
-    static void close(FILE* f) noexcept { std::fclose(f); }
-};
+inline void closeStdioFile(FILE* file) noexcept {
+    std::fclose(file);
+}
 
 // Process, thread, file, event, semaphore, mapping and pipe handles.
-using UniqueHandle = UniqueResource<HANDLE, KernelHandleTraits>;
-using UniqueRegistryKey = UniqueResource<HKEY, RegistryKeyTraits>;
-using UniqueModule = UniqueResource<HMODULE, ModuleTraits>;
-using UniqueLocalMemory = UniqueResource<HLOCAL, LocalMemoryTraits>;
+using UniqueHandle = UniqueAny<HANDLE, &::CloseHandle>;
+using UniqueRegistryKey = UniqueAny<HKEY, &::RegCloseKey>;
+using UniqueModule = UniqueAny<HMODULE, &::FreeLibrary>;
+using UniqueLocalMemory = UniqueAny<HLOCAL, &::LocalFree>;
+// The argument array of CommandLineToArgvW.
+using UniqueArgumentList = UniqueAny<LPWSTR*, &::LocalFree>;
 // A block of the process heap.
-using UniqueHeapBlock = UniqueResource<void*, ProcessHeapTraits>;
-using UniqueEnvironmentBlock = UniqueResource<wchar_t*, EnvironmentBlockTraits>;
-using UniqueMappedView = UniqueResource<void*, MappedViewTraits>;
-using UniqueStdioFile = UniqueResource<FILE*, StdioFileTraits>;
+using UniqueHeapBlock = UniqueAny<void*, &releaseHeapBlock>;
+using UniqueEnvironmentBlock = UniqueAny<wchar_t*, &::FreeEnvironmentStringsW>;
+using UniqueMappedView = UniqueAny<void*, &::UnmapViewOfFile>;
+using UniqueStdioFile = UniqueAny<FILE*, &closeStdioFile>;
 
 } // namespace tarrow

@@ -16,12 +16,7 @@ namespace tarrow {
 
 namespace {
 
-struct PrinterTraits {
-    static HANDLE invalid() noexcept { return nullptr; }
-    static bool isValid(HANDLE h) noexcept { return h != nullptr; }
-    static void close(HANDLE h) noexcept { ClosePrinter(h); }
-};
-using UniquePrinter = UniqueResource<HANDLE, PrinterTraits>;
+using UniquePrinter = UniqueAny<HANDLE, &::ClosePrinter>;
 
 constexpr DWORD kPrinterEnumFlags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS;
 constexpr int kPrintJobWord = 0x30004;

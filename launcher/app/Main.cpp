@@ -15,6 +15,7 @@
 #include "KIV.h"
 #include "ServiceKIV.h"
 #include "Settings.h"
+#include "UniqueHandle.h"
 #include "Wow64.h"
 
 namespace {
@@ -30,11 +31,10 @@ std::optional<std::wstring> resolveExisting(const std::wstring& argument) {
 // The "silent" rule over the arguments as the shell splits them.
 bool silentArgument(bool current) {
     int count = 0;
-    // The array lives as long as the process.
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    const UniqueArgumentList argv(CommandLineToArgvW(GetCommandLineW(), &count));
     if (!argv)
         return current;
-    return silentFromArguments(std::vector<std::wstring>(argv, argv + count), current);
+    return silentFromArguments(std::vector<std::wstring>(argv.get(), argv.get() + count), current);
 }
 
 void pauseConsole() {

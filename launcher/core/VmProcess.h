@@ -6,12 +6,10 @@
 #include <optional>
 #include <string>
 
+#include "ChildProcess.h"
 #include "UniqueHandle.h"
 
 namespace tarrow {
-
-// The longest command line CreateProcessW takes: 32,767 characters with the terminating NUL.
-constexpr size_t kMaxCommandLineChars = 32766;
 
 // Starts `commandLine` (its first token is the program) in `workingDirectory` (made absolute;
 // empty means the launcher's current directory) with the launcher's standard handles and

@@ -17,8 +17,10 @@ bool isSystemFolder(const std::wstring& home) {
     return last == L"system32" || last == L"syswow64";
 }
 
-UniqueHandle J2VM::launch(JavaOptions options, bool wait) {
-    return startProcess(options.workingDirectory, commandLine(options), wait);
+UniqueHandle JVM::launch(const JavaOptions& options, bool wait) {
+    const std::wstring line = commandLine(options);
+    prepareEnvironment(options);
+    return startProcess(options.workingDirectory, line, wait);
 }
 
 std::wstring J2VM::executablePath() const {
@@ -29,10 +31,6 @@ std::wstring J2VM::executablePath() const {
 
 std::wstring J2VM::commandLine(JavaOptions options) const {
     return j2vmCommandLine(executablePath(), version, options);
-}
-
-UniqueHandle J1VM::launch(JavaOptions options, bool wait) {
-    return startProcess(options.workingDirectory, commandLine(options), wait);
 }
 
 std::wstring J1VM::executablePath() const {
@@ -51,11 +49,8 @@ MSJVM::MSJVM() {
     kind = VMKind::MSJ;
 }
 
-UniqueHandle MSJVM::launch(JavaOptions options, bool wait) {
-    const std::wstring line = commandLine(options);
-    // The Microsoft VM also reads its class path from the environment.
+void MSJVM::prepareEnvironment(const JavaOptions& options) const {
     SetEnvironmentVariableW(L"CLASSPATH", options.classPath.toString().c_str());
-    return startProcess(options.workingDirectory, line, wait);
 }
 
 std::wstring MSJVM::executablePath() const {

@@ -16,11 +16,9 @@ class JVM {
   public:
     virtual ~JVM() = default;
 
-    // Builds the command line and starts it; with `wait`, returns after it has ended.
-    // Raises TerminalError when the VM cannot be started.
-    virtual UniqueHandle launch(JavaOptions options, bool wait) = 0;
-    // Starts the VM without waiting.
-    UniqueHandle launch(const JavaOptions& options) { return launch(JavaOptions(options), false); }
+    // Builds the command line and starts it in the options' working directory; with `wait`,
+    // returns after it has ended. Raises TerminalError when the VM cannot be started.
+    UniqueHandle launch(const JavaOptions& options, bool wait = false);
     // The full path of the VM program.
     virtual std::wstring executablePath() const = 0;
     // The command line launch() starts; may raise TerminalError (Microsoft VM too old).
@@ -34,14 +32,16 @@ class JVM {
     VMKind kind = VMKind::JRE;
     std::int32_t is64Bit = 0;
     JavaOptions options; // the options the VM was found with; used for validation runs
+
+  protected:
+    // What a kind of VM needs of the launcher's environment before it starts (nothing by default).
+    virtual void prepareEnvironment(const JavaOptions& options) const { (void)options; }
 };
 
 // Java 2 and later VMs (java.exe).
 class J2VM : public JVM {
   public:
     std::unique_ptr<JVM> clone() const override { return std::make_unique<J2VM>(*this); }
-    UniqueHandle launch(JavaOptions options, bool wait) override;
-    using JVM::launch;
     std::wstring executablePath() const override;
     std::wstring commandLine(JavaOptions options) const override;
 };
@@ -50,8 +50,6 @@ class J2VM : public JVM {
 class J1VM : public JVM {
   public:
     std::unique_ptr<JVM> clone() const override { return std::make_unique<J1VM>(*this); }
-    UniqueHandle launch(JavaOptions options, bool wait) override;
-    using JVM::launch;
     std::wstring executablePath() const override;
     std::wstring commandLine(JavaOptions options) const override;
 };
@@ -61,11 +59,13 @@ class MSJVM : public JVM {
   public:
     std::unique_ptr<JVM> clone() const override { return std::make_unique<MSJVM>(*this); }
     MSJVM();
-    UniqueHandle launch(JavaOptions options, bool wait) override;
-    using JVM::launch;
     std::wstring executablePath() const override;
     // Raises TerminalError 101 when jview.exe's build is below options.msvmMinBuild.
     std::wstring commandLine(JavaOptions options) const override;
+
+  protected:
+    // The Microsoft VM also reads its class path from the environment.
+    void prepareEnvironment(const JavaOptions& options) const override;
 };
 
 // True when the last component of `home` is "system32" or "syswow64" in any case.

@@ -45,32 +45,18 @@ void drainPipe(HANDLE pipe, std::string& output) {
 // Starts the probe with standard output and error on one pipe and collects what it prints
 // while it runs. Nothing when it cannot be started or does not end in time.
 bool runProbe(const std::wstring& commandLine, const std::wstring& directory, std::string& output) {
-    if (commandLine.size() > kMaxCommandLineChars)
-        return false;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     UniqueHandle readEnd, writeEnd;
     if (!CreatePipe(readEnd.put(), writeEnd.put(), &inherit, 0))
         return false;
     SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
-
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = nullptr;
-    startup.hStdOutput = writeEnd.get();
-    startup.hStdError = writeEnd.get();
-    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-    line.push_back(L'\0');
-    PROCESS_INFORMATION info = {};
-    const BOOL started =
-        CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                       directory.c_str(), &startup, &info);
-    UniqueHandle process(info.hProcess);
-    UniqueHandle thread(info.hThread);
+    ChildProcess child = startChild(commandLine, directory,
+                                    {nullptr, writeEnd.get(), writeEnd.get()}, CREATE_NO_WINDOW);
     // Only the child holds the write end now, so the pipe breaks when it ends.
     writeEnd.reset();
-    if (!started)
+    if (!child)
         return false;
+    const UniqueHandle& process = child.process;
 
     const ULONGLONG deadline = GetTickCount64() + kVerifyTimeoutMs;
     for (;;) {

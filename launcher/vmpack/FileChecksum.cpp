@@ -14,18 +14,11 @@ namespace tarrow {
 
 namespace {
 
-struct CryptContextTraits {
-    static HCRYPTPROV invalid() noexcept { return 0; }
-    static bool isValid(HCRYPTPROV h) noexcept { return h != 0; }
-    static void close(HCRYPTPROV h) noexcept { CryptReleaseContext(h, 0); }
-};
-struct CryptHashTraits {
-    static HCRYPTHASH invalid() noexcept { return 0; }
-    static bool isValid(HCRYPTHASH h) noexcept { return h != 0; }
-    static void close(HCRYPTHASH h) noexcept { CryptDestroyHash(h); }
-};
-using UniqueCryptContext = UniqueResource<HCRYPTPROV, CryptContextTraits>;
-using UniqueCryptHash = UniqueResource<HCRYPTHASH, CryptHashTraits>;
+void releaseCryptContext(HCRYPTPROV context) noexcept {
+    CryptReleaseContext(context, 0);
+}
+using UniqueCryptContext = UniqueAny<HCRYPTPROV, &releaseCryptContext>;
+using UniqueCryptHash = UniqueAny<HCRYPTHASH, &::CryptDestroyHash>;
 
 // Large reads: each read has a fixed cost, and the digest does not depend on the piece size.
 constexpr DWORD kReadBytes = 1024 * 1024;

@@ -15,13 +15,11 @@ namespace tarrow {
 
 namespace {
 
-struct InternetHandleTraits {
-    static HINTERNET invalid() noexcept { return nullptr; }
-    static bool isValid(HINTERNET h) noexcept { return h != nullptr; }
-    // A handle exists only where the functions were loaded.
-    static void close(HINTERNET h) noexcept { internetFunctions()->closeHandle(h); }
-};
-using UniqueInternetHandle = UniqueResource<HINTERNET, InternetHandleTraits>;
+// A handle exists only where the functions were loaded.
+void closeInternetHandle(HINTERNET handle) noexcept {
+    internetFunctions()->closeHandle(handle);
+}
+using UniqueInternetHandle = UniqueAny<HINTERNET, &closeInternetHandle>;
 
 // Data is read in large pieces (each read has a fixed cost); progress still counts 1 KiB chunks.
 constexpr DWORD kReadBytes = 1024 * 1024;

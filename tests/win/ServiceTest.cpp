@@ -15,12 +15,7 @@ using tarrow::test::TestFolder;
 
 namespace {
 
-struct ScHandleTraits {
-    static SC_HANDLE invalid() noexcept { return nullptr; }
-    static bool isValid(SC_HANDLE h) noexcept { return h != nullptr; }
-    static void close(SC_HANDLE h) noexcept { CloseServiceHandle(h); }
-};
-using UniqueServiceHandle = tarrow::UniqueResource<SC_HANDLE, ScHandleTraits>;
+using UniqueServiceHandle = tarrow::UniqueAny<SC_HANDLE, &::CloseServiceHandle>;
 
 std::wstring variable(const wchar_t* name) {
     wchar_t buffer[MAX_PATH];
