@@ -20,6 +20,7 @@ add_library(kiv_core STATIC
   launcher/core/Platform.cpp
   launcher/core/ProgramPath.cpp
   launcher/core/PropertiesFile.cpp
+  launcher/core/Reporter.cpp
   launcher/core/RuntimeImports.cpp
   launcher/core/StringTable.cpp
   launcher/core/SystemLibrary.cpp

@@ -1,12 +1,11 @@
 #include "JVMProbe.h"
 
-#include <cstdio>
-
 #include "Errors.h"
 #include "FileSystem.h"
 #include "PathString.h"
 #include "Platform.h"
 #include "Registry.h"
+#include "Reporter.h"
 #include "Text.h"
 #include "VersionResource.h"
 
@@ -80,10 +79,8 @@ std::wstring JVMProbe::vendor() {
         return *vendor_;
     }
     const auto company = resource() ? resource()->string(L"CompanyName") : std::nullopt;
-    if (company) {
-        std::wprintf(L"company: %ls\n", company->c_str());
-        std::fflush(stdout);
-    }
+    if (company)
+        Reporter::always().sayWide(L"company: %ls\n", company->c_str());
     vendor_ = company && contains(toLower(*company), L"ibm") ? L"IBM" : L"Sun";
     return *vendor_;
 }

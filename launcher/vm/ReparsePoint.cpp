@@ -4,9 +4,9 @@
 
 #include <psapi.h>
 
-#include <cstdio>
 #include <vector>
 
+#include "Reporter.h"
 #include "Text.h"
 #include "UniqueHandle.h"
 
@@ -22,8 +22,7 @@ std::wstring mappedDevicePath(const std::wstring& path) {
         return std::wstring();
     DWORD high = 0;
     if (GetFileSize(file.get(), &high) == 0 && high == 0) {
-        std::fputws(L"Cannot map a file with a length of zero.\n", stdout);
-        std::fflush(stdout);
+        Reporter::always().say("Cannot map a file with a length of zero.\n");
         return std::wstring();
     }
     UniqueHandle mapping(CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 1, nullptr));

@@ -1,10 +1,11 @@
 #include "FileChecksum.h"
 
+#include "Reporter.h"
+
 #include <windows.h>
 
 #include <wincrypt.h>
 
-#include <cstdio>
 #include <vector>
 
 #include "BuildOptions.h"
@@ -24,10 +25,8 @@ using UniqueCryptHash = UniqueAny<HCRYPTHASH, &::CryptDestroyHash>;
 constexpr DWORD kReadBytes = 1024 * 1024;
 constexpr DWORD kDigestBytes = 16;
 
-void report(const char* format, unsigned long error) {
-    std::printf(format, error);
-    std::fflush(stdout);
-}
+// Hashing failures are shown whatever the silent setting says.
+const Reporter out = Reporter::always();
 
 } // namespace
 
@@ -35,43 +34,41 @@ std::wstring fileMd5(const std::wstring& path) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
-        std::printf("Error opening file %ls\nError: %lu\n", path.c_str(), GetLastError());
-        std::fflush(stdout);
+        out.say("Error opening file %ls\nError: %lu\n", path.c_str(), GetLastError());
         return std::wstring();
     }
     UniqueCryptContext context;
     if (!CryptAcquireContextW(context.put(), nullptr, nullptr, PROV_RSA_FULL,
                               CRYPT_VERIFYCONTEXT)) {
-        report("CryptAcquireContext failed: %lu\n", GetLastError());
+        out.say("CryptAcquireContext failed: %lu\n", GetLastError());
         return std::wstring();
     }
     UniqueCryptHash hash;
     if (!CryptCreateHash(context.get(), CALG_MD5, 0, 0, hash.put())) {
-        report("CryptAcquireContext failed: %lu\n", GetLastError());
+        out.say("CryptAcquireContext failed: %lu\n", GetLastError());
         return std::wstring();
     }
     std::vector<BYTE> buffer(kReadBytes);
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(file.get(), buffer.data(), kReadBytes, &got, nullptr)) {
-            report("ReadFile failed: %lu\n", GetLastError());
+            out.say("ReadFile failed: %lu\n", GetLastError());
             return std::wstring();
         }
         if (got == 0)
             break;
         if (!CryptHashData(hash.get(), buffer.data(), got, 0)) {
-            report("CryptHashData failed: %lu\n", GetLastError());
+            out.say("CryptHashData failed: %lu\n", GetLastError());
             return std::wstring();
         }
     }
     BYTE digest[kDigestBytes];
     DWORD size = kDigestBytes;
     if (!CryptGetHashParam(hash.get(), HP_HASHVAL, digest, &size, 0)) {
-        report("CryptGetHashParam failed: %lu\n", GetLastError());
+        out.say("CryptGetHashParam failed: %lu\n", GetLastError());
         return std::wstring();
     }
-    std::fputs("\n", stdout);
-    std::fflush(stdout);
+    out.say("\n");
     return hexDigest(digest, size);
 }
 

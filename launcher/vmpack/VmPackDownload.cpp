@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <vector>
 
 #include "DownloadProgress.h"
+#include "Reporter.h"
 #include "RuntimeImports.h"
 #include "Text.h"
 #include "UniqueHandle.h"
@@ -26,27 +26,6 @@ constexpr DWORD kReadBytes = 1024 * 1024;
 constexpr DWORD kSchemeChars = 32;
 constexpr DWORD kHostChars = 256;
 constexpr DWORD kPathChars = 2048;
-
-// Console output of one download; nothing at all in silent mode.
-class Reporter {
-  public:
-    explicit Reporter(bool quiet) : quiet_(quiet) {}
-    void say(const char* text) const {
-        if (!quiet_) {
-            std::fputs(text, stdout);
-            std::fflush(stdout);
-        }
-    }
-    void say(const char* format, unsigned long number) const {
-        if (!quiet_) {
-            std::printf(format, number);
-            std::fflush(stdout);
-        }
-    }
-
-  private:
-    bool quiet_;
-};
 
 UniqueInternetHandle openHttp(const InternetFunctions& net, HINTERNET root, const std::wstring& url,
                               const Reporter& out, DWORD& announced) {
@@ -132,7 +111,7 @@ bool transfer(const InternetFunctions& net, HINTERNET request, const std::wstrin
         received += got;
         const std::string marks = progress.bytesRead(got);
         if (!marks.empty())
-            out.say(marks.c_str());
+            out.say("%s", marks.c_str());
     }
     return announced == 0 || received >= announced;
 }
@@ -141,7 +120,7 @@ bool transfer(const InternetFunctions& net, HINTERNET request, const std::wstrin
 
 bool downloadVmPack(const std::wstring& url, const std::wstring& destination,
                     const DownloadSettings& settings) {
-    const Reporter out(settings.silent);
+    const Reporter out(settings.silent); // nothing at all in silent mode
     out.say("\nDownloading VM Pack - Please Wait!!!\n");
     const InternetFunctions* net = internetFunctions();
     UniqueInternetHandle root(

@@ -2,12 +2,12 @@
 
 #include <windows.h>
 
-#include <cstdio>
 
 #include "BuildOptions.h"
 #include "FileChecksum.h"
 #include "FileSystem.h"
 #include "InstalledVmSearch.h"
+#include "Reporter.h"
 #include "DescribedVmSearch.h"
 #include "UrlText.h"
 #include "VmPackDownload.h"
@@ -77,12 +77,7 @@ class Step {
         return describeVM(shippedVmExecutable(launch_.startDirectory), options_);
     }
 
-    void say(const char* text) const {
-        if (!launch_.silent) {
-            std::fputs(text, stdout);
-            std::fflush(stdout);
-        }
-    }
+    void say(const char* text) const { Reporter(launch_.silent).say("%s", text); }
 
     std::unique_ptr<JVM> download(const std::wstring& url, bool checksumApplicable,
                                   const std::wstring& expected) {

@@ -1,0 +1,23 @@
+// What the launcher prints on standard output (download progress, checksum and extraction
+// messages, probe lines): the one place that writes it and honours silent mode.
+#pragma once
+
+namespace tarrow {
+
+class Reporter {
+  public:
+    // A reporter that prints nothing when `silent` is set.
+    explicit Reporter(bool silent) : silent_(silent) {}
+    // For the lines the launcher shows whatever the silent setting says.
+    static Reporter always() { return Reporter(false); }
+
+    // printf-style text, flushed at once so that it interleaves with the VM's own output.
+    void say(const char* format, ...) const __attribute__((format(printf, 2, 3)));
+    // The same for wide text.
+    void sayWide(const wchar_t* format, ...) const;
+
+  private:
+    bool silent_;
+};
+
+} // namespace tarrow
