@@ -56,7 +56,7 @@ CommandLine CommandLine::parse(const std::wstring& commandLine,
             rest = commandLine.substr(closing + 1);
         }
     }
-    const std::vector<std::wstring> tokens = tokenize(rest, L" ", false);
+    const std::vector<std::wstring> tokens = tokenize(rest, L" ");
     for (size_t i = 0; i < tokens.size(); ++i) {
         if (tokens[i] == kServiceSwitch) {
             if (i + 1 >= tokens.size())

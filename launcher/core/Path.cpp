@@ -4,7 +4,7 @@
 
 namespace tarrow {
 
-Path::Path(const std::wstring& text) : entries_(tokenize(text, L";", false)) {}
+Path::Path(const std::wstring& text) : entries_(tokenize(text, L";")) {}
 
 std::wstring Path::toString() const {
     std::wstring result;

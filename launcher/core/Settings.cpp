@@ -95,10 +95,6 @@ std::wstring launcherPlatform(const PropertySet& p) {
     return p.get(kPlatform, L"1");
 }
 
-std::wstring jvmSpecFile(const PropertySet& p, int index) {
-    return p.get(L"build.jvmspec." + std::to_wstring(index));
-}
-
 bool areComplete(const PropertySet& p, const std::wstring& environmentClassPath) {
     if (mainClass(p).empty())
         return false;

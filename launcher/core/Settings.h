@@ -33,10 +33,6 @@ std::wstring maxHeapSize(const PropertySet& p);
 std::wstring microsoftVmMinVersion(const PropertySet& p);
 std::wstring launcherPlatform(const PropertySet& p);
 
-// The file name of specification file `index` ("build.jvmspec.<index>") of the VM
-// specification set.
-std::wstring jvmSpecFile(const PropertySet& p, int index);
-
 // False when the main class is empty, when both the current VM and the valid VM list are
 // empty, or when the class path is empty after its substitution.
 bool areComplete(const PropertySet& p, const std::wstring& environmentClassPath);

@@ -57,7 +57,7 @@ StringCache& cache() {
 
 } // namespace
 
-std::wstring getString(int id) {
+std::wstring getString(StringId id) {
     return cache().get(id);
 }
 

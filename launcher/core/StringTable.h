@@ -17,7 +17,7 @@ enum StringId : int {
 // The text of `id` in the user-interface language, loaded once per process. Where that
 // language's table lacks the id, the English text is used. Raises StringTableException
 // "invalid key" when no table has it.
-std::wstring getString(int id);
+std::wstring getString(StringId id);
 
 // String 103 with the system error number filled in.
 std::wstring vmStartFailedMessage(unsigned long errorNumber);

@@ -10,8 +10,7 @@ static std::wstring trimSpaces(const std::wstring& text) {
     return text.substr(first, last - first + 1);
 }
 
-std::vector<std::wstring> tokenize(const std::wstring& text, const std::wstring& delimiters,
-                                   bool keepDelimiters) {
+std::vector<std::wstring> tokenize(const std::wstring& text, const std::wstring& delimiters) {
     const std::wstring input = trimSpaces(text);
     std::vector<std::wstring> tokens;
     auto isDelimiter = [&](wchar_t c) { return delimiters.find(c) != std::wstring::npos; };
@@ -20,13 +19,10 @@ std::vector<std::wstring> tokenize(const std::wstring& text, const std::wstring&
         size_t end = pos;
         while (end < input.size() && !isDelimiter(input[end]))
             ++end;
-        std::wstring token = input.substr(pos, end - pos);
         size_t next = end;
         while (next < input.size() && isDelimiter(input[next]))
             ++next;
-        if (keepDelimiters)
-            token.append(input, end, next - end);
-        tokens.push_back(token);
+        tokens.push_back(input.substr(pos, end - pos));
         pos = next;
     }
     return tokens;

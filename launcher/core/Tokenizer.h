@@ -7,10 +7,8 @@
 namespace tarrow {
 
 // Splits `text` (first trimmed of leading and trailing spaces, code 32 only) at any character
-// of `delimiters`. Runs of delimiters separate like one. With `keepDelimiters` the delimiters
-// that end a token stay at its end; otherwise they are dropped. Only a delimiter at the very
-// start of the trimmed text yields an empty first token.
-std::vector<std::wstring> tokenize(const std::wstring& text, const std::wstring& delimiters,
-                                   bool keepDelimiters);
+// of `delimiters`, which are dropped. Runs of delimiters separate like one. Only a delimiter at
+// the very start of the trimmed text yields an empty first token.
+std::vector<std::wstring> tokenize(const std::wstring& text, const std::wstring& delimiters);
 
 } // namespace tarrow

@@ -5,8 +5,13 @@
 
 namespace tarrow {
 
-// Platform values: 0 both, 64-bit first; 1 both, 32-bit first; 2 64-bit only; 3 32-bit only.
-// Other values accept both and prefer 64-bit.
+// The platform setting ("kiv.nl.win32.java.launcher.platform"): which bitness a VM may have and
+// which one is preferred. Other values accept both and prefer 64-bit.
+constexpr long long kBoth64BitFirst = 0;
+constexpr long long kBoth32BitFirst = 1;
+constexpr long long kOnly64Bit = 2;
+constexpr long long kOnly32Bit = 3;
+
 bool platformAccepts(long long platform, bool is64Bit);
 
 // The sort order of candidates (the chosen VM is the last): same bitness by version, lower

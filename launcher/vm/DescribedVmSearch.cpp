@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "CandidateOrder.h"
 #include "Errors.h"
 #include "FileSystem.h"
 #include "InstalledVmSearch.h"
@@ -25,7 +26,7 @@ struct Found {
     std::vector<std::unique_ptr<JVM>> vms64;
 };
 
-void confirm(const std::wstring& program, const JVMSpec& spec, const std::wstring& baseFolder,
+void confirm(const std::wstring& program, const VmDescription& spec, const std::wstring& baseFolder,
              const JavaOptions& options, Found& found) {
     if (!exists(program) || isDirectory(program))
         return;
@@ -70,8 +71,8 @@ std::wstring referenceLocation(const JavaOptions& options) {
     return location;
 }
 
-void searchPathHint(const std::wstring& hint, const JVMSpec& spec, const std::wstring& baseFolder,
-                    const JavaOptions& options, Found& found) {
+void searchPathHint(const std::wstring& hint, const VmDescription& spec,
+                    const std::wstring& baseFolder, const JavaOptions& options, Found& found) {
     if (pathHintLevels(hint) >= 1) {
         const std::wstring folder = relativeHintFolder(referenceLocation(options), hint);
         confirm(folder + L"\\" + spec.jvmExe(), spec, baseFolder, options, found);
@@ -94,17 +95,17 @@ std::unique_ptr<JVM> choose(Found& found, long long platform) {
         return list.empty() ? nullptr : std::move(list.front());
     };
     switch (platform) {
-    case 0: {
+    case kBoth64BitFirst: {
         auto vm = first(found.vms64);
         return vm ? std::move(vm) : first(found.vms32);
     }
-    case 1: {
+    case kBoth32BitFirst: {
         auto vm = first(found.vms32);
         return vm ? std::move(vm) : first(found.vms64);
     }
-    case 2:
+    case kOnly64Bit:
         return first(found.vms64);
-    case 3:
+    case kOnly32Bit:
         return first(found.vms32);
     default:
         return nullptr;
@@ -113,17 +114,18 @@ std::unique_ptr<JVM> choose(Found& found, long long platform) {
 
 } // namespace
 
-void readSpecFile(const std::wstring& path, JVMSpec& spec) {
+void readVmDescription(const std::wstring& path, VmDescription& spec) {
     UniqueStdioFile stream = openForRead(path);
     spec.parse(readAll(stream.get()));
 }
 
-std::unique_ptr<JVM> findSpecifiedVM(const PropertySet& vmSpecSettings, long long platform,
-                                     const JavaOptions& options, int count, JVMSpec& spec) {
+std::unique_ptr<JVM> findDescribedVm(const std::vector<std::wstring>& fileNames, long long platform,
+                                     const JavaOptions& options) {
     Found found;
-    for (int i = 0; i < count; ++i) {
-        const std::wstring file = L"jvmspecs\\" + settings::jvmSpecFile(vmSpecSettings, i);
-        readSpecFile(file, spec);
+    VmDescription spec;
+    for (const auto& name : fileNames) {
+        const std::wstring file = L"jvmspecs\\" + name;
+        readVmDescription(file, spec);
         const std::wstring baseFolder = fullPath(parent(file, L"."), {false, true});
         for (const auto& hint : spec.registryHints()) {
             const std::wstring home = registryHintValue(hint);

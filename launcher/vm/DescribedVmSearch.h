@@ -3,21 +3,21 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "JVM.h"
 #include "VmDescriptionFile.h"
 
 namespace tarrow {
 
-class PropertySet;
-
 // Reads a specification file into `spec`. Raises FileException when it cannot be opened.
-void readSpecFile(const std::wstring& path, JVMSpec& spec);
+void readVmDescription(const std::wstring& path, VmDescription& spec);
 
-// Searches with the files named by build.jvmspec.0 ... build.jvmspec.(count-1) of the VM
-// specification settings (files in the "jvmspecs" folder of the current directory); chooses
-// the first confirmed VM of the bitness the platform value asks for. Null when none.
-std::unique_ptr<JVM> findSpecifiedVM(const PropertySet& vmSpecSettings, long long platform,
-                                     const JavaOptions& options, int count, JVMSpec& spec);
+// Searches with the VM specification files of these names (in the "jvmspecs" folder of the
+// current directory), in order; chooses the first confirmed VM of the bitness the platform
+// value asks for. Null when none.
+std::unique_ptr<JVM> findDescribedVm(const std::vector<std::wstring>& fileNames, long long platform,
+                                     const JavaOptions& options);
 
 } // namespace tarrow

@@ -69,7 +69,7 @@ std::unique_ptr<JVM> registeredVm(const RegistryKey& key, const std::wstring& na
     vm->version = version;
     vm->kind = entry.kind;
     vm->vendor = entry.vendor;
-    vm->is64Bit = is64Bit ? 1 : 0;
+    vm->is64Bit = is64Bit;
     return vm;
 }
 
@@ -137,7 +137,7 @@ std::unique_ptr<JVM> pathVm(const std::wstring& program, bool sees64Bit) {
     vm->home = probe.home();
     vm->version = version;
     vm->kind = probe.kind();
-    vm->is64Bit = sees64Bit && isAmd64Image(program) ? 1 : 0;
+    vm->is64Bit = sees64Bit && isAmd64Image(program);
     return vm;
 }
 
@@ -155,7 +155,7 @@ void removeDuplicates(Candidates& list) {
 
 template <typename Pointers> void sortCandidates(Pointers& list, long long platform) {
     std::stable_sort(list.begin(), list.end(), [platform](const auto& a, const auto& b) {
-        return candidateBefore(a->is64Bit != 0, a->version, b->is64Bit != 0, b->version, platform);
+        return candidateBefore(a->is64Bit, a->version, b->is64Bit, b->version, platform);
     });
 }
 
@@ -235,14 +235,14 @@ std::unique_ptr<JVM> InstalledVmSearch::findListed(const JavaOptions& options) {
     const long long platform = launcherPlatform(launch_.settings);
     Candidates& list = candidates(platform);
     std::vector<JVM*> taken;
-    for (const auto& token : tokenize(settings::validVmList(launch_.settings), L" ", false)) {
+    for (const auto& token : tokenize(settings::validVmList(launch_.settings), L" ")) {
         for (auto& candidate : list) {
             candidate->options = options;
             if (!acceptsToken(*candidate, token))
                 continue;
             const bool already =
                 std::find(taken.begin(), taken.end(), candidate.get()) != taken.end();
-            if (!already && platformAccepts(platform, candidate->is64Bit != 0))
+            if (!already && platformAccepts(platform, candidate->is64Bit))
                 taken.push_back(candidate.get());
         }
     }

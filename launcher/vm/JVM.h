@@ -30,7 +30,7 @@ class JVM {
     std::wstring home;
     std::wstring vendor;
     VMKind kind = VMKind::JRE;
-    std::int32_t is64Bit = 0;
+    bool is64Bit = false;
     JavaOptions options; // the options the VM was found with; used for validation runs
 
   protected:

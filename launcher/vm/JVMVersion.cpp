@@ -35,7 +35,7 @@ void JVMVersion::set(int major, int minor, int micro) {
 
 JVMVersion parseVersion(const std::wstring& text) {
     std::vector<std::wstring> tokens;
-    for (const auto& token : tokenize(text, L"._", false)) {
+    for (const auto& token : tokenize(text, L"._")) {
         if (!token.empty())
             tokens.push_back(token);
     }

@@ -17,9 +17,7 @@ class JVMVersion {
     int major() const { return (value_ >> 16) & 0xFF; }
     int minor() const { return (value_ >> 8) & 0xFF; }
     int micro() const { return value_ & 0xFF; }
-    void setMajor(int major) { set(major, minor(), micro()); }
     void setMinor(int minor) { set(major(), minor, micro()); }
-    void setMicro(int micro) { set(major(), minor(), micro); }
     std::int32_t value() const { return value_; }
 
     bool operator<(const JVMVersion& o) const { return value_ < o.value_; }

@@ -27,7 +27,7 @@ ValidListToken parseValidListToken(const std::wstring& token) {
         parsed.keyword = upper;
         return parsed;
     }
-    for (const auto& piece : tokenize(upper, L"_", false)) {
+    for (const auto& piece : tokenize(upper, L"_")) {
         if (piece == L"JRE" || piece == L"JDK" || piece == L"ALL")
             parsed.kind = piece;
         else if (isVersionSpec(piece))

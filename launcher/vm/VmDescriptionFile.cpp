@@ -32,12 +32,12 @@ const wchar_t* const kKeywords[] = {
 
 } // namespace
 
-JVMSpec::JVMSpec() {
+VmDescription::VmDescription() {
     for (const wchar_t* keyword : kKeywords)
         fields_.emplace_back(keyword, std::wstring());
 }
 
-std::wstring JVMSpec::field(const std::wstring& keyword) const {
+std::wstring VmDescription::field(const std::wstring& keyword) const {
     for (const auto& entry : fields_) {
         if (entry.first == keyword)
             return entry.second;
@@ -45,14 +45,14 @@ std::wstring JVMSpec::field(const std::wstring& keyword) const {
     return std::wstring();
 }
 
-void JVMSpec::parse(const std::string& contents) {
-    *this = JVMSpec();
+void VmDescription::parse(const std::string& contents) {
+    *this = VmDescription();
     for (const auto& line : splitLines(contents))
         parseLine(trim(widenLatin1(line)));
     block_ = Block::None;
 }
 
-void JVMSpec::parseLine(const std::wstring& line) {
+void VmDescription::parseLine(const std::wstring& line) {
     if (line.empty() || line[0] == L'#')
         return;
     if (block_ != Block::None) {

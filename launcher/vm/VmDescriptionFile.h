@@ -1,4 +1,4 @@
-// JVMSpec: one VM specification file (where to look for a VM, which program to run, which
+// VmDescription: one VM specification file (where to look for a VM, which program to run, which
 // system properties it must report). Platform-free.
 #pragma once
 
@@ -8,9 +8,9 @@
 
 namespace tarrow {
 
-class JVMSpec {
+class VmDescription {
   public:
-    JVMSpec();
+    VmDescription();
 
     // Clears the previous content and reads a file's bytes (one character per byte; a carriage
     // return before a line feed is dropped).

@@ -18,6 +18,8 @@ BuildOptions BuildOptions::read(const PropertySet& p) {
     o.option = p.get(L"build.option");
     o.jvmSpecApplicable = p.get(L"build.jvmspec.applicable") == L"true";
     o.jvmSpecCount = integer(p, L"build.jvmspec.total.num", L"0");
+    for (long i = 0; i < o.jvmSpecCount; ++i)
+        o.jvmSpecFiles.push_back(p.get(L"build.jvmspec." + std::to_wstring(i)));
     o.withVmSearchOption = integer(p, L"build.with.vm.search.option", L"20");
     o.withoutVmSearchOption = integer(p, L"build.without.vm.search.option", L"10");
     o.notFoundUrl = p.get(L"build.without.vm.not.found.download.url");
@@ -29,16 +31,6 @@ BuildOptions BuildOptions::read(const PropertySet& p) {
         p.get(L"build.without.vm.dont.search.download.url.md5Checksum.applicable") == L"true";
     o.directChecksum = p.get(L"build.without.vm.dont.search.download.url.md5Checksum.value");
     return o;
-}
-
-std::wstring hexDigest(const unsigned char* bytes, size_t count) {
-    static const wchar_t digits[] = L"0123456789abcdef";
-    std::wstring text;
-    for (size_t i = 0; i < count; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 0xF];
-    }
-    return text;
 }
 
 } // namespace tarrow

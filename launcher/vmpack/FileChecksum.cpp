@@ -1,14 +1,13 @@
 #include "FileChecksum.h"
 
-#include "Reporter.h"
-
 #include <windows.h>
 
 #include <wincrypt.h>
 
 #include <vector>
 
-#include "BuildOptions.h"
+#include "DigestText.h"
+#include "Reporter.h"
 #include "UniqueHandle.h"
 
 namespace tarrow {

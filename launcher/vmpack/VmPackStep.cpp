@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-
 #include "BuildOptions.h"
 #include "FileChecksum.h"
 #include "FileSystem.h"
@@ -35,26 +34,26 @@ class Step {
 
   private:
     std::unique_ptr<JVM> withVm() {
-        if (build_.withVmSearchOption == 20) {
+        if (build_.withVmSearchOption == kSearchThenShippedVm) {
             if (auto vm = search(Fallback::Listed))
                 return vm;
             return shipped();
         }
-        if (build_.withVmSearchOption == 21)
+        if (build_.withVmSearchOption == kShippedVmOnly)
             return shipped();
         return nullptr;
     }
 
     std::unique_ptr<JVM> withoutVm() {
         switch (build_.withoutVmSearchOption) {
-        case 10:
+        case kSearchOnly:
             return search(Fallback::WithShortcut);
-        case 11:
+        case kSearchThenDownload:
             if (auto vm = search(Fallback::WithShortcut))
                 return vm;
             return download(build_.notFoundUrl, build_.notFoundChecksumApplicable,
                             build_.notFoundChecksum);
-        case 12:
+        case kDownloadOnly:
             return download(build_.directUrl, build_.directChecksumApplicable,
                             build_.directChecksum);
         default:
@@ -65,9 +64,8 @@ class Step {
     // The search S: the specification files when they apply, else the given search.
     std::unique_ptr<JVM> search(Fallback fallback) {
         if (build_.specSearch()) {
-            JVMSpec spec;
-            return findSpecifiedVM(launch_.vmSpecSettings, launcherPlatform(launch_.settings),
-                                   options_, static_cast<int>(build_.jvmSpecCount), spec);
+            return findDescribedVm(build_.jvmSpecFiles, launcherPlatform(launch_.settings),
+                                   options_);
         }
         return fallback == Fallback::Listed ? installed_.findListed(options_)
                                             : installed_.find(options_);

@@ -39,7 +39,7 @@ std::wstring cleanEntryName(const std::wstring& stored) {
     // What is left may still hold parent steps without a separator in front ("../x"): such
     // steps are dropped, never followed.
     std::wstring result;
-    for (const auto& step : tokenize(replaceAll(name, L"/", L"\\"), L"\\", false)) {
+    for (const auto& step : tokenize(replaceAll(name, L"/", L"\\"), L"\\")) {
         if (step.empty() || step == L"." || step == L"..")
             continue;
         result += (result.empty() ? L"" : L"\\") + step;

@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     auto fromInput = [&](const std::wstring& piece) {
         return text.find(piece) != std::wstring::npos;
     };
-    tarrow::JVMSpec spec;
+    tarrow::VmDescription spec;
     spec.parse(std::string(reinterpret_cast<const char*>(data), size));
     require(fromInput(spec.jvmExe()), "JVM_EXE comes from the input");
     for (const auto& property : spec.jvmProperties())

@@ -7,17 +7,13 @@
 using namespace tarrow;
 
 TEST(Tokenizer, RunsOfDelimitersSeparateLikeOne) {
-    EXPECT_EQ(tokenize(L"  a  b   c ", L" ", false), (std::vector<std::wstring>{L"a", L"b", L"c"}));
-    EXPECT_EQ(tokenize(L"a;;b;", L";", false), (std::vector<std::wstring>{L"a", L"b"}));
+    EXPECT_EQ(tokenize(L"  a  b   c ", L" "), (std::vector<std::wstring>{L"a", L"b", L"c"}));
+    EXPECT_EQ(tokenize(L"a;;b;", L";"), (std::vector<std::wstring>{L"a", L"b"}));
 }
 
 TEST(Tokenizer, OnlyALeadingDelimiterGivesAnEmptyToken) {
-    EXPECT_EQ(tokenize(L";a;b", L";", false), (std::vector<std::wstring>{L"", L"a", L"b"}));
-    EXPECT_TRUE(tokenize(L"   ", L" ", false).empty());
-}
-
-TEST(Tokenizer, KeptDelimitersStayWithTheTokenTheyEnd) {
-    EXPECT_EQ(tokenize(L"a.b__c", L"._", true), (std::vector<std::wstring>{L"a.", L"b__", L"c"}));
+    EXPECT_EQ(tokenize(L";a;b", L";"), (std::vector<std::wstring>{L"", L"a", L"b"}));
+    EXPECT_TRUE(tokenize(L"   ", L" ").empty());
 }
 
 TEST(PathList, TwoNamesWithDoubledSeparatorRenderWithOneSemicolonEach) {

@@ -4,8 +4,8 @@
 
 using namespace tarrow;
 
-TEST(JVMSpec, KeywordsBlocksAndComments) {
-    JVMSpec spec;
+TEST(VmDescription, KeywordsBlocksAndComments) {
+    VmDescription spec;
     spec.parse("# a comment\r\n"
                "DESC: Runtime 8\r\n"
                "  JVM_EXE: bin\\javaw.exe  \r\n"
@@ -33,8 +33,8 @@ TEST(JVMSpec, KeywordsBlocksAndComments) {
     EXPECT_EQ(spec.pathHints(), (std::vector<std::wstring>{L"Java\\jre", L"..\\jre"}));
 }
 
-TEST(JVMSpec, FirstKeywordInTableOrderWinsAndParsingStartsAfresh) {
-    JVMSpec spec;
+TEST(VmDescription, FirstKeywordInTableOrderWinsAndParsingStartsAfresh) {
+    VmDescription spec;
     spec.parse("CLASSPATH_SEPARATOR: ;\n");
     // "CLASSPATH:" is not part of "CLASSPATH_SEPARATOR:", so the separator field is set.
     EXPECT_EQ(spec.field(L"CLASSPATH_SEPARATOR:"), L";");
@@ -45,8 +45,8 @@ TEST(JVMSpec, FirstKeywordInTableOrderWinsAndParsingStartsAfresh) {
     EXPECT_EQ(spec.field(L"VERBOSE_CLASS:"), L"-verbose:class");
 }
 
-TEST(JVMSpec, OpenBlockEndsWithTheFile) {
-    JVMSpec spec;
+TEST(VmDescription, OpenBlockEndsWithTheFile) {
+    VmDescription spec;
     spec.parse("JVM_PROPERTIES\nos.arch=x86");
     EXPECT_EQ(spec.jvmProperties().at(L"os.arch"), L"x86");
 }

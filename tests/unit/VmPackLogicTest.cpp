@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "BuildOptions.h"
+#include "DigestText.h"
 #include "DownloadProgress.h"
 #include "UrlText.h"
 #include "ZipEntryName.h"

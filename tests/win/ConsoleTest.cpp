@@ -41,7 +41,7 @@ TEST(StringTable, EnglishTextsOfTheLauncher) {
 
 TEST(StringTable, UnknownIdIsAnInvalidKey) {
     try {
-        getString(4242);
+        getString(static_cast<StringId>(4242));
         FAIL() << "no exception";
     } catch (const StringTableException& e) {
         EXPECT_EQ(e.message(), L"invalid key");

@@ -4,7 +4,6 @@
 
 #include "Errors.h"
 #include "FileSystem.h"
-#include "PropertySet.h"
 #include "InstalledVmSearch.h"
 #include "JVM.h"
 #include "Platform.h"
@@ -40,7 +39,7 @@ class SpecSearch : public ::testing::Test {
         RegSetValueExW(key, L"JavaHome", 0, REG_SZ, reinterpret_cast<const BYTE*>(home.c_str()),
                        static_cast<DWORD>((home.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(key);
-        vmSpec.set(L"build.jvmspec.0", L"runtime.spec");
+        specFile = L"runtime.spec";
         record = folder / L"record.txt";
         SetEnvironmentVariableW(L"KIV_STANDIN_RECORD", record.c_str());
         options.workingDirectory = folder.path();
@@ -54,14 +53,13 @@ class SpecSearch : public ::testing::Test {
         folder.write(L"Runtime 8\\bin\\verify-output.txt", text);
     }
     std::unique_ptr<JVM> search(long long platform = 1) {
-        return findSpecifiedVM(vmSpec, platform, options, 1, spec);
+        return findDescribedVm({specFile}, platform, options);
     }
 
     TestFolder folder;
     std::wstring saved, home, javaw, record;
-    PropertySet vmSpec;
+    std::wstring specFile;
     JavaOptions options;
-    JVMSpec spec;
 };
 
 } // namespace
@@ -71,7 +69,7 @@ TEST_F(SpecSearch, RegistryHintFindsTheProgramOnceTheProbeMatches) {
     std::unique_ptr<JVM> vm = search();
     ASSERT_TRUE(vm);
     EXPECT_EQ(vm->home, home);
-    EXPECT_EQ(vm->is64Bit, 0);
+    EXPECT_FALSE(vm->is64Bit);
     const std::string runs = tarrow::test::readFile(record);
     const std::wstring base = fullPath(folder / L"jvmspecs");
     EXPECT_NE(runs.find("commandline=\"" + std::string(javaw.begin(), javaw.end()) +
@@ -137,7 +135,7 @@ TEST_F(SpecSearch, RelativePathHintCountsFromTheReferenceLocation) {
 }
 
 TEST_F(SpecSearch, UnreadableSpecificationFileIsAnError) {
-    vmSpec.set(L"build.jvmspec.0", L"missing.spec");
+    specFile = L"missing.spec";
     EXPECT_THROW(search(), FileException);
 }
 
