@@ -5,20 +5,11 @@
 
 #include "FuzzInput.h"
 #include "PropertiesSyntax.h"
+#include "Text.h"
 
 using tarrow::fuzz::require;
 
 namespace {
-
-int hex(wchar_t c) {
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F')
-        return c - L'A' + 10;
-    return -1;
-}
 
 // java.util.Properties.load for the value part of "key=value" on one line: leading blanks
 // skipped, "\t" "\n" "\r" "\f" "\uXXXX" decoded, any other escaped character taken as itself.
@@ -38,8 +29,8 @@ std::wstring javaValue(const std::wstring& line) {
             require(i + 4 < line.size(), "a \\u escape has four digits");
             unsigned code = 0;
             for (int k = 1; k <= 4; ++k) {
-                require(hex(line[i + k]) >= 0, "a \\u escape has four hexadecimal digits");
-                code = code * 16 + static_cast<unsigned>(hex(line[i + k]));
+                require(tarrow::hexDigitValue(line[i + k]) >= 0, "a \\u escape has four hexadecimal digits");
+                code = code * 16 + static_cast<unsigned>(tarrow::hexDigitValue(line[i + k]));
             }
             out += static_cast<wchar_t>(code);
             i += 4;
