@@ -2,7 +2,8 @@
 # VM pack throughput, in one run: a pack made from the host's JDK tree (about 260 MB unpacked)
 # is extracted by extractVmPack under Wine and its inner archive by native `unzip -q`
 # (target ratio at most 1.5); fileMd5 of the pack is timed against `md5sum` (target at least
-# 0.8 of its throughput); the download from a local HTTP server against `curl` (at least 0.5).
+# 0.8 of its throughput) and its SHA-256 against `sha256sum`; the download from a local HTTP
+# server against `curl` (at least 0.5).
 # Wine's start-up (about 0.1 s) is included in every Wine figure.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -34,6 +35,10 @@ t0=$(now); /usr/lib/wine/wine64 "$tool" md5 "$(win "$work/pack.vm")" >/dev/null;
 md5sum "$work/pack.vm" >/dev/null; t2=$(now)
 md5=$(seconds "$t0" "$t1"); md5native=$(seconds "$t1" "$t2")
 
+t0=$(now); /usr/lib/wine/wine64 "$tool" sha256 "$(win "$work/pack.vm")" >/dev/null; t1=$(now)
+sha256sum "$work/pack.vm" >/dev/null; t2=$(now)
+sha=$(seconds "$t0" "$t1"); shanative=$(seconds "$t1" "$t2")
+
 python3 -m http.server --bind 127.0.0.1 --directory "$work/web" 18765 >/dev/null 2>&1 &
 server=$!
 trap 'kill $server 2>/dev/null || true' EXIT
@@ -44,12 +49,15 @@ download=$(seconds "$t0" "$t1"); curled=$(seconds "$t1" "$t2")
 cmp "$work/dl.vm" "$work/web/pack.vm"
 
 size=$(stat -c %s "$work/pack.vm")
-python3 - "$size" "$extract" "$unzipped" "$md5" "$md5native" "$download" "$curled" <<'PY'
+python3 - "$size" "$extract" "$unzipped" "$md5" "$md5native" "$download" "$curled" "$sha" \
+  "$shanative" <<'PY'
 import sys
-size, extract, unzipped, md5, md5native, download, curled = (float(v) for v in sys.argv[1:])
+size, extract, unzipped, md5, md5native, download, curled, sha, shanative = (
+    float(v) for v in sys.argv[1:])
 mb = size / 1e6
 print(f"pack {mb:.0f} MB")
 print(f"extract  {extract:7.2f} s  unzip  {unzipped:7.2f} s  ratio {extract / unzipped:.2f} (target <= 1.5)")
 print(f"md5      {mb / md5:7.0f} MB/s md5sum {mb / md5native:5.0f} MB/s share {md5native / md5:.2f} (target >= 0.8)")
+print(f"sha256   {mb / sha:7.0f} MB/s sha256sum {mb / shanative:5.0f} MB/s share {shanative / sha:.2f}")
 print(f"download {mb / download:7.0f} MB/s curl   {mb / curled:5.0f} MB/s share {curled / download:.2f} (target >= 0.5)")
 PY

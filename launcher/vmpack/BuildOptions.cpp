@@ -30,6 +30,8 @@ BuildOptions BuildOptions::read(const PropertySet& p) {
     o.directChecksumApplicable =
         p.get(L"build.without.vm.dont.search.download.url.md5Checksum.applicable") == L"true";
     o.directChecksum = p.get(L"build.without.vm.dont.search.download.url.md5Checksum.value");
+    o.notFoundSha256 = p.get(L"build.without.vm.not.found.download.url.sha256Checksum.value");
+    o.directSha256 = p.get(L"build.without.vm.dont.search.download.url.sha256Checksum.value");
     return o;
 }
 

@@ -29,9 +29,11 @@ struct BuildOptions {
     std::wstring notFoundUrl;
     bool notFoundChecksumApplicable = false;
     std::wstring notFoundChecksum;
+    std::wstring notFoundSha256; // checked whenever it is not empty
     std::wstring directUrl;
     bool directChecksumApplicable = false;
     std::wstring directChecksum;
+    std::wstring directSha256;
 
     static BuildOptions read(const PropertySet& vmSpecSettings);
     // The search through VM specification files applies: "true" and at least one entry.

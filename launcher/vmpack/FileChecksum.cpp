@@ -22,14 +22,14 @@ using UniqueCryptHash = UniqueAny<HCRYPTHASH, &::CryptDestroyHash>;
 
 // Large reads: each read has a fixed cost, and the digest does not depend on the piece size.
 constexpr DWORD kReadBytes = 1024 * 1024;
-constexpr DWORD kDigestBytes = 16;
+constexpr DWORD kLargestDigestBytes = 32;
 
 // Hashing failures are shown whatever the silent setting says.
 const Reporter out = Reporter::always();
 
 } // namespace
 
-std::wstring fileMd5(const std::wstring& path) {
+std::wstring fileDigest(const std::wstring& path, DigestKind kind) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) {
@@ -37,13 +37,15 @@ std::wstring fileMd5(const std::wstring& path) {
         return std::wstring();
     }
     UniqueCryptContext context;
-    if (!CryptAcquireContextW(context.put(), nullptr, nullptr, PROV_RSA_FULL,
-                              CRYPT_VERIFYCONTEXT)) {
+    // SHA-256 needs the AES provider; MD5 is in every one.
+    const DWORD provider = kind == DigestKind::Sha256 ? PROV_RSA_AES : PROV_RSA_FULL;
+    if (!CryptAcquireContextW(context.put(), nullptr, nullptr, provider, CRYPT_VERIFYCONTEXT)) {
         out.say("CryptAcquireContext failed: %lu\n", GetLastError());
         return std::wstring();
     }
     UniqueCryptHash hash;
-    if (!CryptCreateHash(context.get(), CALG_MD5, 0, 0, hash.put())) {
+    const ALG_ID algorithm = kind == DigestKind::Sha256 ? CALG_SHA_256 : CALG_MD5;
+    if (!CryptCreateHash(context.get(), algorithm, 0, 0, hash.put())) {
         out.say("CryptAcquireContext failed: %lu\n", GetLastError());
         return std::wstring();
     }
@@ -61,14 +63,18 @@ std::wstring fileMd5(const std::wstring& path) {
             return std::wstring();
         }
     }
-    BYTE digest[kDigestBytes];
-    DWORD size = kDigestBytes;
+    BYTE digest[kLargestDigestBytes];
+    DWORD size = kLargestDigestBytes;
     if (!CryptGetHashParam(hash.get(), HP_HASHVAL, digest, &size, 0)) {
         out.say("CryptGetHashParam failed: %lu\n", GetLastError());
         return std::wstring();
     }
     out.say("\n");
     return hexDigest(digest, size);
+}
+
+std::wstring fileMd5(const std::wstring& path) {
+    return fileDigest(path, DigestKind::Md5);
 }
 
 } // namespace tarrow

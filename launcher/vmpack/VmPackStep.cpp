@@ -8,6 +8,7 @@
 #include "InstalledVmSearch.h"
 #include "Reporter.h"
 #include "DescribedVmSearch.h"
+#include "Text.h"
 #include "UrlText.h"
 #include "VmPackDownload.h"
 #include "VmPackExtraction.h"
@@ -17,6 +18,14 @@ namespace tarrow {
 namespace {
 
 enum class Fallback { Listed, WithShortcut };
+
+// Where a pack comes from and the digests it must have.
+struct PackSource {
+    std::wstring url;
+    bool md5Applicable;
+    std::wstring md5;
+    std::wstring sha256; // checked when not empty
+};
 
 class Step {
   public:
@@ -51,11 +60,11 @@ class Step {
         case kSearchThenDownload:
             if (auto vm = search(Fallback::WithShortcut))
                 return vm;
-            return download(build_.notFoundUrl, build_.notFoundChecksumApplicable,
-                            build_.notFoundChecksum);
+            return download({build_.notFoundUrl, build_.notFoundChecksumApplicable,
+                             build_.notFoundChecksum, build_.notFoundSha256});
         case kDownloadOnly:
-            return download(build_.directUrl, build_.directChecksumApplicable,
-                            build_.directChecksum);
+            return download({build_.directUrl, build_.directChecksumApplicable,
+                             build_.directChecksum, build_.directSha256});
         default:
             return nullptr;
         }
@@ -77,8 +86,28 @@ class Step {
 
     void say(const char* text) const { Reporter(launch_.silent).say("%s", text); }
 
-    std::unique_ptr<JVM> download(const std::wstring& url, bool checksumApplicable,
-                                  const std::wstring& expected) {
+    // Whether the pack's digest is the expected one, with the messages of the checksum step.
+    // A file that cannot be hashed never passes, whatever the expected value.
+    bool verified(const std::wstring& pack, DigestKind kind, const std::wstring& expected) const {
+        const char* name = kind == DigestKind::Sha256 ? "SHA-256" : "MD5";
+        Reporter out(launch_.silent);
+        out.say("\nVerifying the downloaded JVM with %s checksum specified\n", name);
+        const std::wstring computed = fileDigest(pack, kind);
+        // SHA-256 values are compared without regard to case; MD5 values exactly.
+        const bool same = kind == DigestKind::Sha256 ? equalsIgnoreCase(computed, trim(expected))
+                                                     : computed == expected;
+        if (computed.empty() || !same) {
+            out.say("Warning!! %s checksum verification for downloaded JVM failed. Installer "
+                    "exiting...",
+                    name);
+            return false;
+        }
+        out.say("%s checksum verification for downloaded JVM passed", name);
+        return true;
+    }
+
+    std::unique_ptr<JVM> download(const PackSource& source) {
+        const std::wstring& url = source.url;
         if (!isVmPackUrl(url)) {
             say("\nThe file specified is not a valid VM pack\n");
             return nullptr;
@@ -89,17 +118,11 @@ class Step {
         settings.silent = launch_.silent;
         if (!downloadVmPack(url, destination, settings))
             return nullptr;
-        if (checksumApplicable) {
-            say("\nVerifying the downloaded JVM with MD5 checksum specified\n");
-            const std::wstring computed = fileMd5(destination);
-            // A file that cannot be hashed never passes, whatever the expected value.
-            if (computed.empty() || computed != expected) {
-                say("Warning!! MD5 checksum verification for downloaded JVM failed. Installer "
-                    "exiting...");
-                return nullptr;
-            }
-            say("MD5 checksum verification for downloaded JVM passed");
-        }
+        // With both digests configured, both must match.
+        if (source.md5Applicable && !verified(destination, DigestKind::Md5, source.md5))
+            return nullptr;
+        if (!source.sha256.empty() && !verified(destination, DigestKind::Sha256, source.sha256))
+            return nullptr;
         say("\nExtracting VM Pack. Please wait!!!\n");
         const std::wstring target = extractionTarget(start);
         if (!extractVmPack(destination, target)) {

@@ -71,12 +71,14 @@ class PackLayout(LayoutTestCase):
     def build_options(self, **entries):
         write_properties(os.path.join(self.app, "jvmspecs", "jvmspecs.properties"), entries)
 
-    def direct(self, url, checksum=None):
+    def direct(self, url, checksum=None, sha256=None):
         entries = {"build.option": "withoutvm", "build.without.vm.search.option": "12",
                    "build.without.vm.direct.download.url": url}
         if checksum is not None:
             entries["build.without.vm.dont.search.download.url.md5Checksum.applicable"] = "true"
             entries["build.without.vm.dont.search.download.url.md5Checksum.value"] = checksum
+        if sha256 is not None:
+            entries["build.without.vm.dont.search.download.url.sha256Checksum.value"] = sha256
         self.build_options(**entries)
 
     def target(self, *parts):
@@ -185,6 +187,34 @@ class DownloadAndLaunch(PackLayout):
                 b"Warning!! MD5 checksum verification for downloaded JVM failed. Installer exiting..."))
             self.assertTrue(os.path.exists(self.stored_pack()))
         self.assertEqual(self.records(), [])
+
+    def test_sha256_checksum_match_mismatch_and_wrong_length(self):
+        data = vm_pack()
+        self.publish(data)
+        digest = hashlib.sha256(data).hexdigest()
+        verifying = b"\r\nVerifying the downloaded JVM with SHA-256 checksum specified\r\n"
+        failed = (verifying + b"\r\nWarning!! SHA-256 checksum verification for downloaded JVM "
+                  b"failed. Installer exiting...")
+        cases = [  # (SHA-256 value, MD5 value or None, what ends the output, VM started)
+            (digest.upper(), None, verifying + b"\r\nSHA-256 checksum verification for "
+             b"downloaded JVM passed\r\nExtracting VM Pack. Please wait!!!\r\n"
+             b"\r\nExtracted the JVM pack successfully!!\r\n", True),
+            ("0" * 64, None, failed, False),
+            (digest[:-2], None, failed, False),
+            # Both configured: both must match.
+            (digest, "0" * 32, b"Warning!! MD5 checksum verification for downloaded JVM failed. "
+             b"Installer exiting...", False),
+        ]
+        for sha256, md5, ending, started in cases:
+            with self.subTest(sha256=sha256, md5=md5):
+                shutil.rmtree(self.target(), ignore_errors=True)
+                if os.path.exists(self.record):
+                    os.remove(self.record)
+                self.direct(self.http.url(self.pack_name), md5, sha256)
+                result = self.launch(cwd=self.start)
+                self.assertTrue(result.stdout.endswith(ending), result.stdout)
+                self.assertEqual(len(self.records()), 1 if started else 0)
+                self.assertEqual(result.returncode, 0 if started else 1)
 
     def test_url_must_end_with_lower_case_vm(self):
         self.direct(self.http.url("jre.VM"))
