@@ -25,27 +25,6 @@ class StringChars {
     const jchar* chars_;
 };
 
-std::string ansi(const std::wstring& text, bool* lossy) {
-    if (text.empty())
-        return std::string();
-    const int length = static_cast<int>(text.size());
-    // A UTF-8 code page takes every character and accepts neither the flag nor the check.
-    if (GetACP() == CP_UTF8)
-        lossy = nullptr;
-    const DWORD flags = lossy ? WC_NO_BEST_FIT_CHARS : 0;
-    const int size =
-        WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return std::string();
-    std::string out(static_cast<size_t>(size), '\0');
-    BOOL usedDefault = FALSE;
-    WideCharToMultiByte(CP_ACP, flags, text.data(), length, &out[0], size, nullptr,
-                        lossy ? &usedDefault : nullptr);
-    if (lossy)
-        *lossy = usedDefault != FALSE;
-    return out;
-}
-
 } // namespace
 
 std::optional<std::wstring> javaText(JNIEnv* env, jstring text) {
@@ -61,18 +40,6 @@ std::optional<std::wstring> javaText(JNIEnv* env, jstring text) {
 jstring newJavaString(JNIEnv* env, const std::wstring& text) {
     return env->NewString(reinterpret_cast<const jchar*>(text.data()),
                           static_cast<jsize>(text.size()));
-}
-
-std::optional<std::string> exactAnsi(const std::wstring& text) {
-    bool lossy = false; // stays false where the code page takes every character
-    std::string out = ansi(text, &lossy);
-    if (lossy || (out.empty() && !text.empty()) || out.find('\0') != std::string::npos)
-        return std::nullopt;
-    return out;
-}
-
-std::string lossyAnsi(const std::wstring& text) {
-    return ansi(text, nullptr);
 }
 
 } // namespace tarrow

@@ -5,6 +5,8 @@
 
 #include <jni.h>
 
+#include "AnsiText.h"
+
 #include <optional>
 #include <string>
 
@@ -16,12 +18,5 @@ std::optional<std::wstring> javaText(JNIEnv* env, jstring text);
 
 // A Java string with this text (NewString).
 jstring newJavaString(JNIEnv* env, const std::wstring& text);
-
-// The text in the ANSI code page; nothing when a character has no exact counterpart there
-// (a file path or a printer name must never silently turn into another one).
-std::optional<std::string> exactAnsi(const std::wstring& text);
-
-// The text in the ANSI code page, characters it lacks replaced by the system's default.
-std::string lossyAnsi(const std::wstring& text);
 
 } // namespace tarrow

@@ -44,6 +44,11 @@ KIV::KIV(CommandLine commandLine) : commandLine_(std::move(commandLine)) {
 
 KIV::~KIV() = default;
 
+void KIV::discardVmFiles() {
+    if (vm_)
+        vm_->discardLaunchFiles();
+}
+
 void KIV::setUpConsole() {
     const bool controlHeld = GetKeyState(VK_CONTROL) < 0;
     console().setTitle(settings::applicationName(settings_));
@@ -79,8 +84,10 @@ void KIV::run(bool wait) {
     vmProcess_ = vm_->launch(options);
     vmStarted(vmProcess_.get());
     // An exit code that cannot be learned is never reported as success.
-    if (wait)
+    if (wait) {
         vmExitCode_ = waitForExitCode(vmProcess_.get()).value_or(kUnknownExitCode);
+        discardVmFiles();
+    }
 }
 
 } // namespace tarrow

@@ -47,6 +47,8 @@ class KIV {
     virtual void vmStarted(HANDLE process) { (void)process; }
     // Handle of the started VM process (null before the start); owned here.
     HANDLE vmProcess() const { return vmProcess_.get(); }
+    // Removes what the launch left on disk for the VM (its argument file), once it has ended.
+    void discardVmFiles();
 
   private:
     void setUpConsole();

@@ -13,6 +13,8 @@ namespace {
 constexpr size_t kServiceNameChars = 256;
 constexpr DWORD kStartWaitHintMs = 5000;
 constexpr DWORD kLaunchFailedCode = 1;
+// How long a stop waits for the ended VM to let go of its files.
+constexpr DWORD kStopWaitMs = 5000;
 
 ServiceKIV* g_instance = nullptr;
 
@@ -101,6 +103,8 @@ void ServiceKIV::stopSequence() {
         TerminateProcess(vmProcess(), 0);
         if (vmJob_)
             TerminateJobObject(vmJob_.get(), 0);
+        WaitForSingleObject(vmProcess(), kStopWaitMs);
+        discardVmFiles();
     }
     status_.dwWin32ExitCode = 0;
     status_.dwCheckPoint = 0;
@@ -152,6 +156,7 @@ void ServiceKIV::start() {
     if (!vmProcess() || vmCleared_)
         ExitThread(0);
     const std::optional<DWORD> code = waitForExitCode(vmProcess());
+    discardVmFiles();
     if (!code)
         failedLaunch(); // an exit code that cannot be learned is no clean stop
     if (*code == 0)

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "AnsiText.h"
+#include "ChildProcess.h"
 #include "Errors.h"
 #include "FileSystem.h"
 #include "PathString.h"
@@ -17,10 +19,41 @@ bool isSystemFolder(const std::wstring& home) {
     return last == L"system32" || last == L"syswow64";
 }
 
-UniqueHandle JVM::launch(const JavaOptions& options, bool wait) {
-    const std::wstring line = commandLine(options);
+UniqueHandle JVM::launch(const JavaOptions& given, bool wait) {
+    JavaOptions options = given;
+    std::wstring line = commandLine(options);
+    if (line.size() > kMaxCommandLineChars)
+        line = shortenedCommandLine(options);
     prepareEnvironment(options);
     return startProcess(options.workingDirectory, line, wait);
+}
+
+std::wstring JVM::shortenedCommandLine(JavaOptions& options) {
+    if (readsArgumentFiles()) {
+        // Java reads argument files in the ANSI code page: a list it cannot hold goes through
+        // the environment instead.
+        const auto text = exactAnsi(javaArgumentFileText(options.classPath.toString()));
+        if (auto file = text ? TemporaryFile::write(*text) : nullptr) {
+            options.classPathRoute = ClassPathRoute::ArgumentFile;
+            options.argumentFile = file->path();
+            argumentFile_ = std::move(file);
+            const std::wstring line = commandLine(options);
+            if (line.size() <= kMaxCommandLineChars)
+                return line;
+            argumentFile_.reset();
+        }
+    }
+    // An environment variable holds at most 32,767 characters: a longer list cannot go there,
+    // and the command line stays too long to start.
+    if (options.classPath.toString().size() > kMaxCommandLineChars)
+        return commandLine(options);
+    options.classPathRoute = ClassPathRoute::Environment;
+    return commandLine(options);
+}
+
+void JVM::prepareEnvironment(const JavaOptions& options) const {
+    if (options.classPathRoute == ClassPathRoute::Environment)
+        SetEnvironmentVariableW(L"CLASSPATH", options.classPath.toString().c_str());
 }
 
 std::wstring J2VM::executablePath() const {

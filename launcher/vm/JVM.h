@@ -7,6 +7,7 @@
 
 #include "JVMVersion.h"
 #include "JavaOptions.h"
+#include "TemporaryFile.h"
 #include "UniqueHandle.h"
 #include "VMKind.h"
 
@@ -17,8 +18,14 @@ class JVM {
     virtual ~JVM() = default;
 
     // Builds the command line and starts it in the options' working directory; with `wait`,
-    // returns after it has ended. Raises TerminalError when the VM cannot be started.
+    // returns after it has ended. A command line too long to pass gets its class path through
+    // an argument file or the environment instead (the VM receives the same entries); only
+    // when neither fits, TerminalError 103 with error 206. Raises TerminalError when the VM
+    // cannot be started.
     UniqueHandle launch(const JavaOptions& options, bool wait = false);
+    // Ends the life of what the last launch left on disk (the argument file), once the VM has
+    // ended; the owner's destruction does the same.
+    void discardLaunchFiles() { argumentFile_.reset(); }
     // The full path of the VM program.
     virtual std::wstring executablePath() const = 0;
     // The command line launch() starts; may raise TerminalError (Microsoft VM too old).
@@ -34,8 +41,19 @@ class JVM {
     JavaOptions options; // the options the VM was found with; used for validation runs
 
   protected:
-    // What a kind of VM needs of the launcher's environment before it starts (nothing by default).
-    virtual void prepareEnvironment(const JavaOptions& options) const { (void)options; }
+    // What a kind of VM needs of the launcher's environment before it starts: the class path
+    // in CLASSPATH when it takes that route.
+    virtual void prepareEnvironment(const JavaOptions& options) const;
+    // Whether the VM reads Java argument files ("@file"): Java 9 and later.
+    virtual bool readsArgumentFiles() const { return false; }
+
+  private:
+    // The command line for a class path too long to pass on it; changes the route in
+    // `options`.
+    std::wstring shortenedCommandLine(JavaOptions& options);
+
+    // Shared by copies of this description, so that the file lives while any of them does.
+    std::shared_ptr<TemporaryFile> argumentFile_;
 };
 
 // Java 2 and later VMs (java.exe).
@@ -44,6 +62,9 @@ class J2VM : public JVM {
     std::unique_ptr<JVM> clone() const override { return std::make_unique<J2VM>(*this); }
     std::wstring executablePath() const override;
     std::wstring commandLine(JavaOptions options) const override;
+
+  protected:
+    bool readsArgumentFiles() const override { return version.major() >= 9; }
 };
 
 // 1.1-generation VMs (jre.exe).

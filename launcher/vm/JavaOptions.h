@@ -10,6 +10,11 @@
 
 namespace tarrow {
 
+// How the class path reaches the VM: on its command line, or, when the command line would be
+// too long to pass, through a Java argument file (VMs of version 9 and later) or through the
+// CLASSPATH variable of the VM's environment (any VM reads it when no class path is given).
+enum class ClassPathRoute { CommandLine, ArgumentFile, Environment };
+
 struct JavaOptions {
     std::wstring mainClass;
     std::wstring gcExtent;          // not empty: class garbage collection off
@@ -26,6 +31,8 @@ struct JavaOptions {
     bool debug = false;
     bool noAsyncGC = false;
     bool noCompiler = false;
+    ClassPathRoute classPathRoute = ClassPathRoute::CommandLine;
+    std::wstring argumentFile; // with ClassPathRoute::ArgumentFile: the file's full path
 };
 
 } // namespace tarrow

@@ -23,12 +23,36 @@ std::wstring additional(const JavaOptions& options) {
     return options.additionalOptions.empty() ? std::wstring() : L" " + options.additionalOptions;
 }
 
-std::wstring classTail(const JavaOptions& options) {
-    return L" " + quoted(options.classPath.toString()) + L" " + options.mainClass + L" " +
-           argumentString(options);
+// The class path as the route asks (after the VM's own switch for it), the main class and the
+// argument tail.
+std::wstring classTail(const wchar_t* classPathSwitch, const JavaOptions& options) {
+    std::wstring classPath;
+    switch (options.classPathRoute) {
+    case ClassPathRoute::CommandLine:
+        classPath =
+            L" " + std::wstring(classPathSwitch) + L" " + quoted(options.classPath.toString());
+        break;
+    case ClassPathRoute::ArgumentFile:
+        classPath = L" " + quoted(L"@" + options.argumentFile);
+        break;
+    case ClassPathRoute::Environment:
+        break;
+    }
+    return classPath + L" " + options.mainClass + L" " + argumentString(options);
 }
 
 } // namespace
+
+std::wstring javaArgumentFileText(const std::wstring& classPath) {
+    // Inside double quotes a Java argument file takes the backslash as an escape character.
+    std::wstring escaped;
+    for (wchar_t c : classPath) {
+        if (c == L'\\' || c == L'"')
+            escaped += L'\\';
+        escaped += c;
+    }
+    return L"-classpath \"" + escaped + L"\"\r\n";
+}
 
 std::wstring argumentString(const JavaOptions& options) {
     std::wstring tail;
@@ -57,7 +81,7 @@ std::wstring j2vmCommandLine(const std::wstring& executable, const JVMVersion& v
     line += flagOption(options.debug, L"-Xdebug") + flagOption(options.noAsyncGC, L"-Xnoasyncgc") +
             flagOption(options.noCompiler, L"-Djava.compiler=off") +
             flagOption(!options.gcExtent.empty(), L"-Xnoclassgc");
-    return line + additional(options) + L" -classpath" + classTail(options);
+    return line + additional(options) + classTail(L"-classpath", options);
 }
 
 std::wstring j1vmCommandLine(const std::wstring& executable, const JavaOptions& options) {
@@ -69,12 +93,11 @@ std::wstring j1vmCommandLine(const std::wstring& executable, const JavaOptions& 
             flagOption(!options.gcExtent.empty(), L"-noclassgc");
     const std::wstring program = fileName(executable, true);
     const bool shortSwitch = program == L"jre.exe" || program == L"jrew.exe";
-    return line + additional(options) + (shortSwitch ? L" -cp" : L" -classpath") +
-           classTail(options);
+    return line + additional(options) + classTail(shortSwitch ? L"-cp" : L"-classpath", options);
 }
 
 std::wstring msjvmCommandLine(const std::wstring& executable, const JavaOptions& options) {
-    return quoted(executable) + L" /cp" + classTail(options);
+    return quoted(executable) + classTail(L"/cp", options);
 }
 
 } // namespace tarrow

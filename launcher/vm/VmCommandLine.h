@@ -14,9 +14,14 @@ namespace tarrow {
 // a space.
 std::wstring argumentString(const JavaOptions& options);
 
+// The text of a Java argument file that hands `classPath` to the VM: "-classpath" and the list
+// quoted by the rules of argument files.
+std::wstring javaArgumentFileText(const std::wstring& classPath);
+
 // Java 2 and later: quoted program, module opening for 9 and later, heap sizes in bytes,
-// verbosity, switches, additional options, "-classpath" with the quoted list, main class and
-// the argument tail.
+// verbosity, switches, additional options, the class path by its route ("-classpath" with the
+// quoted list, the quoted argument file after "@", or nothing), main class and the argument
+// tail. The other two kinds give the class path the same way.
 std::wstring j2vmCommandLine(const std::wstring& executable, const JVMVersion& version,
                              const JavaOptions& options);
 

@@ -8,6 +8,7 @@ import unittest
 from kivtest import (STANDINS, WINEPREFIX, LayoutTestCase, minimal_properties, read_vm_info, run_wine,
                      windows_path, write_properties)
 
+TOO_LONG = b"Pellinor Error: Windows error 206 occured while loading the Java VM\r\n"
 NO_VM = (b"Pellinor Error: Could not find a valid Java virtual machine to load.\r\n\r\n"
          b"You may need to reinstall a supported Java virtual machine.\r\n")
 
@@ -97,13 +98,48 @@ class NamedVm(LayoutTestCase):
         self.assertEqual(result.stderr,
                          b"Pellinor Error: Windows error 267 occured while loading the Java VM\r\n")
 
-    def test_command_line_too_long_to_pass_whole_is_never_started(self):
-        entries = ";".join("lib\\part%04d.jar" % i for i in range(3000))
-        self.kiv(minimal_properties(**{"kiv.class.path": entries}))
+    def test_class_path_too_long_for_the_command_line(self):
+        java9 = self.install_vm(os.path.join(self.root, "jdk9"), variant="standin_sun_9")
+        # The options push the line over the limit; 150 entries fit an environment variable,
+        # 3,000 do not.
+        options = {"kiv.nl.java.option.additional": " ".join(["-Dpad=" + "p" * 90] * 160)}
+        cases = [  # (entries, VM, how the class path arrives)
+            (150, self.java, "environment"),
+            (3000, java9, "argument file"),
+            (3000, self.java, None),
+        ]
+        for count, program, route in cases:
+            with self.subTest(count=count, route=route):
+                entries = ["lib\\part%04d.jar" % i for i in range(count)]
+                self.kiv(minimal_properties(**{"kiv.class.path": ";".join(entries)}, **options))
+                expected = "".join("%s\\%s;" % (windows_path(self.app), e) for e in entries)
+                if os.path.exists(self.record):
+                    os.remove(self.record)
+                result = self.launch(["KIV_VM", windows_path(program)])
+                if route is None:
+                    self.assertEqual((result.returncode, result.stderr), (1, TOO_LONG))
+                    self.assertEqual(self.records(), [])
+                    continue
+                self.assertEqual((result.returncode, result.stderr), (0, b""))
+                [record] = self.records()
+                self.assertNotIn("-classpath", record["commandline"])
+                if route == "environment":
+                    self.assertEqual(record["env"]["CLASSPATH"], expected)
+                    continue
+                # "-classpath" and the quoted list, backslashes escaped as argument files want
+                # them; the file is gone once the VM has ended.
+                text = record["argfile"].rstrip("\r\n")
+                self.assertTrue(text.startswith('-classpath "'), text[:40])
+                self.assertEqual(text[len('-classpath "'):-1].replace("\\\\", "\\"), expected)
+                path = re.search(r'"@([^"]+)"', record["commandline"]).group(1)
+                self.assertFalse(os.path.exists(os.path.join(
+                    WINEPREFIX, "drive_c", path[3:].replace("\\", "/"))), path)
+
+    def test_command_line_too_long_even_without_the_class_path_is_never_started(self):
+        self.kiv(minimal_properties(**{
+            "kiv.nl.java.option.additional": " ".join(["-Dpad=" + "p" * 90] * 400)}))
         result = self.launch(["KIV_VM", self.java_w])
-        self.assertEqual((result.returncode, result.stdout), (1, b""))
-        self.assertEqual(result.stderr,
-                         b"Pellinor Error: Windows error 206 occured while loading the Java VM\r\n")
+        self.assertEqual((result.returncode, result.stdout, result.stderr), (1, b"", TOO_LONG))
         self.assertEqual(self.records(), [])
 
     def run_in(self, folder, command_line):

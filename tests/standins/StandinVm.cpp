@@ -9,6 +9,7 @@
 // standin-child.txt names a program that is started (and not waited for) before the sleep;
 // standin-hold.txt (or KIV_STANDIN_HOLD) names a file: after its record the stand-in waits until
 // that file exists (at most two minutes), so that a test decides when the VM ends.
+// Each "@file" argument's content is recorded as an "argfile=" line, as a Java VM reads it.
 // Run as the application's validator ("com.mirov.util.jvm.Validator" on its command line), it
 // exits with the number in "validator-exit.txt" beside the program (0 when there is none).
 // Run as the "Verify" probe, it prints the bytes of "verify-output.txt" beside the program, or
@@ -40,6 +41,20 @@ std::string utf8(const std::wstring& text) {
     return out;
 }
 
+std::string fileContents(const std::wstring& path, bool& found) {
+    FILE* in = _wfopen(path.c_str(), L"rb");
+    found = in != nullptr;
+    std::string contents;
+    if (!in)
+        return contents;
+    char buffer[4096];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+        contents.append(buffer, got);
+    std::fclose(in);
+    return contents;
+}
+
 void writeRecord(const std::wstring& file) {
     FILE* out = _wfopen(file.c_str(), L"ab");
     if (!out)
@@ -52,6 +67,15 @@ void writeRecord(const std::wstring& file) {
     std::fprintf(out, "pid=%lu\n", GetCurrentProcessId());
     std::fprintf(out, "commandline=%s\n", utf8(GetCommandLineW()).c_str());
     std::fprintf(out, "cwd=%s\n", utf8(directory).c_str());
+    // Java argument files ("@file" arguments), as they were when the VM started.
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; argv && i < count; ++i) {
+        bool found = false;
+        if (argv[i][0] == L'@')
+            std::fprintf(out, "argfile=%s\n", fileContents(argv[i] + 1, found).c_str());
+    }
+    LocalFree(argv);
     wchar_t* block = GetEnvironmentStringsW();
     for (const wchar_t* entry = block; entry && *entry; entry += wcslen(entry) + 1)
         std::fprintf(out, "env=%s\n", utf8(entry).c_str());
@@ -82,20 +106,6 @@ std::wstring besideProgram(const wchar_t* name) {
     GetModuleFileNameW(nullptr, module, MAX_PATH);
     std::wstring path(module);
     return path.substr(0, path.rfind(L'\\') + 1) + name;
-}
-
-std::string fileContents(const std::wstring& path, bool& found) {
-    FILE* in = _wfopen(path.c_str(), L"rb");
-    found = in != nullptr;
-    std::string contents;
-    if (!in)
-        return contents;
-    char buffer[4096];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0)
-        contents.append(buffer, got);
-    std::fclose(in);
-    return contents;
 }
 
 // The environment variable, or else the trimmed content of the file beside the program.
