@@ -25,6 +25,7 @@ add_library(kiv_core STATIC
   launcher/core/StringTable.cpp
   launcher/core/SystemLibrary.cpp
   launcher/core/TemporaryFile.cpp
+  launcher/core/Trace.cpp
   launcher/core/SystemMessage.cpp
   launcher/core/VmInfoFile.cpp
   launcher/core/VmProcess.cpp

@@ -13,6 +13,8 @@
 #include "PropertiesFile.h"
 #include "Settings.h"
 #include "StringTable.h"
+#include "Text.h"
+#include "Trace.h"
 #include "VmInfoFile.h"
 #include "VmPackStep.h"
 #include "VmProcess.h"
@@ -66,8 +68,10 @@ std::unique_ptr<JVM> KIV::chooseVm(const LaunchContext& launch, const JavaOption
     // A program named on the command line is used without any search; an empty file cannot be
     // a VM program, so it leaves the choice to the search (which then takes the recorded VM).
     const std::wstring named = normalise(commandLine_.vmArgument());
-    if (!named.empty() && exists(named) && !isDirectory(named) && fileSize(named) > 0)
+    if (!named.empty() && exists(named) && !isDirectory(named) && fileSize(named) > 0) {
+        trace(L"candidate " + named + L" named on the command line: accepted without search");
         return describeVM(named, options);
+    }
     InstalledVmSearch search(launch);
     if (!vmSpecExists_)
         return search.find(options);
@@ -77,15 +81,24 @@ std::unique_ptr<JVM> KIV::chooseVm(const LaunchContext& launch, const JavaOption
 void KIV::run(bool wait) {
     const LaunchContext launch = launchContext();
     const JavaOptions options = buildJavaOptions(launch);
+    trace(L"settings: valid VM list \"" + settings::validVmList(settings_) + L"\", recorded VM \"" +
+          settings::currentVm(settings_) + L"\", platform " +
+          settings::launcherPlatform(settings_) +
+          (vmSpecExists_ ? L", build options from jvmspecs.properties" : L""));
     vm_ = chooseVm(launch, options);
-    if (!vm_)
+    if (!vm_) {
+        trace(L"no VM chosen");
         throw TerminalError(getString(kNoValidVm));
+    }
+    trace(L"chosen " + vm_->summary());
     recordCurrentVM(*vm_);
     vmProcess_ = vm_->launch(options);
     vmStarted(vmProcess_.get());
     // An exit code that cannot be learned is never reported as success.
     if (wait) {
-        vmExitCode_ = waitForExitCode(vmProcess_.get()).value_or(kUnknownExitCode);
+        const std::optional<DWORD> code = waitForExitCode(vmProcess_.get());
+        trace(code ? L"VM exit code " + decimal(*code) : L"VM exit code unknown");
+        vmExitCode_ = code.value_or(kUnknownExitCode);
         discardVmFiles();
     }
 }

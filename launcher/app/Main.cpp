@@ -15,6 +15,7 @@
 #include "KIV.h"
 #include "ServiceKIV.h"
 #include "Settings.h"
+#include "Trace.h"
 #include "UniqueHandle.h"
 #include "Wow64.h"
 
@@ -57,13 +58,17 @@ DWORD runConsole(const CommandLine& commandLine) {
 int wmain() {
     disableWow64Redirection();
     const CommandLine commandLine = CommandLine::parse(GetCommandLineW(), resolveExisting);
+    startTrace(commandLine.serviceSwitch());
+    trace(L"launcher " + std::wstring(GetCommandLineW()));
     try {
         if (commandLine.serviceSwitch())
             return static_cast<int>(runService(commandLine));
         return static_cast<int>(runConsole(commandLine));
     } catch (const TerminalError& error) {
+        trace(L"launch failed: " + error.message());
         console().printError(error.message());
     } catch (const std::exception& error) {
+        trace(L"launch failed: " + unknownExceptionMessage(error.what()));
         console().printError(unknownExceptionMessage(error.what()));
     }
     // A launch that failed is never reported as success.

@@ -4,6 +4,8 @@
 #include <cwchar>
 
 #include "ServiceApi.h"
+#include "Text.h"
+#include "Trace.h"
 #include "VmProcess.h"
 
 namespace tarrow {
@@ -156,6 +158,7 @@ void ServiceKIV::start() {
     if (!vmProcess() || vmCleared_)
         ExitThread(0);
     const std::optional<DWORD> code = waitForExitCode(vmProcess());
+    trace(code ? L"VM exit code " + decimal(*code) : L"VM exit code unknown");
     discardVmFiles();
     if (!code)
         failedLaunch(); // an exit code that cannot be learned is no clean stop

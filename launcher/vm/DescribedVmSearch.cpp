@@ -12,6 +12,7 @@
 #include "Registry.h"
 #include "Settings.h"
 #include "Text.h"
+#include "Trace.h"
 #include "UniqueHandle.h"
 #include "Validation.h"
 
@@ -27,12 +28,16 @@ struct Found {
 };
 
 void confirm(const std::wstring& program, const VmDescription& spec, const std::wstring& baseFolder,
-             const JavaOptions& options, Found& found) {
-    if (!exists(program) || isDirectory(program))
+             const JavaOptions& options, Found& found, const std::wstring& hint) {
+    if (!exists(program) || isDirectory(program)) {
+        trace(L"candidate " + program + L" from hint \"" + hint + L"\": no such program");
         return;
+    }
+    trace(L"candidate " + program + L" from hint \"" + hint + L"\"");
     if (!verifyProperties(program, spec.jvmProperties(), baseFolder))
         return;
     std::unique_ptr<JVM> vm = describeVM(program, options);
+    trace(L"confirmed " + vm->summary());
     (vm->is64Bit ? found.vms64 : found.vms32).push_back(std::move(vm));
 }
 
@@ -75,7 +80,7 @@ void searchPathHint(const std::wstring& hint, const VmDescription& spec,
                     const std::wstring& baseFolder, const JavaOptions& options, Found& found) {
     if (pathHintLevels(hint) >= 1) {
         const std::wstring folder = relativeHintFolder(referenceLocation(options), hint);
-        confirm(folder + L"\\" + spec.jvmExe(), spec, baseFolder, options, found);
+        confirm(folder + L"\\" + spec.jvmExe(), spec, baseFolder, options, found, hint);
         return;
     }
     const DWORD drives = GetLogicalDrives();
@@ -86,7 +91,8 @@ void searchPathHint(const std::wstring& hint, const VmDescription& spec,
             continue;
         const std::wstring drive = std::wstring(1, static_cast<wchar_t>(L'A' + bit)) + L":";
         if (GetDriveTypeW((drive + L"\\").c_str()) == DRIVE_FIXED)
-            confirm(drive + L"\\" + hint + L"\\" + spec.jvmExe(), spec, baseFolder, options, found);
+            confirm(drive + L"\\" + hint + L"\\" + spec.jvmExe(), spec, baseFolder, options, found,
+                    hint);
     }
 }
 
@@ -125,12 +131,15 @@ std::unique_ptr<JVM> findDescribedVm(const std::vector<std::wstring>& fileNames,
     VmDescription spec;
     for (const auto& name : fileNames) {
         const std::wstring file = L"jvmspecs\\" + name;
+        trace(L"VM specification file " + file);
         readVmDescription(file, spec);
         const std::wstring baseFolder = fullPath(parent(file, L"."), {false, true});
         for (const auto& hint : spec.registryHints()) {
             const std::wstring home = registryHintValue(hint);
             if (!home.empty())
-                confirm(home + L"\\" + spec.jvmExe(), spec, baseFolder, options, found);
+                confirm(home + L"\\" + spec.jvmExe(), spec, baseFolder, options, found, hint);
+            else
+                trace(L"registry hint \"" + hint + L"\" names no value");
         }
         for (const auto& hint : spec.pathHints())
             searchPathHint(hint, spec, baseFolder, options, found);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <map>
 #include <vector>
 
 #include "CandidateOrder.h"
@@ -19,7 +20,9 @@
 #include "ReparsePoint.h"
 #include "Settings.h"
 #include "SystemFunction.h"
+#include "Text.h"
 #include "Tokenizer.h"
+#include "Trace.h"
 #include "Validation.h"
 #include "ValidListToken.h"
 
@@ -70,6 +73,8 @@ std::unique_ptr<JVM> registeredVm(const RegistryKey& key, const std::wstring& na
     vm->kind = entry.kind;
     vm->vendor = entry.vendor;
     vm->is64Bit = is64Bit;
+    trace(L"candidate " + vm->summary() + L" from registry key " + entry.path + L"\\" + name +
+          (is64Bit ? L" (64-bit view)" : L" (own view)"));
     return vm;
 }
 
@@ -138,6 +143,7 @@ std::unique_ptr<JVM> pathVm(const std::wstring& program, bool sees64Bit) {
     vm->version = version;
     vm->kind = probe.kind();
     vm->is64Bit = sees64Bit && isAmd64Image(program);
+    trace(L"candidate " + vm->summary() + L" from PATH program " + program);
     return vm;
 }
 
@@ -149,6 +155,10 @@ void removeDuplicates(Candidates& list) {
         });
         if (!seen)
             unique.push_back(std::move(candidate));
+        else
+            trace(L"candidate " + candidate->executablePath() +
+                  L": same home and version as one "
+                  L"before, dropped");
     }
     list.swap(unique);
 }
@@ -209,8 +219,11 @@ InstalledVmSearch::InstalledVmSearch(const LaunchContext& launch) : launch_(laun
 InstalledVmSearch::~InstalledVmSearch() = default;
 
 Candidates& InstalledVmSearch::candidates(long long platform) {
-    if (!candidates_)
+    if (!candidates_) {
         candidates_ = buildCandidates(platform);
+        trace(L"installed-VM search: " + decimal(static_cast<long long>(candidates_->size())) +
+              L" candidates in the registry and on the PATH");
+    }
     return *candidates_;
 }
 
@@ -225,8 +238,14 @@ std::unique_ptr<JVM> InstalledVmSearch::find(const JavaOptions& options) {
                 isAbsolute(recorded) ? recorded : propertiesFolder(launch_) + L"\\" + recorded;
             program = fullPath(joined, {false, true});
         }
-        if (exists(program) && !isDirectory(program))
+        if (exists(program) && !isDirectory(program)) {
+            trace(L"candidate " + program +
+                  (program == named ? L" named on the command line"
+                                    : L" recorded as the current VM") +
+                  L": accepted without search");
             return describeVM(program, options);
+        }
+        trace(L"recorded VM " + program + L" is no program: searching");
     }
     return findListed(options);
 }
@@ -235,17 +254,27 @@ std::unique_ptr<JVM> InstalledVmSearch::findListed(const JavaOptions& options) {
     const long long platform = launcherPlatform(launch_.settings);
     Candidates& list = candidates(platform);
     std::vector<JVM*> taken;
+    std::map<const JVM*, std::wstring> verdicts; // for the trace
     for (const auto& token : tokenize(settings::validVmList(launch_.settings), L" ")) {
         for (auto& candidate : list) {
             candidate->options = options;
-            if (!acceptsToken(*candidate, token))
+            std::wstring& verdict = verdicts[candidate.get()];
+            if (!acceptsToken(*candidate, token)) {
+                verdict += L" rejected by \"" + token + L"\";";
                 continue;
-            const bool already =
-                std::find(taken.begin(), taken.end(), candidate.get()) != taken.end();
-            if (!already && platformAccepts(platform, candidate->is64Bit))
+            }
+            if (!platformAccepts(platform, candidate->is64Bit)) {
+                verdict += L" accepted by \"" + token +
+                           L"\" but of the wrong bitness for platform " + decimal(platform) + L";";
+                continue;
+            }
+            verdict += L" accepted by \"" + token + L"\";";
+            if (std::find(taken.begin(), taken.end(), candidate.get()) == taken.end())
                 taken.push_back(candidate.get());
         }
     }
+    for (const auto& candidate : list)
+        trace(L"verdict on " + candidate->executablePath() + L":" + verdicts[candidate.get()]);
     if (taken.empty())
         return nullptr;
     sortCandidates(taken, platform);

@@ -8,6 +8,8 @@
 #include "FileSystem.h"
 #include "PathString.h"
 #include "StringTable.h"
+#include "Text.h"
+#include "Trace.h"
 #include "VersionResource.h"
 #include "VmCommandLine.h"
 #include "VmProcess.h"
@@ -19,12 +21,29 @@ bool isSystemFolder(const std::wstring& home) {
     return last == L"system32" || last == L"syswow64";
 }
 
+std::wstring JVM::summary() const {
+    const wchar_t* kinds[] = {L"JDK", L"JRE", L"Microsoft VM"};
+    return executablePath() + L" (home " + home + L", " + kinds[static_cast<int>(kind)] +
+           L", vendor " + vendor + L", version " + decimal(version.major()) + L"." +
+           decimal(version.minor()) + L"." + decimal(version.micro()) +
+           (is64Bit ? L", 64-bit)" : L", 32-bit)");
+}
+
 UniqueHandle JVM::launch(const JavaOptions& given, bool wait) {
     JavaOptions options = given;
     std::wstring line = commandLine(options);
     if (line.size() > kMaxCommandLineChars)
         line = shortenedCommandLine(options);
     prepareEnvironment(options);
+    if (tracing()) {
+        trace(L"start " + line);
+        trace(L"working directory " + options.workingDirectory);
+        const wchar_t* routes[] = {L"on the command line", L"through the argument file ",
+                                   L"through CLASSPATH"};
+        trace(L"class path passed " +
+              std::wstring(routes[static_cast<int>(options.classPathRoute)]) +
+              options.argumentFile);
+    }
     return startProcess(options.workingDirectory, line, wait);
 }
 

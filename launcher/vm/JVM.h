@@ -32,6 +32,8 @@ class JVM {
     virtual std::wstring commandLine(JavaOptions options) const = 0;
     // An owned copy of this description.
     virtual std::unique_ptr<JVM> clone() const = 0;
+    // One line for the launch trace: program, home, kind, vendor, version and bitness.
+    std::wstring summary() const;
 
     JVMVersion version;
     std::wstring home;

@@ -8,6 +8,7 @@
 #include "FileSystem.h"
 #include "JVM.h"
 #include "Text.h"
+#include "Trace.h"
 #include "UniqueHandle.h"
 #include "VerifyOutput.h"
 #include "VmProcess.h"
@@ -83,8 +84,13 @@ bool runValidator(JVM& vm, const std::wstring& word) {
     try {
         UniqueHandle process = vm.launch(options, true);
         DWORD code = 0;
-        return GetExitCodeProcess(process.get(), &code) && code == 0;
-    } catch (const TerminalError&) {
+        const bool known = GetExitCodeProcess(process.get(), &code);
+        trace(L"validator \"" + word + L"\" in " + vm.executablePath() +
+              (known ? L" exited with " + decimal(code) : L" gave no exit code"));
+        return known && code == 0;
+    } catch (const TerminalError& error) {
+        trace(L"validator \"" + word + L"\" in " + vm.executablePath() + L" did not start: " +
+              error.message());
         return false;
     }
 }
@@ -99,9 +105,20 @@ bool verifyProperties(const std::wstring& program,
     for (const auto& property : properties)
         commandLine += L" " + property.first;
     std::string output;
-    if (!runProbe(commandLine, fullPath(baseFolder), output))
+    if (!runProbe(commandLine, fullPath(baseFolder), output)) {
+        trace(L"Verify probe in " + program + L" could not start or did not end in time");
         return false;
-    return verifyOutputMatches(fromUtf8(output), properties);
+    }
+    const bool matches = verifyOutputMatches(fromUtf8(output), properties);
+    if (tracing()) {
+        std::wstring expected;
+        for (const auto& property : properties)
+            expected += L" " + property.first + L"=" + property.second;
+        trace(L"Verify probe in " + program + (matches ? L" matched" : L" did not match") +
+              L" (expected" + expected + L"; printed \"" +
+              replaceAll(replaceAll(fromUtf8(output), L"\r", L""), L"\n", L"|") + L"\")");
+    }
+    return matches;
 }
 
 } // namespace tarrow

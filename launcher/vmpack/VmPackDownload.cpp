@@ -7,6 +7,7 @@
 #include "DownloadProgress.h"
 #include "Reporter.h"
 #include "RuntimeImports.h"
+#include "Trace.h"
 #include "Text.h"
 #include "UniqueHandle.h"
 #include "UrlText.h"
@@ -40,6 +41,7 @@ UniqueInternetHandle openHttp(const InternetFunctions& net, HINTERNET root, cons
     if (request)
         net.httpQueryInfo(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
                           &size, nullptr);
+    trace(L"HTTP status " + decimal(status) + L" for " + url);
     if (status != 200) {
         out.say("\nCould not connect to the specified URL\n");
         out.say("HTTP Status code: %lu\n", status);
@@ -73,6 +75,7 @@ FtpRequest openFtp(const InternetFunctions& net, HINTERNET root, const std::wstr
     const std::wstring remotePath = decodeUrlEscapes(path);
     FtpRequest request;
     auto failed = [&](DWORD error) {
+        trace(L"FTP request for " + url + L" failed with WinINet error " + decimal(error));
         out.say("\nCould not connect to the specified URL\n");
         out.say("Wininet Error code: %lu\n", error);
         return FtpRequest();
@@ -96,6 +99,7 @@ bool transfer(const InternetFunctions& net, HINTERNET request, const std::wstrin
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
+    const ULONGLONG started = GetTickCount64();
     DownloadProgress progress;
     std::vector<char> buffer(kReadBytes);
     unsigned long long received = 0;
@@ -113,6 +117,9 @@ bool transfer(const InternetFunctions& net, HINTERNET request, const std::wstrin
         if (!marks.empty())
             out.say("%s", marks.c_str());
     }
+    trace(L"received " + decimal(static_cast<long long>(received)) + L" bytes (announced " +
+          decimal(announced) + L") in " +
+          decimal(static_cast<long long>(GetTickCount64() - started)) + L" ms");
     return announced == 0 || received >= announced;
 }
 
@@ -122,6 +129,7 @@ bool downloadVmPack(const std::wstring& url, const std::wstring& destination,
                     const DownloadSettings& settings) {
     const Reporter out(settings.silent); // nothing at all in silent mode
     out.say("\nDownloading VM Pack - Please Wait!!!\n");
+    trace(L"downloading VM pack " + url + L" to " + destination);
     const InternetFunctions* net = internetFunctions();
     UniqueInternetHandle root(
         net ? net->open(L"InetURL/1.0", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)

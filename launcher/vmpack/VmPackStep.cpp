@@ -7,6 +7,7 @@
 #include "FileSystem.h"
 #include "InstalledVmSearch.h"
 #include "Reporter.h"
+#include "Trace.h"
 #include "DescribedVmSearch.h"
 #include "Text.h"
 #include "UrlText.h"
@@ -34,6 +35,10 @@ class Step {
           build_(BuildOptions::read(launch.vmSpecSettings)) {}
 
     std::unique_ptr<JVM> run() {
+        trace(L"build option \"" + build_.option + L"\", with-VM search option " +
+              decimal(build_.withVmSearchOption) + L", without-VM search option " +
+              decimal(build_.withoutVmSearchOption) +
+              (build_.specSearch() ? L", VM specification files" : L""));
         if (build_.option == L"withvm")
             return withVm();
         if (build_.option == L"withoutvm")
@@ -93,6 +98,8 @@ class Step {
         Reporter out(launch_.silent);
         out.say("\nVerifying the downloaded JVM with %s checksum specified\n", name);
         const std::wstring computed = fileDigest(pack, kind);
+        trace(std::wstring(kind == DigestKind::Sha256 ? L"SHA-256" : L"MD5") + L" expected " +
+              expected + L", computed " + computed);
         // SHA-256 values are compared without regard to case; MD5 values exactly.
         const bool same = kind == DigestKind::Sha256 ? equalsIgnoreCase(computed, trim(expected))
                                                      : computed == expected;
@@ -118,6 +125,11 @@ class Step {
         settings.silent = launch_.silent;
         if (!downloadVmPack(url, destination, settings))
             return nullptr;
+        const bool plain = startsWith(toLower(url), L"http:") || startsWith(toLower(url), L"ftp:");
+        if (plain && !source.md5Applicable && source.sha256.empty())
+            trace(L"VM pack " + url +
+                  L" came over an unencrypted connection with no checksum: "
+                  L"unverified");
         // With both digests configured, both must match.
         if (source.md5Applicable && !verified(destination, DigestKind::Md5, source.md5))
             return nullptr;
@@ -125,7 +137,10 @@ class Step {
             return nullptr;
         say("\nExtracting VM Pack. Please wait!!!\n");
         const std::wstring target = extractionTarget(start);
-        if (!extractVmPack(destination, target)) {
+        const bool extracted = extractVmPack(destination, target);
+        trace(L"VM pack " + destination +
+              (extracted ? L" extracted into " : L" not extracted into ") + target);
+        if (!extracted) {
             say("\nCould not extract the downloaded VM pack. Installer exiting...");
             DeleteFileW(destination.c_str());
             return nullptr;

@@ -105,6 +105,41 @@ class RegistrySearch(LayoutTestCase):
         self.assertIn("com.mirov.util.jvm.Validator 1 CHECKER", validation["commandline"])
         self.assertIn("com.example.Main", application["commandline"])
 
+    def test_trace_names_every_candidate_its_verdict_and_the_choice(self):
+        jre7 = self.register("jre7", JRE_KEY, "1.7.0_80")
+        jdk8 = self.register("jdk8", JDK_KEY, "1.8.0_151")
+        jre8 = self.register("jre8", JRE_KEY, "1.8.0_151")
+        on_path = self.install_vm(os.path.join(self.root, "pathvm"), "standin_sun_1_8_0_151")
+        for folder in ("jre8", "pathvm"):
+            with open(os.path.join(self.root, folder, "bin", "validator-exit.txt"), "w") as f:
+                f.write("4")
+        self.kiv(minimal_properties(**{"kiv.nl.valid.vm.list": "JRE_1.8*_CHECK JRE_1.7*"}))
+        trace = os.path.join(self.root, "trace.txt")
+        env = {"WINEPATH": windows_path(os.path.dirname(on_path)), "KIV_TRACE": windows_path(trace)}
+        # Validator runs come first; the launch itself is the last record.
+        self.assertEqual((self.launch(env=env).returncode, self.started()[-1]),
+                         (0, windows_path(jre7)))
+        with open(trace, encoding="utf-8") as f:
+            lines = f.read().splitlines()
+        self.assertTrue(all(line.split(" ", 1)[0].isdigit() for line in lines), lines[:3])
+        text = "\n".join(lines)
+
+        def verdict(program):
+            return next(l for l in lines if " verdict on %s:" % windows_path(program) in l)
+        self.assertIn('valid VM list "JRE_1.8*_CHECK JRE_1.7*"', text)
+        self.assertIn("from registry key %s\\1.8.0_151" % JDK_KEY, text)
+        self.assertIn("from PATH program", text)
+        self.assertIn('rejected by "JRE_1.8*_CHECK"', verdict(jdk8))
+        self.assertIn('rejected by "JRE_1.7*"', verdict(jdk8))
+        self.assertIn('validator "CHECK" in %s exited with 4' % windows_path(jre8), text)
+        self.assertIn('accepted by "JRE_1.7*"', verdict(jre7))
+        self.assertIn("chosen %s (home" % windows_path(jre7), text)
+        self.assertRegex(text, r"VM exit code 0")
+        # Without KIV_TRACE nothing is written anywhere.
+        os.remove(trace)
+        self.launch(env={"WINEPATH": env["WINEPATH"]})
+        self.assertFalse(os.path.exists(trace))
+
     def test_subkey_without_java_home_is_skipped(self):
         jre8 = self.register("jre8", JRE_KEY, "1.8.0_151")
         import_registry({"32:" + JRE_KEY + "\\1.9": {"MicroVersion": "0"}}, self.reg_file)
