@@ -4,6 +4,8 @@
 
 #include "FileSystem.h"
 #include "PathString.h"
+#include "Text.h"
+#include "Trace.h"
 #include "ZipReader.h"
 
 namespace tarrow {
@@ -17,13 +19,20 @@ bool extractAll(ZipReader& reader, const std::wstring& base) {
         return false;
     reader.setBaseFolder(base);
     bool intact = true;
+    long long extracted = 0, skipped = 0, damaged = 0; // for the trace
     for (std::int32_t index = 0; index < count.index; ++index) {
         ZipEntry entry;
-        if (reader.item(index, entry) != kZipOk)
+        if (reader.item(index, entry) != kZipOk) {
+            ++skipped;
             continue;
-        if (reader.extractItem(index, entry.name) == kZipCorrupt)
+        }
+        const int result = reader.extractItem(index, entry.name);
+        if (result == kZipCorrupt)
             intact = false;
+        ++(result == kZipOk ? extracted : result == kZipCorrupt ? damaged : skipped);
     }
+    trace(L"entries into " + base + L": " + decimal(extracted) + L" extracted, " +
+          decimal(skipped) + L" skipped, " + decimal(damaged) + L" damaged");
     return intact;
 }
 

@@ -148,6 +148,26 @@ class DownloadAndLaunch(PackLayout):
         self.assertIn(b"MD5 checksum verification for downloaded JVM passed", result.stdout)
         self.assertEqual(len(self.records()), 1)
 
+    def test_trace_follows_the_pack(self):
+        data = vm_pack()
+        self.publish(data)
+        trace = os.path.join(self.root, "trace.txt")
+        for checksum, unverified in ((hashlib.md5(data).hexdigest(), False), (None, True)):
+            with self.subTest(checksum=checksum):
+                if os.path.exists(trace):
+                    os.remove(trace)
+                self.direct(self.http.url(self.pack_name), checksum)
+                self.launch(cwd=self.start, env={"KIV_TRACE": windows_path(trace)})
+                with open(trace, encoding="utf-8") as f:
+                    text = f.read()
+                for part in ("HTTP status 200 for " + self.http.url(self.pack_name),
+                             "received %d bytes (announced %d)" % (len(data), len(data)),
+                             "entries into", "2 extracted, 0 skipped, 0 damaged", "VM exit code 0"):
+                    self.assertIn(part, text)
+                self.assertEqual("unverified" in text, unverified)
+                if checksum:
+                    self.assertIn("MD5 expected %s, computed %s" % (checksum, checksum), text)
+
     def test_silent_launch_prints_nothing(self):
         self.publish(vm_pack())
         self.direct(self.http.url(self.pack_name))
