@@ -230,9 +230,17 @@ TEST_F(ServiceMode, StartedFromAConsoleTheSwitchDoesNothing) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &info));
+    // In service mode the trace goes to a file only.
+    const std::wstring trace = folder / L"trace.txt";
+    SetEnvironmentVariableW(L"KIV_TRACE", trace.c_str());
+    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                        nullptr, &startup, &info);
+    SetEnvironmentVariableW(L"KIV_TRACE", nullptr);
+    ASSERT_TRUE(started);
     UniqueHandle process(info.hProcess), thread(info.hThread);
     EXPECT_EQ(exitCodeOf(process.get()), 0u);
     EXPECT_EQ(tarrow::test::readFile(record), "");
+    const std::string text = tarrow::test::readFile(trace);
+    EXPECT_NE(text.find(" launcher \""), std::string::npos) << text;
+    EXPECT_NE(text.find(" -mvkivservice "), std::string::npos) << text;
 }
