@@ -17,7 +17,8 @@ function(kiv_jni_library name)
   # Only the shared JNI plumbing, the owner types and the library's own folder are visible.
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/jni ${KIV_JNI_INCLUDE}
                                              ${PROJECT_SOURCE_DIR}/common)
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  # The headers javac generates from the Java declarations of the natives.
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} kiv_native_headers)
   target_link_options(${name} PRIVATE ${KIV_STATIC_LINK})
   set_target_properties(${name} PROPERTIES PREFIX "" OUTPUT_NAME ${name}
                         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "ConnectionList.h"
+#include "com_halvern_quorbane_client_configuration_RasDial.h"
 #include "NativeGuard.h"
 
 namespace tarrow {

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "JniText.h"
+#include "com_halvern_quorbane_client_configuration_PrintHelper.h"
 #include "NativeGuard.h"
 #include "UniqueHandle.h"
 #include "XpdfPrint.h"

@@ -5,6 +5,8 @@
 #include <jni.h>
 
 #include "JniText.h"
+#include "com_halvern_quorbane_client_common_MultipleInstanceHelper.h"
+#include "com_halvern_quorbane_client_configuration_PrintHelper.h"
 #include "NativeGuard.h"
 
 namespace tarrow {
