@@ -31,7 +31,7 @@ class JavaSide(unittest.TestCase):
     def test_validator_words(self):
         # (word, exit code) on this machine's Java 17
         cases = [("CHECK", 0), ("11+", 0), ("17", 0), ("1.8+", 0), ("17*", 0), ("21+", 1),
-                 ("1.8*", 1), ("11", 1)]
+                 ("1.8*", 1), ("11", 1), ("JAVA11+", 0), ("java21+", 1)]
         for word, code in cases:
             with self.subTest(word=word):
                 result = java("Validator.jar", "com.mirov.util.jvm.Validator", "1", word)

@@ -8,9 +8,11 @@ import java.io.File;
  * Applications may ship their own validator of the same name instead.
  *
  * <p>This one accepts a VM that can start a thread, can create and delete a temporary file, and,
- * where WORD reads as a version ("11+", "1.8*", "1.8"), whose {@code java.specification.version}
- * satisfies it: "+" means that version or later, "*" and a plain version mean that version's
- * family. Any other WORD sets no version condition. Exit code 1 rejects the VM.
+ * where WORD reads as a version, optionally after "JAVA" ("JAVA11+", "JAVA1.8*", "11+"), whose
+ * {@code java.specification.version} satisfies it: "+" means that version or later, "*" and a
+ * plain version mean that version's family. (In the valid VM list a bare version is read as the
+ * token's version pattern, so lists name this validator's versions with "JAVA".) Any other WORD
+ * sets no version condition. Exit code 1 rejects the VM.
  */
 public final class Validator {
     private Validator() {}
@@ -57,6 +59,8 @@ public final class Validator {
     }
 
     static boolean versionSatisfies(String specification, String word) {
+        if (word.toUpperCase().startsWith("JAVA"))
+            word = word.substring(4);
         if (!word.matches("[0-9]+(\\.[0-9]+)*[+*]?"))
             return true; // not a version: no condition
         boolean orLater = word.endsWith("+");

@@ -1,0 +1,48 @@
+"""FOR TESTS ONLY: the Linux side of tests/standins/JavaBridge.cpp. Runs this machine's `java`
+with the arguments a Windows VM would have received, their Windows paths (drive letters through
+the Wine prefix's dosdevices, ";" between class-path entries) turned into Linux paths, and
+writes the JVM's exit code and a line end into the result file named first."""
+import os
+import re
+import subprocess
+import sys
+
+PREFIX = os.environ.get("WINEPREFIX", os.path.expanduser("~/.wine"))
+DRIVE_PATH = re.compile(r"^([A-Za-z]):[\\/]")
+# The launcher writes its own two arguments (properties file, VM information file) with "/";
+# the application's arguments are passed on as they are.
+LAUNCHER_PATH = re.compile(r"^[A-Za-z]:/")
+
+
+def unix(path):
+    match = DRIVE_PATH.match(path)
+    if not match:
+        return path
+    root = os.path.realpath(os.path.join(PREFIX, "dosdevices", match.group(1).lower() + ":"))
+    return os.path.join(root, path[3:].replace("\\", "/"))
+
+
+def unix_class_path(text):
+    return ":".join(unix(entry) for entry in text.split(";") if entry)
+
+
+def main():
+    result, arguments = sys.argv[1], sys.argv[2:]
+    mapped = []
+    for i, argument in enumerate(arguments):
+        if i > 0 and arguments[i - 1] in ("-classpath", "-cp"):
+            mapped.append(unix_class_path(argument))
+        elif LAUNCHER_PATH.match(argument):
+            mapped.append(unix(argument))
+        else:
+            mapped.append(argument)
+    environment = dict(os.environ)
+    if "CLASSPATH" in environment:
+        environment["CLASSPATH"] = unix_class_path(environment["CLASSPATH"])
+    code = subprocess.call(["java", *mapped], env=environment)
+    with open(unix(result), "w") as f:
+        f.write("%d\n" % code)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,66 @@
+"""Tarrow.exe starting a real Java VM: this machine's Linux JVM, reached through the test-only
+bridge that stands in the place of a Windows java.exe (tests/standins/JavaBridge.cpp)."""
+import os
+import shutil
+import unittest
+
+from kivtest import (BUILD, SOURCE, LayoutTestCase, clear_java_registry, import_registry,
+                     minimal_properties, windows_path)
+
+JAVA_OUT = os.path.join(BUILD, "java")
+BRIDGE_SCRIPT = os.path.abspath(os.path.join(SOURCE, "tests", "e2e", "java_bridge.py"))
+
+
+@unittest.skipUnless(shutil.which("java"), "no JDK on this machine")
+class RealJvm(LayoutTestCase):
+    def setUp(self):
+        super().setUp()
+        self.java = self.install_vm(os.path.join(self.root, "jdk"), variant="java_bridge")
+        self.env = {"KIV_JAVA_BRIDGE": BRIDGE_SCRIPT, "KIV_STANDIN_RECORD": ""}
+
+    def test_the_application_receives_what_the_launcher_built(self):
+        text = "Gr\u00fc\u00dfe C:\\Temp\\x \u00e9"
+        self.kiv(minimal_properties(**{
+            "kiv.nl.java.launcher.main.class": "tarrowtest.RealMain",
+            "kiv.class.path": windows_path(os.path.join(JAVA_OUT, "TarrowTestApp.jar")),
+            "kiv.nl.java.option.java.heap.size.max": "64m",
+            "kiv.nl.java.option.additional": "-Dtarrow.test=yes",
+        }))
+        env = dict(self.env, TARROW_TEST_TEXT=text)
+        result = self.launch(["KIV_VM", windows_path(self.java), "first", "7"], env=env,
+                             timeout=120)
+        self.assertEqual(result.returncode, 7, result.stderr)
+        lines = dict(l.split("=", 1) for l in result.stdout.decode("utf-8").splitlines() if "=" in l)
+        arguments = lines["args"].split("|")
+        # Application arguments arrive with their backslashes doubled, as on Windows.
+        self.assertEqual(arguments[2:], ["KIV_VM", windows_path(self.java).replace("\\", "\\\\"),
+                                         "first", "7"])
+        self.assertTrue(arguments[0].endswith("Tarrow.kiv"))
+        self.assertEqual(lines["property"], "yes")
+        # The JVM rounds the heap limit; it stays near the 64 MiB asked for.
+        self.assertLess(abs(int(lines["maxMemory"]) - 64 * 1024 * 1024), 8 * 1024 * 1024)
+        self.assertEqual(lines["currentVm"], windows_path(self.java))
+        self.assertEqual(lines["testEnv"], text)
+
+
+    def test_the_reference_validator_accepts_and_rejects(self):
+        reg_file = os.path.join(BUILD, "real-jvm-keys.reg")
+        clear_java_registry(reg_file)
+        self.addCleanup(clear_java_registry, reg_file)
+        home = os.path.dirname(os.path.dirname(self.java))
+        import_registry({"SOFTWARE\\JavaSoft\\Java Runtime Environment\\1.8.0_151":
+                         {"JavaHome": windows_path(home), "MicroVersion": "0"}}, reg_file)
+        class_path = ";".join(windows_path(os.path.join(JAVA_OUT, jar))
+                              for jar in ("TarrowTestApp.jar", "Validator.jar"))
+        for word, accepted in (("JAVA11+", True), ("JAVA21+", False), ("CHECK", True)):
+            with self.subTest(word=word):
+                self.kiv(minimal_properties(**{
+                    "kiv.nl.java.launcher.main.class": "tarrowtest.RealMain",
+                    "kiv.class.path": class_path,
+                    "kiv.nl.valid.vm.list": "JRE_1.8+_" + word}))
+                result = self.launch(["5"], env=self.env, timeout=120)
+                self.assertEqual(result.returncode, 5 if accepted else 1, result.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()
