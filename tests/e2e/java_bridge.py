@@ -1,7 +1,9 @@
 """FOR TESTS ONLY: the Linux side of tests/standins/JavaBridge.cpp. Runs this machine's `java`
 with the arguments a Windows VM would have received, their Windows paths (drive letters through
 the Wine prefix's dosdevices, ";" between class-path entries) turned into Linux paths, and
-writes the JVM's exit code and a line end into the result file named first."""
+writes the JVM's exit code and a line end into the result file named first. The JVM's output
+goes to "<result>.out" and "<result>.err", which the Windows side hands on to its own standard
+handles: Wine does not give a Linux program a pipe that a Windows program created."""
 import os
 import re
 import subprocess
@@ -39,8 +41,11 @@ def main():
     environment = dict(os.environ)
     if "CLASSPATH" in environment:
         environment["CLASSPATH"] = unix_class_path(environment["CLASSPATH"])
-    code = subprocess.call(["java", *mapped], env=environment)
-    with open(unix(result), "w") as f:
+    target = unix(result)
+    with open(target + ".out", "wb") as out, open(target + ".err", "wb") as err:
+        code = subprocess.call(["java", *mapped], env=environment, stdout=out, stderr=err,
+                               stdin=subprocess.DEVNULL)
+    with open(target, "w") as f:
         f.write("%d\n" % code)
 
 

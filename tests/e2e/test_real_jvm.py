@@ -2,10 +2,11 @@
 bridge that stands in the place of a Windows java.exe (tests/standins/JavaBridge.cpp)."""
 import os
 import shutil
+import subprocess
 import unittest
 
 from kivtest import (BUILD, SOURCE, LayoutTestCase, clear_java_registry, import_registry,
-                     minimal_properties, windows_path)
+                     minimal_properties, windows_path, write_properties)
 
 JAVA_OUT = os.path.join(BUILD, "java")
 BRIDGE_SCRIPT = os.path.abspath(os.path.join(SOURCE, "tests", "e2e", "java_bridge.py"))
@@ -60,6 +61,37 @@ class RealJvm(LayoutTestCase):
                     "kiv.nl.valid.vm.list": "JRE_1.8+_" + word}))
                 result = self.launch(["5"], env=self.env, timeout=120)
                 self.assertEqual(result.returncode, 5 if accepted else 1, result.stderr)
+
+
+    def test_the_real_verify_probe_confirms_a_described_vm(self):
+        vendor = subprocess.run(["java", "-XshowSettings:properties", "-version"],
+                                stderr=subprocess.PIPE).stderr.decode()
+        vendor = next(l.split("=", 1)[1].strip() for l in vendor.splitlines()
+                      if l.strip().startswith("java.vendor ="))
+        home = os.path.join(self.root, "Runtime 17")
+        javaw = self.install_vm(home, variant="java_bridge", names=("javaw.exe", "java.exe"))
+        specs = os.path.join(self.app, "jvmspecs")
+        os.makedirs(specs)
+        shutil.copy(os.path.join(JAVA_OUT, "Verify.jar"), specs)
+        start = os.path.join(self.root, "start")
+        os.makedirs(os.path.join(start, "Windows", "jvmspecs"))
+        write_properties(os.path.join(specs, "jvmspecs.properties"), {
+            "build.option": "withoutvm", "build.without.vm.search.option": "10",
+            "build.jvmspec.applicable": "true", "build.jvmspec.total.num": "1",
+            "build.jvmspec.0": "runtime.spec"})
+        self.kiv(minimal_properties(**{
+            "kiv.nl.java.launcher.main.class": "tarrowtest.RealMain",
+            "kiv.class.path": windows_path(os.path.join(JAVA_OUT, "TarrowTestApp.jar"))}))
+        cases = [  # (vendor pattern, version pattern, accepted)
+            (vendor, "17*", True), (vendor[:3] + "...", "1*", True), ("No Such Vendor", "*", False)]
+        for vendor_pattern, version_pattern, accepted in cases:
+            with self.subTest(vendor=vendor_pattern, version=version_pattern):
+                with open(os.path.join(specs, "runtime.spec"), "w", newline="\r\n") as f:
+                    f.write("JVM_EXE: bin\\javaw.exe\nJVM_PROPERTIES\njava.vendor=%s\n"
+                            "java.version=%s\n/:\nPATH_HINT:\n%s\n/:\n"
+                            % (vendor_pattern, version_pattern, windows_path(home)[3:]))
+                result = self.launch(["3"], cwd=start, env=self.env, timeout=120)
+                self.assertEqual(result.returncode, 3 if accepted else 1, result.stderr)
 
 
 if __name__ == "__main__":

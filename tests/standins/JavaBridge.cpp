@@ -3,7 +3,8 @@
 // Windows VM; it starts tests/e2e/java_bridge.py (named by KIV_JAVA_BRIDGE, a Linux path) with
 // its own arguments exactly as it received them, and a result file. Wine hands a Linux program
 // the standard handles but cannot wait for it, so the Linux side writes the JVM's exit code to
-// that file, and this program waits for it and exits with that code.
+// that file, and this program waits for it, hands on what the JVM printed (kept in two files
+// beside it, as Wine does not pass a Windows pipe to a Linux program) and exits with that code.
 #include <windows.h>
 
 #include <cstdio>
@@ -25,6 +26,21 @@ std::wstring argumentsAsGiven() {
     return line;
 }
 
+// Copies a file's bytes to a standard handle and deletes the file.
+void relay(const std::wstring& file, DWORD handle) {
+    FILE* in = _wfopen(file.c_str(), L"rb");
+    if (in) {
+        char buffer[65536];
+        size_t got;
+        while ((got = std::fread(buffer, 1, sizeof buffer, in)) > 0) {
+            DWORD written = 0;
+            WriteFile(GetStdHandle(handle), buffer, static_cast<DWORD>(got), &written, nullptr);
+        }
+        std::fclose(in);
+    }
+    DeleteFileW(file.c_str());
+}
+
 std::wstring variable(const wchar_t* name) {
     wchar_t buffer[4096];
     const DWORD length = GetEnvironmentVariableW(name, buffer, 4096);
@@ -39,8 +55,8 @@ int wmain() {
     if (script.empty() || !GetTempPathW(MAX_PATH, folder) ||
         !GetTempFileNameW(folder, L"jbr", 0, result))
         return 120;
-    std::wstring line = L"\"Z:\\usr\\bin\\python3\" \"" + script + L"\" \"" + result + L"\"" +
-                        argumentsAsGiven();
+    std::wstring line =
+        L"\"Z:\\usr\\bin\\python3\" \"" + script + L"\" \"" + result + L"\"" + argumentsAsGiven();
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -48,8 +64,8 @@ int wmain() {
     startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &info))
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &info))
         return 121;
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
@@ -62,6 +78,8 @@ int wmain() {
             std::fclose(in);
         if (got > 0 && text[got - 1] == '\n') {
             DeleteFileW(result);
+            relay(std::wstring(result) + L".out", STD_OUTPUT_HANDLE);
+            relay(std::wstring(result) + L".err", STD_ERROR_HANDLE);
             return static_cast<int>(std::strtol(text, nullptr, 10));
         }
         Sleep(20);
