@@ -34,8 +34,10 @@ kiv_jni_library(Helper
   DEF ${PROJECT_SOURCE_DIR}/helper/Helper-i686.def
   LIBS ${KIV_XPDF_IMPLIB} winspool)
 add_dependencies(Helper xpdfprint_import)
+kiv_version_resource(Helper Helper.dll "Printing, disk space and single-instance natives" VFT_DLL)
 
 kiv_jni_library(Nettaro
   SOURCES dialup/ConnectionList.cpp dialup/DialupNatives.cpp jni/NativeGuard.cpp
   DEF ${PROJECT_SOURCE_DIR}/dialup/Nettaro-i686.def
   LIBS rasapi32)
+kiv_version_resource(Nettaro Nettaro.dll "Dial-up natives" VFT_DLL)

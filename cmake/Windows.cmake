@@ -3,8 +3,10 @@ enable_language(RC)
 
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 
-# Everything is linked statically so that no MinGW runtime library has to sit beside the programs.
-set(KIV_STATIC_LINK -static -static-libgcc -static-libstdc++)
+# Everything is linked statically so that no MinGW runtime library has to sit beside the programs,
+# and without a link time stamp, so that two builds of the same sources are the same bytes.
+set(KIV_STATIC_LINK -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)
+include(cmake/Version.cmake)
 
 include(cmake/Minizip.cmake)
 
@@ -95,6 +97,8 @@ target_include_directories(Tarrow PRIVATE launcher/resources ${CMAKE_BINARY_DIR}
 target_link_libraries(Tarrow PRIVATE kiv_app)
 target_link_options(Tarrow PRIVATE -municode ${KIV_STATIC_LINK})
 set_target_properties(Tarrow PROPERTIES OUTPUT_NAME Tarrow RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+kiv_version_resource(Tarrow Tarrow.exe "Java application launcher" VFT_APP)
 kiv_warnings(Tarrow)
 include(cmake/Java.cmake)
 include(cmake/JniLibraries.cmake)
+include(cmake/Package.cmake)

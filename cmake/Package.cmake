@@ -1,0 +1,31 @@
+# What a user downloads: `cmake --install` puts the product files (and nothing from the tests)
+# into a folder; the target package_zip packs them into Tarrow-<version>-win32.zip (win64 for
+# the 64-bit build) with fixed file times and order, so that two builds of one commit give the
+# same bytes.
+install(TARGETS Tarrow Helper Nettaro RUNTIME DESTINATION . LIBRARY DESTINATION .)
+get_target_property(kiv_verify_jar Verify JAR_FILE)
+get_target_property(kiv_validator_jar Validator JAR_FILE)
+get_target_property(kiv_natives_jar TarrowNatives JAR_FILE)
+install(FILES ${kiv_verify_jar} DESTINATION jvmspecs)
+install(FILES ${kiv_validator_jar} ${kiv_natives_jar} DESTINATION lib)
+install(FILES examples/hello/Tarrow.kiv DESTINATION example)
+install(FILES examples/hello/jvmspecs/jvmspecs.example.properties
+              examples/hello/jvmspecs/runtime.spec DESTINATION example/jvmspecs)
+install(FILES docs/configuration.md docs/getting-started.md docs/troubleshooting.md
+        DESTINATION docs)
+install(FILES LICENSE DESTINATION .)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(KIV_PACKAGE_SYSTEM win64)
+else()
+  set(KIV_PACKAGE_SYSTEM win32)
+endif()
+set(KIV_PACKAGE ${CMAKE_BINARY_DIR}/Tarrow-${PROJECT_VERSION}-${KIV_PACKAGE_SYSTEM}.zip)
+add_custom_target(package_zip
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_BINARY_DIR}/package-root
+  COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${CMAKE_BINARY_DIR}/package-root
+  COMMAND python3 ${PROJECT_SOURCE_DIR}/scripts/pack_zip.py ${CMAKE_BINARY_DIR}/package-root
+          ${KIV_PACKAGE} Tarrow-${PROJECT_VERSION}
+  DEPENDS Tarrow Helper Nettaro Verify Validator TarrowNatives
+  COMMENT "Packing ${KIV_PACKAGE}"
+  VERBATIM)

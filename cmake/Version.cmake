@@ -1,0 +1,10 @@
+# The project's one version, carried by every binary's version resource.
+#   kiv_version_resource(target file-name "description" VFT_APP|VFT_DLL)
+function(kiv_version_resource target file_name description file_type)
+  set(KIV_FILE_NAME ${file_name})
+  set(KIV_FILE_DESCRIPTION ${description})
+  set(KIV_FILE_TYPE ${file_type})
+  set(rc ${CMAKE_BINARY_DIR}/generated/${target}-version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/Version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
