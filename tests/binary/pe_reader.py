@@ -123,6 +123,20 @@ class PeFile:
                 pos += 2 * length
         return tables
 
+    def version_strings(self):
+        """{key: value} of the version resource's string table (type 16)."""
+        raw = next((r for t, _, _, r in self.resources() if t == 16), b"")
+        text = raw.decode("utf-16-le", "replace")
+        result = {}
+        for key in ("FileDescription", "FileVersion", "OriginalFilename", "ProductName",
+                    "ProductVersion"):
+            at = text.find(key + "\0")
+            if at < 0:
+                continue
+            value = text[at + len(key):].lstrip("\0")
+            result[key] = value.split("\0", 1)[0]
+        return result
+
 
 def summary(path):
     pe = PeFile(path)

@@ -1,0 +1,60 @@
+"""The package a user downloads: exactly the product files, each binary with its version."""
+import io
+import os
+import re
+import subprocess
+import unittest
+import zipfile
+
+from pe_reader import PeFile
+
+BUILD = os.environ["KIV_BUILD_DIR"]
+SOURCE = os.environ["KIV_SOURCE_DIR"]
+FILES = ["Helper.dll", "LICENSE", "Nettaro.dll", "Tarrow.exe", "docs/configuration.md",
+         "docs/getting-started.md", "docs/troubleshooting.md", "example/Tarrow.kiv",
+         "example/jvmspecs/jvmspecs.example.properties", "example/jvmspecs/runtime.spec",
+         "jvmspecs/Verify.jar", "lib/TarrowNatives.jar", "lib/Validator.jar"]
+
+
+class PeBytes(PeFile):
+    def __init__(self, data):  # noqa: super().__init__ reads a file; this one takes bytes
+        path = os.path.join(BUILD, "package-check.tmp")
+        with open(path, "wb") as f:
+            f.write(data)
+        super().__init__(path)
+        os.remove(path)
+
+
+class Package(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        subprocess.run(["cmake", "--build", BUILD, "--target", "package_zip"], check=True,
+                       stdout=subprocess.DEVNULL)
+        with open(os.path.join(SOURCE, "CMakeLists.txt")) as f:
+            cls.version = re.search(r"project\(Tarrow VERSION ([0-9.]+)", f.read()).group(1)
+        bits = "win32" if "i686" in os.path.basename(os.path.normpath(BUILD)) else "win64"
+        cls.zip = zipfile.ZipFile(os.path.join(BUILD, "Tarrow-%s-%s.zip" % (cls.version, bits)))
+        cls.top = "Tarrow-%s/" % cls.version
+
+    def test_holds_exactly_the_product_files(self):
+        self.assertEqual(sorted(self.zip.namelist()), [self.top + f for f in FILES])
+
+    def test_binaries_carry_the_version(self):
+        for name in ("Tarrow.exe", "Helper.dll", "Nettaro.dll"):
+            with self.subTest(binary=name):
+                strings = PeBytes(self.zip.read(self.top + name)).version_strings()
+                self.assertEqual(strings["FileVersion"], self.version)
+                self.assertEqual(strings["ProductVersion"], self.version)
+                self.assertEqual(strings["OriginalFilename"], name)
+                self.assertEqual(strings["ProductName"], "Tarrow")
+
+    def test_jars_carry_the_version(self):
+        for name in ("jvmspecs/Verify.jar", "lib/Validator.jar", "lib/TarrowNatives.jar"):
+            with self.subTest(jar=name):
+                jar = zipfile.ZipFile(io.BytesIO(self.zip.read(self.top + name)))
+                manifest = jar.read("META-INF/MANIFEST.MF").decode()
+                self.assertIn("Implementation-Version: " + self.version, manifest)
+
+
+if __name__ == "__main__":
+    unittest.main()
