@@ -8,6 +8,7 @@ set(KIV_XPDF_IMPLIB ${CMAKE_BINARY_DIR}/libXpdfPrint.a)
 add_custom_command(OUTPUT ${KIV_XPDF_IMPLIB}
   COMMAND ${KIV_DLLTOOL} --input-def ${PROJECT_SOURCE_DIR}/helper/XpdfPrint.def
           --output-lib ${KIV_XPDF_IMPLIB} --dllname XpdfPrint.dll
+          --deterministic-libraries --temp-prefix xpdfprint
   DEPENDS ${PROJECT_SOURCE_DIR}/helper/XpdfPrint.def)
 add_custom_target(xpdfprint_import DEPENDS ${KIV_XPDF_IMPLIB})
 
