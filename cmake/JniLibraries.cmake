@@ -6,9 +6,11 @@ find_path(KIV_JNI_INCLUDE jni.h PATHS /usr/lib/jvm/java-17-openjdk-amd64/include
 # Import library of the closed PDF library, made from its export list.
 set(KIV_XPDF_IMPLIB ${CMAKE_BINARY_DIR}/libXpdfPrint.a)
 add_custom_command(OUTPUT ${KIV_XPDF_IMPLIB}
+  # Run in the build folder with a relative name: dlltool names its symbols after the path.
   COMMAND ${KIV_DLLTOOL} --input-def ${PROJECT_SOURCE_DIR}/helper/XpdfPrint.def
-          --output-lib ${KIV_XPDF_IMPLIB} --dllname XpdfPrint.dll
+          --output-lib libXpdfPrint.a --dllname XpdfPrint.dll
           --deterministic-libraries --temp-prefix xpdfprint
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   DEPENDS ${PROJECT_SOURCE_DIR}/helper/XpdfPrint.def)
 add_custom_target(xpdfprint_import DEPENDS ${KIV_XPDF_IMPLIB})
 
