@@ -26,7 +26,7 @@ bool extractAll(ZipReader& reader, const std::wstring& base) {
             ++skipped;
             continue;
         }
-        const int result = reader.extractItem(index, entry.name);
+        const ZipResult result = reader.extractItem(index, entry.name);
         if (result == kZipCorrupt)
             intact = false;
         ++(result == kZipOk ? extracted : result == kZipCorrupt ? damaged : skipped);

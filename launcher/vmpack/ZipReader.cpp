@@ -136,7 +136,7 @@ ZipReader::~ZipReader() {
     unzClose(archive_);
 }
 
-int ZipReader::setBaseFolder(const std::wstring& folder) {
+ZipResult ZipReader::setBaseFolder(const std::wstring& folder) {
     base_ = withSeparator(folder);
     return kZipOk;
 }
@@ -155,7 +155,7 @@ bool ZipReader::moveTo(std::int32_t index) {
     return true;
 }
 
-int ZipReader::item(std::int32_t index, ZipEntry& entry) {
+ZipResult ZipReader::item(std::int32_t index, ZipEntry& entry) {
     if (index == -1) {
         unz_global_info64 global;
         if (unzGetGlobalInfo64(archive_, &global) != UNZ_OK)
@@ -219,7 +219,7 @@ std::wstring ZipReader::createParents(const std::wstring& folder) {
     return current;
 }
 
-int ZipReader::extractItem(std::int32_t index, const std::wstring& name) {
+ZipResult ZipReader::extractItem(std::int32_t index, const std::wstring& name) {
     ZipEntry entry;
     if (item(index, entry) != kZipOk)
         return kZipFailed;

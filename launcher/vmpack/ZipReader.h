@@ -39,11 +39,11 @@ class ZipReader {
     ZipReader& operator=(const ZipReader&) = delete;
 
     // index -1: the entry count in entry.index; otherwise that entry.
-    int item(std::int32_t index, ZipEntry& entry);
+    ZipResult item(std::int32_t index, ZipEntry& entry);
     // Entries are written below this folder.
-    int setBaseFolder(const std::wstring& folder);
+    ZipResult setBaseFolder(const std::wstring& folder);
     // Writes entry `index` to the base folder under `name` (a cleaned, relative name).
-    int extractItem(std::int32_t index, const std::wstring& name);
+    ZipResult extractItem(std::int32_t index, const std::wstring& name);
 
   private:
     explicit ZipReader(void* archive);
