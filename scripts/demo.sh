@@ -19,33 +19,30 @@ cp build/x86_64/bin/Tarrow.exe "$demo/Hello App/Tarrow.exe"
 cp examples/hello/Tarrow.kiv "$demo/Hello App/Tarrow.kiv"
 win() { echo "Z:${1//\//\\}"; }
 
+record=""
+: >"$demo/Hello App/lib/support.jar"
 if command -v java >/dev/null; then
   echo "Running the example application on this machine's Java ($(java -version 2>&1 | head -n 1))"
   cp build/x86_64/java/hello.jar "$demo/Hello App/lib/hello.jar"
-  : >"$demo/Hello App/lib/support.jar"
   cp build/x86_64/standins/java_bridge.exe "$demo/Hello App/jre/bin/java.exe"
   export KIV_JAVA_BRIDGE="$root/tests/e2e/java_bridge.py"
-  expected=7
-  echo "Launching: Tarrow.exe KIV_VM <jre>\\bin\\java.exe first-argument"
-  set +e
-  scripts/wine-run.sh "$demo/Hello App/Tarrow.exe" KIV_VM "$(win "$demo/Hello App/jre/bin/java.exe")" first-argument
-  code=$?
-  set -e
 else
   echo "No JDK here: the stand-in VM takes the role of the Java VM"
   : >"$demo/Hello App/lib/hello.jar"
-  : >"$demo/Hello App/lib/support.jar"
   cp build/x86_64/standins/standin_sun_1_8_0_151.exe "$demo/Hello App/jre/bin/java.exe"
   record="$demo/vm-received.txt"
   export KIV_STANDIN_RECORD=$(win "$record")
   export KIV_STANDIN_SCRIPT="o:Hello from the example application (running in the stand-in VM)"
   export KIV_STANDIN_EXIT=7
-  expected=7
-  echo "Launching: Tarrow.exe KIV_VM <jre>\\bin\\java.exe first-argument"
-  set +e
-  scripts/wine-run.sh "$demo/Hello App/Tarrow.exe" KIV_VM "$(win "$demo/Hello App/jre/bin/java.exe")" first-argument
-  code=$?
-  set -e
+fi
+expected=7 # the example application's exit code
+
+echo "Launching: Tarrow.exe KIV_VM <jre>\\bin\\java.exe first-argument"
+set +e
+scripts/wine-run.sh "$demo/Hello App/Tarrow.exe" KIV_VM "$(win "$demo/Hello App/jre/bin/java.exe")" first-argument
+code=$?
+set -e
+if [ -n "$record" ]; then
   echo
   echo "The VM received:"
   grep -E '^(commandline|cwd)=' "$record" | sed 's/^/  /'

@@ -155,7 +155,9 @@ void ServiceKIV::start() {
         failedLaunch();
     WaitForSingleObject(worker_->completed(), INFINITE);
 
-    if (!vmProcess() || vmCleared_)
+    // Whoever clears the VM first (this thread once it ended, or a stop request) removes its
+    // files; the other leaves them alone.
+    if (!vmProcess() || vmCleared_.exchange(true))
         ExitThread(0);
     const std::optional<DWORD> code = waitForExitCode(vmProcess());
     trace(code ? L"VM exit code " + decimal(*code) : L"VM exit code unknown");

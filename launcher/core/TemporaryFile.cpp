@@ -11,15 +11,23 @@ namespace {
 constexpr DWORD kTempDirectoryChars = MAX_PATH - 14;
 } // namespace
 
-std::unique_ptr<TemporaryFile> TemporaryFile::write(const std::string& bytes) {
+std::wstring newTemporaryFile() {
     wchar_t directory[kTempDirectoryChars];
     const DWORD length = GetTempPathW(kTempDirectoryChars, directory);
+    if (length == 0 || length >= kTempDirectoryChars)
+        return std::wstring();
     wchar_t name[MAX_PATH];
-    if (length == 0 || length >= kTempDirectoryChars ||
-        GetTempFileNameW(directory, L"kiv", 0, name) == 0)
+    if (GetTempFileNameW(directory, L"kiv", 0, name) == 0)
+        return std::wstring();
+    return name;
+}
+
+std::unique_ptr<TemporaryFile> TemporaryFile::write(const std::string& bytes) {
+    const std::wstring name = newTemporaryFile();
+    if (name.empty())
         return nullptr;
     std::unique_ptr<TemporaryFile> file(new TemporaryFile(name));
-    UniqueHandle handle(CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    UniqueHandle handle(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_TEMPORARY, nullptr));
     DWORD written = 0;
     if (!handle ||

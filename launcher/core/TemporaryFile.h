@@ -6,6 +6,10 @@
 
 namespace tarrow {
 
+// Creates a new, empty file ("kivXXXX.tmp") in the user's temporary folder and returns its
+// path; empty when it cannot be made. The caller decides how long it lives.
+std::wstring newTemporaryFile();
+
 class TemporaryFile {
   public:
     // Creates a new file ("kivXXXX.tmp") holding `bytes`; null when it cannot be written.

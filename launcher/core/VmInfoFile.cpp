@@ -3,30 +3,13 @@
 #include <windows.h>
 
 #include "FileSystem.h"
+#include "TemporaryFile.h"
 #include "Text.h"
 
 namespace tarrow {
 
-namespace {
-
-// The temporary directory buffer leaves room for the 13 characters that GetTempFileNameW adds.
-constexpr DWORD kTempDirectoryChars = MAX_PATH - 14;
-
-std::wstring createVmInfoFile() {
-    wchar_t directory[kTempDirectoryChars];
-    const DWORD length = GetTempPathW(kTempDirectoryChars, directory);
-    if (length == 0 || length >= kTempDirectoryChars)
-        return std::wstring();
-    wchar_t file[MAX_PATH];
-    if (GetTempFileNameW(directory, L"kiv", 0, file) == 0)
-        return std::wstring();
-    return file;
-}
-
-} // namespace
-
 const std::wstring& vmInfoFilePath() {
-    static const std::wstring path = createVmInfoFile();
+    static const std::wstring path = newTemporaryFile();
     return path;
 }
 
