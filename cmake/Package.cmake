@@ -10,7 +10,7 @@ install(FILES ${kiv_verify_jar} DESTINATION jvmspecs)
 install(FILES ${kiv_validator_jar} ${kiv_natives_jar} DESTINATION lib)
 install(FILES examples/hello/Tarrow.kiv DESTINATION example)
 install(FILES examples/hello/jvmspecs/jvmspecs.example.properties
-              examples/hello/jvmspecs/runtime.spec DESTINATION example/jvmspecs)
+              examples/hello/jvmspecs/java8.jvmspec DESTINATION example/jvmspecs)
 install(FILES docs/configuration.md docs/getting-started.md docs/troubleshooting.md
         DESTINATION docs)
 install(FILES LICENSE DESTINATION .)

@@ -12,7 +12,7 @@ BUILD = os.environ["KIV_BUILD_DIR"]
 SOURCE = os.environ["KIV_SOURCE_DIR"]
 FILES = ["Helper.dll", "LICENSE", "Nettaro.dll", "Tarrow.exe", "docs/configuration.md",
          "docs/getting-started.md", "docs/troubleshooting.md", "example/Tarrow.kiv",
-         "example/jvmspecs/jvmspecs.example.properties", "example/jvmspecs/runtime.spec",
+         "example/jvmspecs/jvmspecs.example.properties", "example/jvmspecs/java8.jvmspec",
          "jvmspecs/Verify.jar", "lib/TarrowNatives.jar", "lib/Validator.jar"]
 
 
