@@ -37,7 +37,7 @@ class Package(unittest.TestCase):
         cls.top = "Tarrow-%s/" % cls.version
 
     def test_holds_exactly_the_product_files(self):
-        self.assertEqual(sorted(self.zip.namelist()), [self.top + f for f in FILES])
+        self.assertEqual(sorted(self.zip.namelist()), sorted(self.top + f for f in FILES))
 
     def test_binaries_carry_the_version(self):
         for name in ("Tarrow.exe", "Helper.dll", "Nettaro.dll"):
