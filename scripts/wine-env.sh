@@ -1,6 +1,8 @@
 # Sourced by the scripts that run Windows programs: the one place that says which Wine and
 # which private prefix run which build. Debian's wine64 runs the x86_64 build; the i686 product
-# runs under a Wine in new-WoW64 mode (scripts/wow64-wine.sh finds it), in a prefix of its own.
+# runs under a Wine in new-WoW64 mode, in a prefix of its own: $KIV_I686_WINE when the test
+# command has chosen it (scripts/test.sh, natively or for the emulated machine), else the one
+# scripts/wow64-wine.sh finds.
 #   kiv_wine_env BUILD   sets KIV_WINE, KIV_WINESERVER and WINEPREFIX for x86_64 or i686;
 #                        returns 1 (reason on standard error) when that build cannot run here.
 kiv_wine_env() {
@@ -8,7 +10,8 @@ kiv_wine_env() {
   root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
   case "$1" in
     i686)
-      KIV_WINE=$("$root/scripts/wow64-wine.sh") || return 1
+      KIV_WINE=${KIV_I686_WINE:-}
+      [ -n "$KIV_WINE" ] || KIV_WINE=$("$root/scripts/wow64-wine.sh") || return 1
       KIV_WINESERVER="$(dirname "$KIV_WINE")/wineserver"
       [ -x "$KIV_WINESERVER" ] || KIV_WINESERVER=/usr/lib/wine/wineserver
       WINEPREFIX="${KIV_WINEPREFIX_I686:-$root/build/wineprefix-wow64}"

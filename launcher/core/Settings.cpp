@@ -30,8 +30,14 @@ const wchar_t kHeapInitial[] = L"kiv.nl.java.option.java.heap.size.initial";
 const wchar_t kHeapMax[] = L"kiv.nl.java.option.java.heap.size.max";
 const wchar_t kMsvmMin[] = L"kiv.nl.win32.microsoftvm.min.version";
 const wchar_t kPlatform[] = L"kiv.nl.win32.java.launcher.platform";
+const wchar_t kSearchMoreVms[] = L"kiv.nl.search.more.vms";
 const wchar_t kEnvClassPath[] = L"$ENV_CLASSPATH$";
 } // namespace
+
+bool searchMoreVms(const PropertySet& p) {
+    const std::wstring value = toLower(p.get(kSearchMoreVms, L"true"));
+    return value != L"false" && value != L"no" && value != L"off" && value != L"0";
+}
 
 std::wstring mainClass(const PropertySet& p) {
     return p.get(kMainClass);

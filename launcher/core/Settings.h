@@ -32,6 +32,9 @@ std::wstring initialHeapSize(const PropertySet& p);
 std::wstring maxHeapSize(const PropertySet& p);
 std::wstring microsoftVmMinVersion(const PropertySet& p);
 std::wstring launcherPlatform(const PropertySet& p);
+// Whether the installed-VM search also looks at vendor registry keys, per-user installs and
+// JAVA_HOME: yes unless the setting is "false", "no", "off" (in any capitalisation) or "0".
+bool searchMoreVms(const PropertySet& p);
 
 // False when the main class is empty, when both the current VM and the valid VM list are
 // empty, or when the class path is empty after its substitution.

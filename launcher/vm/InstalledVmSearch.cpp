@@ -12,6 +12,7 @@
 #include "Errors.h"
 #include "FileSystem.h"
 #include "JVMProbe.h"
+#include "MoreVmSearch.h"
 #include "OptionText.h"
 #include "PathString.h"
 #include "PeImage.h"
@@ -169,7 +170,7 @@ template <typename Pointers> void sortCandidates(Pointers& list, long long platf
     });
 }
 
-Candidates buildCandidates(long long platform) {
+Candidates buildCandidates(long long platform, bool moreVms) {
     Candidates list;
     const bool sees64Bit = sees64BitWindows();
     for (const auto& entry : kRegisteredVmKeys)
@@ -177,6 +178,10 @@ Candidates buildCandidates(long long platform) {
     if (sees64Bit) {
         for (const auto& entry : kRegisteredVmKeys)
             scanRegistryKey(list, entry, KEY_READ | kRegistryView64, true);
+    }
+    if (moreVms) {
+        for (auto& vm : findMoreVms(sees64Bit))
+            list.push_back(std::move(vm));
     }
     for (const auto& program : programsOnPath(sees64Bit))
         list.push_back(pathVm(program, sees64Bit));
@@ -220,7 +225,7 @@ InstalledVmSearch::~InstalledVmSearch() = default;
 
 Candidates& InstalledVmSearch::candidates(long long platform) {
     if (!candidates_) {
-        candidates_ = buildCandidates(platform);
+        candidates_ = buildCandidates(platform, settings::searchMoreVms(launch_.settings));
         trace(L"installed-VM search: " + decimal(static_cast<long long>(candidates_->size())) +
               L" candidates in the registry and on the PATH");
     }

@@ -88,12 +88,8 @@ std::wstring JVMProbe::vendor() {
 JVMVersion JVMProbe::version() {
     std::array<WORD, 4> w;
     const VMKind vmKind = kind();
-    if (vmKind != VMKind::MSJ && fileVersion(w)) {
-        if (vendor() == L"Sun")
-            return w[0] == 1 ? JVMVersion(w[1], w[2] / 10, w[3])
-                             : JVMVersion(w[0], w[1], w[2] / 10);
-        return JVMVersion(w[1], w[2], w[3]);
-    }
+    if (vmKind != VMKind::MSJ && fileVersion(w))
+        return versionFromFileVersion(w, vendor() == L"Sun");
     if (vmKind == VMKind::MSJ)
         return JVMVersion(1, 4, 0);
     if (isSystemFolder(home()))

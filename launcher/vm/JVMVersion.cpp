@@ -44,6 +44,15 @@ JVMVersion parseVersion(const std::wstring& text) {
     return JVMVersion(decimalToken(tokens, 1), decimalToken(tokens, 2), decimalToken(tokens, 3));
 }
 
+JVMVersion versionFromFileVersion(const std::array<std::uint16_t, 4>& words, bool madeBySun) {
+    if (words[0] >= 9)
+        return JVMVersion(words[0], words[1], words[2]);
+    if (!madeBySun)
+        return JVMVersion(words[1], words[2], words[3]);
+    return words[0] == 1 ? JVMVersion(words[1], words[2] / 10, words[3])
+                         : JVMVersion(words[0], words[1], words[2] / 10);
+}
+
 bool isVersionSpec(const std::wstring& text) {
     for (size_t i = 0; i < text.size(); ++i) {
         const wchar_t c = text[i];

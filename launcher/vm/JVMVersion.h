@@ -1,6 +1,7 @@
 // JVMVersion: a Java version packed into one integer, and version patterns. Platform-free.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -34,6 +35,12 @@ class JVMVersion {
 // Tokens split at "." and "_"; a first token other than "1" gets a "1" put in front, so that
 // 11.0.2 reads like 1.11.0.2; then major, minor and micro are tokens 2, 3 and 4.
 JVMVersion parseVersion(const std::wstring& text);
+
+// The Java version a VM program's fixed file version (four words, most significant first)
+// stands for. Programs of Java 9 and later write feature, interim, update and patch, whoever
+// made them (17.0.5.0 is 17.0.5). Older ones made by Sun write 1.x.y0.b or x.y.z0.b (the update
+// times ten: 8.0.1510.12 is 8.0.151); those made by anyone else write 1.x.y.z.
+JVMVersion versionFromFileVersion(const std::array<std::uint16_t, 4>& words, bool madeBySun);
 
 // Digits, "*", inner single dots, and a "+" at the end only. The empty text passes.
 bool isVersionSpec(const std::wstring& text);

@@ -99,11 +99,11 @@ std::wstring withSeparator(const std::wstring& folder) {
     return folder + L"\\";
 }
 
-// Removes a partly written file when the entry fails.
+// A file created with the entry's attributes; removed when the entry fails.
 class OutputFile {
   public:
     OutputFile(const std::wstring& path, DWORD attributes)
-        : path_(path),
+        : path_(path), attributes_(attributes),
           handle_(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               attributes ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr)) {}
     bool opened() const { return static_cast<bool>(handle_); }
@@ -113,9 +113,19 @@ class OutputFile {
         SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(path_.c_str());
     }
+    // Closes the written file. Read-only, hidden and system are set once more on the closed
+    // file: not every file system keeps them from the creation (Wine 10 drops read-only).
+    void finish() {
+        handle_.reset();
+        constexpr DWORD kKept =
+            FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+        if (attributes_ & kKept)
+            SetFileAttributesW(path_.c_str(), attributes_);
+    }
 
   private:
     std::wstring path_;
+    DWORD attributes_;
     UniqueHandle handle_;
 };
 
@@ -259,6 +269,7 @@ ZipResult ZipReader::extractItem(std::int32_t index, const std::wstring& name) {
         return kZipCorrupt;
     }
     SetFileTime(file.get(), &entry.creationTime, &entry.accessTime, &entry.modificationTime);
+    file.finish();
     return kZipOk;
 }
 

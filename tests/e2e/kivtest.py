@@ -14,6 +14,13 @@ WINE_RUN = [os.path.join(SOURCE, "scripts", "wine-run.sh")] + (["--i686"] if WIN
 TARROW = os.path.join(BUILD, "bin", "Tarrow.exe")
 STANDINS = os.path.join(BUILD, "standins")
 SCRATCH = os.path.join(BUILD, "e2e-scratch")
+# How many times longer than natively a run may take (the emulated machine is much slower).
+TIME_SCALE = float(os.environ.get("KIV_TIME_SCALE", "1"))
+
+
+def scaled(seconds):
+    """A time limit written for native speed, stretched for the machine the tests run on."""
+    return seconds * TIME_SCALE
 
 
 def _wine_for(build):
@@ -57,27 +64,60 @@ def ensure_prefix():
     global _server_started
     if not os.path.exists(os.path.join(WINEPREFIX, "system.reg")):
         subprocess.run([*WINE_RUN, "cmd", "/c", "exit"], env=wine_env(), check=False,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=scaled(300))
     if not _server_started:
         subprocess.run([WINESERVER, "-p600"], env=wine_env(), check=False,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=scaled(60))
         # Wine's background services start with the first program and inherit its output
         # handles; started here, they never hold a test's pipes open.
         subprocess.run([WINE64, "cmd", "/c", "exit"], env=wine_env(), check=False,
                        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=300)
+                       stderr=subprocess.DEVNULL, timeout=scaled(300))
         _server_started = True
 
 
 def run_wine(program, args=(), cwd=None, env=None, timeout=60, input_bytes=None,
              merge_stderr=False):
     """Runs a Windows program under Wine; returns the CompletedProcess with bytes output.
-    Wine is called directly, so that no shell reports on a locale it lacks."""
+    Wine is called directly, so that no shell reports on a locale it lacks. The time limit is
+    one for native speed."""
     ensure_prefix()
     stdin = subprocess.DEVNULL if input_bytes is None else None
-    return subprocess.run([WINE64, program, *args], cwd=cwd, env=wine_env(env), timeout=timeout,
+    return subprocess.run([WINE64, program, *args], cwd=cwd, env=wine_env(env),
+                          timeout=scaled(timeout),
                           stdin=stdin, input=input_bytes, stdout=subprocess.PIPE,
                           stderr=subprocess.STDOUT if merge_stderr else subprocess.PIPE)
+
+
+def unix_path(windows):
+    """The Unix path of a path on one of the prefix's drives (C:\\x, or Z:\\x for the root),
+    found through the prefix's own drive links."""
+    drive, rest = windows[:2].lower(), windows[2:].replace("\\", "/").lstrip("/")
+    return os.path.join(os.path.realpath(os.path.join(WINEPREFIX, "dosdevices", drive)), rest)
+
+
+_temp_folder = None
+
+
+def temp_folder():
+    """The prefix's temporary folder as Windows names it (%TEMP%); each Wine lays it out in its
+    own place."""
+    global _temp_folder
+    if _temp_folder is None:
+        result = run_wine("cmd", ["/c", "echo", "%TEMP%"])
+        _temp_folder = result.stdout.decode().strip()
+        if result.returncode != 0 or not _temp_folder.endswith("Temp"):
+            raise RuntimeError("no temporary folder: %r" % result.stdout)
+    return _temp_folder
+
+
+def is_read_only(path):
+    """Whether Windows shows the file with the read-only attribute (attrib's "R")."""
+    result = run_wine("cmd", ["/c", "attrib", windows_path(path)])
+    listing = result.stdout.decode(errors="replace")
+    if result.returncode != 0 or not listing.strip():
+        raise RuntimeError("attrib failed: %r" % listing)
+    return "R" in listing[:listing.rindex(":\\") - 1]
 
 
 def write_properties(path, entries, raw_suffix=""):
@@ -175,15 +215,18 @@ JAVA_KEYS = ("SOFTWARE\\JavaSoft", "SOFTWARE\\IBM")
 
 def import_registry(entries, path):
     """Writes registry keys with one regedit run. `entries` maps a key below HKEY_LOCAL_MACHINE
-    (prefixed "32:" for the 32-bit view) to its string values; a value of None deletes the key."""
+    (prefixed "32:" for the 32-bit view), or a key that names its root ("HKEY_CURRENT_USER\\..."),
+    to its string values; a value of None deletes the key."""
     lines = ["REGEDIT4", ""]
     for key, values in entries.items():
         if key.startswith("32:"):
             key = key[3:].replace("SOFTWARE\\", "SOFTWARE\\Wow6432Node\\", 1)
+        if not key.startswith("HKEY_"):
+            key = "HKEY_LOCAL_MACHINE\\" + key
         if values is None:
-            lines += ["[-HKEY_LOCAL_MACHINE\\%s]" % key, ""]
+            lines += ["[-%s]" % key, ""]
             continue
-        lines.append("[HKEY_LOCAL_MACHINE\\%s]" % key)
+        lines.append("[%s]" % key)
         for name, value in values.items():
             lines.append('"%s"="%s"' % (name, value.replace("\\", "\\\\")))
         lines.append("")

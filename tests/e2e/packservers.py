@@ -7,6 +7,8 @@ import subprocess
 import threading
 import time
 
+from kivtest import scaled
+
 
 class _Handler(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *args):
@@ -70,7 +72,7 @@ class FtpServer:
                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         except OSError:
             return
-        deadline = time.monotonic() + 30
+        deadline = time.monotonic() + scaled(30)
         while time.monotonic() < deadline and self.process.poll() is None:
             with socket.socket() as s:
                 if s.connect_ex(("127.0.0.1", 21)) == 0:

@@ -6,16 +6,11 @@ import shutil
 import unittest
 
 from kivtest import (STANDINS, WINEPREFIX, LayoutTestCase, minimal_properties, read_vm_info, run_wine,
-                     windows_path, write_properties)
+                     temp_folder, unix_path, windows_path, write_properties)
 
 TOO_LONG = b"Pellinor Error: Windows error 206 occured while loading the Java VM\r\n"
 NO_VM = (b"Pellinor Error: Could not find a valid Java virtual machine to load.\r\n\r\n"
          b"You may need to reinstall a supported Java virtual machine.\r\n")
-
-
-def unix_path(windows):
-    assert windows.upper().startswith("Z:"), windows
-    return windows[2:].replace("\\", "/")
 
 
 class NamedVm(LayoutTestCase):
@@ -57,7 +52,8 @@ class NamedVm(LayoutTestCase):
         pattern = re.escape(expected).replace(re.escape('(?P<info>[^"]+)'), '(?P<info>[^"]+)')
         match = re.fullmatch(pattern, record["commandline"])
         self.assertIsNotNone(match, record["commandline"])
-        self.assertRegex(match.group("info"), r"^C:/users/[^/]+/Temp/kiv[0-9A-Fa-f]+\.tmp$")
+        temp = re.escape(temp_folder().replace("\\", "/"))
+        self.assertRegex(match.group("info"), "^%s/kiv[0-9A-Fa-f]+\\.tmp$" % temp)
         self.assertEqual(record["cwd"].lower(), windows_path(user_dir).lower())
 
     def test_vm_information_file_ends_with_the_current_vm(self):
@@ -65,8 +61,9 @@ class NamedVm(LayoutTestCase):
         result = self.launch(["KIV_VM", self.java_w])
         self.assertEqual(result.returncode, 0)
         [record] = self.records()
-        info = re.findall(r'"(C:/users/[^"]+\.tmp)"', record["commandline"])[0]
-        pairs = read_vm_info(os.path.join(WINEPREFIX, "drive_c", info[3:]))
+        temp = re.escape(temp_folder().replace("\\", "/"))
+        info = re.findall('"(%s/[^"]+\\.tmp)"' % temp, record["commandline"])[0]
+        pairs = read_vm_info(unix_path(info))
         keys = [key for key, _ in pairs]
         self.assertEqual(keys[-1], "kiv.nl.current.vm")
         self.assertEqual(pairs[-1][1], self.java_w.replace("\\", "\\\\"))
@@ -132,8 +129,7 @@ class NamedVm(LayoutTestCase):
                 self.assertTrue(text.startswith('-classpath "'), text[:40])
                 self.assertEqual(text[len('-classpath "'):-1].replace("\\\\", "\\"), expected)
                 path = re.search(r'"@([^"]+)"', record["commandline"]).group(1)
-                self.assertFalse(os.path.exists(os.path.join(
-                    WINEPREFIX, "drive_c", path[3:].replace("\\", "/"))), path)
+                self.assertFalse(os.path.exists(unix_path(path)), path)
 
     def test_command_line_too_long_even_without_the_class_path_is_never_started(self):
         self.kiv(minimal_properties(**{

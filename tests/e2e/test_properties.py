@@ -4,7 +4,7 @@ import os
 import shutil
 import unittest
 
-from kivtest import WINEPREFIX, LayoutTestCase, minimal_properties, read_vm_info
+from kivtest import LayoutTestCase, minimal_properties, read_vm_info, temp_folder, unix_path
 
 INVALID = b"Pellinor Error: The Brastow properties file contains invalid information\r\n"
 NO_VM = (b"Pellinor Error: Could not find a valid Java virtual machine to load.\r\n\r\n"
@@ -64,7 +64,7 @@ class Validation(LayoutTestCase):
 
 class VmInformationFile(LayoutTestCase):
     def temp_files(self):
-        temp = glob.glob(os.path.join(WINEPREFIX, "drive_c", "users", "*", "Temp", "kiv*.tmp"))
+        temp = glob.glob(os.path.join(unix_path(temp_folder()), "kiv*.tmp"))
         return set(temp)
 
     def test_created_in_the_temporary_folder_with_the_environment_lines(self):

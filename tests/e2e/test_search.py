@@ -1,10 +1,11 @@
 """The installed-VM search: registered and PATH VMs, the valid VM list, bitness, validators,
 and the recorded VM."""
 import os
+import shutil
 import unittest
 
-from kivtest import (LayoutTestCase, clear_java_registry, import_registry, minimal_properties,
-                     windows_path)
+from kivtest import (STANDINS, WINE_BUILD, LayoutTestCase, clear_java_registry, import_registry,
+                     minimal_properties, run_wine, unix_path, windows_path)
 
 NO_VM = (b"Pellinor Error: Could not find a valid Java virtual machine to load.\r\n\r\n"
          b"You may need to reinstall a supported Java virtual machine.\r\n")
@@ -148,6 +149,136 @@ class RegistrySearch(LayoutTestCase):
         self.assertEqual(self.started(), [windows_path(jre8)])
 
 
+TEMURIN_KEY = "SOFTWARE\\Eclipse Adoptium\\JDK"
+VENDOR_KEYS = (TEMURIN_KEY, "SOFTWARE\\Azul Systems\\Zulu", "SOFTWARE\\Microsoft\\JDK",
+               "SOFTWARE\\Eclipse Adoptium\\JRE")
+USER = "HKEY_CURRENT_USER\\"
+
+
+class RuntimesOfToday(LayoutTestCase):
+    """Runtimes registered only under their vendors' keys, per user, or named by JAVA_HOME."""
+
+    def setUp(self):
+        super().setUp()
+        self.reg_file = os.path.join(self.root, "keys.reg")
+        self.clear()
+
+    def tearDown(self):
+        self.clear()
+        super().tearDown()
+
+    def clear(self):
+        entries = {}
+        for key in VENDOR_KEYS:
+            entries.update({key: None, "32:" + key: None, USER + key: None})
+        entries[USER + JRE_KEY] = None
+        import_registry(entries, self.reg_file)
+        clear_java_registry(self.reg_file)
+
+    def install(self, name, variant):
+        return os.path.dirname(os.path.dirname(
+            self.install_vm(os.path.join(self.root, name), variant)))
+
+    def register_all(self):
+        """Temurin-, Zulu- and Microsoft-style keys in both views, a per-user install and a
+        JAVA_HOME runtime; returns their homes by name and the environment of the launch."""
+        homes = {name: self.install(name, variant) for name, variant in (
+            ("temurin", "standin_sun_17_0_5"), ("zulu", "standin_sun_11_0_20"),
+            ("microsoft", "standin_sun_17_0_9"), ("user", "standin_sun_1_8_0_151"),
+            ("javahome", "standin_sun_9"))}
+        import_registry({
+            TEMURIN_KEY + "\\17.0.5.8\\hotspot\\MSI": {"Path": windows_path(homes["temurin"]) + "\\"},
+            "32:SOFTWARE\\Azul Systems\\Zulu\\zulu-11": {
+                "InstallationPath": windows_path(homes["zulu"])},
+            "32:SOFTWARE\\Microsoft\\JDK\\21.0.1.12\\hotspot\\MSI": {
+                "Path": windows_path(homes["microsoft"])},
+            USER + "SOFTWARE\\Eclipse Adoptium\\JRE\\8.0.151\\hotspot\\MSI": {
+                "Path": windows_path(homes["user"])},
+        }, self.reg_file)
+        return homes, {"JAVA_HOME": windows_path(homes["javahome"])}
+
+    def started(self):
+        return [r["program"] for r in self.records()]
+
+    def test_each_is_found_and_chosen_by_the_valid_list(self):
+        homes, env = self.register_all()
+        cases = [  # (valid VM list, the runtime started)
+            ("ALL", "microsoft"),
+            ("JRE_11.0.20", "zulu"),
+            ("JRE_17.0.5", "temurin"),
+            ("JRE_1.8.0_151", "user"),
+            ("JRE_9*", "javahome"),
+        ]
+        for valid, chosen in cases:
+            with self.subTest(valid=valid):
+                self.kiv(minimal_properties(**{"kiv.nl.valid.vm.list": valid}))
+                if os.path.exists(self.record):
+                    os.remove(self.record)
+                result = self.launch(env=env)
+                self.assertEqual(result.stderr, b"")
+                self.assertEqual(self.started(),
+                                 [windows_path(os.path.join(homes[chosen], "bin", "java.exe"))])
+
+    def test_trace_names_where_each_came_from_and_folders_without_java_are_skipped(self):
+        empty = os.path.join(self.root, "no java here")
+        os.makedirs(os.path.join(empty, "bin"))
+        home = self.install("temurin", "standin_sun_17_0_5")
+        import_registry({TEMURIN_KEY + "\\17.0.1.12\\hotspot\\MSI": {"Path": windows_path(empty)},
+                         TEMURIN_KEY + "\\17.0.5.8\\hotspot\\MSI": {"Path": windows_path(home)}},
+                        self.reg_file)
+        trace = os.path.join(self.root, "trace.txt")
+        self.kiv(minimal_properties())
+        env = {"KIV_TRACE": windows_path(trace), "JAVA_HOME": windows_path(empty)}
+        self.assertEqual(self.launch(env=env).stderr, b"")
+        self.assertEqual(self.started(), [windows_path(os.path.join(home, "bin", "java.exe"))])
+        with open(trace, encoding="utf-8") as f:
+            text = f.read()
+        self.assertIn("from registry key HKEY_LOCAL_MACHINE\\%s\\17.0.5.8\\hotspot\\MSI value Path "
+                      "(64-bit view)" % TEMURIN_KEY, text)
+        self.assertIn("folder %s from registry key" % windows_path(empty), text)
+        self.assertIn("folder %s from JAVA_HOME: no bin\\java.exe, skipped" % windows_path(empty),
+                      text)
+        self.assertIn("chosen %s" % windows_path(os.path.join(home, "bin", "java.exe")), text)
+
+    def test_switched_off_the_search_is_the_classic_one(self):
+        homes, env = self.register_all()
+        self.kiv(minimal_properties(**{"kiv.nl.search.more.vms": "false"}))
+        result = self.launch(env=env)
+        self.assertEqual((result.returncode, result.stderr), (1, NO_VM))
+        self.assertEqual(self.started(), [])
+        # The classic keys still count.
+        jre = self.install("classic", "standin_sun_1_7_0_80")
+        import_registry({"32:" + JRE_KEY + "\\1.7.0_80": {"JavaHome": windows_path(jre),
+                                                         "MicroVersion": "0"}}, self.reg_file)
+        self.assertEqual(self.launch(env=env).stderr, b"")
+        self.assertEqual(self.started(), [windows_path(os.path.join(jre, "bin", "java.exe"))])
+
+
+@unittest.skipUnless(WINE_BUILD == "i686", "file-system redirection applies to 32-bit programs")
+class Wow64Redirection(LayoutTestCase):
+    """The 32-bit launcher sees the 64-bit system folder as it is, not redirected."""
+
+    def setUp(self):
+        super().setUp()
+        result = run_wine("cmd", ["/c", "echo", "%SystemRoot%"])
+        self.system32 = result.stdout.decode().strip() + "\\system32"
+        self.placed = os.path.join(unix_path(self.system32), "java.exe")
+        self.assertFalse(os.path.exists(self.placed), "a java.exe is already in " + self.system32)
+
+    def tearDown(self):
+        if os.path.exists(self.placed):
+            os.remove(self.placed)
+        super().tearDown()
+
+    def test_java_in_the_64_bit_system_folder_on_the_path_is_found(self):
+        shutil.copy(os.path.join(STANDINS, "standin_sun_1_8_0_151.exe"), self.placed)
+        self.kiv(minimal_properties())
+        result = self.launch(env={"WINEPATH": self.system32})
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+        self.assertEqual([r["program"].lower() for r in self.records()],
+                         [(self.system32 + "\\java.exe").lower()])
+
+
 class PathAndRecordedVm(LayoutTestCase):
     def test_java_on_the_search_path_is_described_by_the_probe(self):
         home = os.path.join(self.root, "onpath")
@@ -156,6 +287,24 @@ class PathAndRecordedVm(LayoutTestCase):
         result = self.launch(env={"WINEPATH": windows_path(os.path.dirname(program))})
         self.assertEqual(result.stdout, b"company: Sun Microsystems, Inc.\r\n" * 1)
         self.assertEqual([r["program"] for r in self.records()], [windows_path(program)])
+
+    def test_java_9_and_later_are_compared_by_their_update(self):
+        cases = [  # (valid VM list, VMs in PATH order, the one started)
+            ("ALL", ("standin_sun_17_0_9", "standin_sun_17_0_5"), 0),
+            ("JRE_11+", ("standin_ibm_17_0_5", "standin_sun_11_0_20"), 0),
+            ("JRE_17.0.5", ("standin_sun_17_0_9", "standin_sun_17_0_5"), 1),
+        ]
+        for valid, variants, chosen in cases:
+            with self.subTest(valid=valid, variants=variants):
+                programs = [self.install_vm(os.path.join(self.root, valid, v), v) for v in variants]
+                self.kiv(minimal_properties(**{"kiv.nl.valid.vm.list": valid}))
+                if os.path.exists(self.record):
+                    os.remove(self.record)
+                path = ";".join(windows_path(os.path.dirname(p)) for p in programs)
+                result = self.launch(env={"WINEPATH": path})
+                self.assertEqual(result.stderr, b"")
+                self.assertEqual([r["program"] for r in self.records()],
+                                 [windows_path(programs[chosen])])
 
     def test_named_empty_file_falls_back_to_the_recorded_vm(self):
         recorded = self.install_vm(os.path.join(self.app, "jre"))

@@ -3,7 +3,7 @@ import os
 import subprocess
 import unittest
 
-from kivtest import (LayoutTestCase, WINE64, minimal_properties, run_wine, windows_path,
+from kivtest import (LayoutTestCase, WINE64, minimal_properties, run_wine, scaled, windows_path,
                      wine_env)
 
 MISSING_EN = "Pellinor Error: The Pellinor properties file is missing"
@@ -33,7 +33,7 @@ class ErrorLine(LayoutTestCase):
         # Wine's console trace names the call that wrote the text.
         env = wine_env({"WINEDEBUG": "trace+console"})
         subprocess.run(["script", "-qfec", command, log], cwd=self.root, env=env,
-                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, timeout=60)
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, timeout=scaled(60))
         with open(log, "rb") as f:
             screen = f.read().decode("utf-8", "replace")
         written = [line for line in screen.splitlines() if ":WriteConsoleW " in line]

@@ -69,6 +69,17 @@ void log(const char* format, ...) {
     std::fclose(out);
 }
 
+// Record sizes the system library accepts: its own layouts and, from 32-bit callers, the
+// original ones of the first RAS versions (412-byte connections, 264-byte entry names). The
+// records it writes take the size the caller gave.
+bool knownSize(DWORD size, DWORD current, DWORD original) {
+    return size == current || (sizeof(void*) == 4 && size == original);
+}
+
+template <typename Record> Record* recordAt(Record* first, size_t index, DWORD stride) {
+    return reinterpret_cast<Record*>(reinterpret_cast<char*>(first) + index * stride);
+}
+
 } // namespace
 
 extern "C" {
@@ -88,21 +99,23 @@ __declspec(dllexport) DWORD WINAPI
         ++it;
     }
     log("enum size=%lu record=%lu listed=%zu", *size, records ? records->dwSize : 0, listed.size());
-    if (!records || records->dwSize != sizeof(RASCONNA))
+    if (!records || !knownSize(records->dwSize, sizeof(RASCONNA), 412))
         return ERROR_INVALID_SIZE;
-    const DWORD needed = static_cast<DWORD>(listed.size() * sizeof(RASCONNA));
+    const DWORD stride = records->dwSize;
+    const DWORD needed = static_cast<DWORD>(listed.size() * stride);
     *count = static_cast<DWORD>(listed.size());
     const bool noRoom = !variable("RAS_STANDIN_NO_ROOM").empty();
     if (*size < needed || noRoom) {
-        *size = noRoom ? *size + sizeof(RASCONNA) : needed;
+        *size = noRoom ? *size + stride : needed;
         // Nothing was listed: the hang-ups of this listing did not happen yet.
         return ERROR_BUFFER_TOO_SMALL;
     }
     for (size_t i = 0; i < listed.size(); ++i) {
-        ZeroMemory(&records[i], sizeof(RASCONNA));
-        records[i].dwSize = sizeof(RASCONNA);
-        records[i].hrasconn = reinterpret_cast<HRASCONN>(static_cast<intptr_t>(listed[i].id));
-        lstrcpynA(records[i].szEntryName, listed[i].entry.c_str(), RAS_MaxEntryName + 1);
+        RASCONNA* record = recordAt(records, i, stride);
+        ZeroMemory(record, stride);
+        record->dwSize = stride;
+        record->hrasconn = reinterpret_cast<HRASCONN>(static_cast<intptr_t>(listed[i].id));
+        lstrcpynA(record->szEntryName, listed[i].entry.c_str(), RAS_MaxEntryName + 1);
     }
     *size = needed;
     return 0;
@@ -126,17 +139,20 @@ __declspec(dllexport) DWORD WINAPI
     load();
     log("entries size=%lu record=%lu phonebook=%s", *size, entries ? entries->dwSize : 0,
         phonebook ? phonebook : "(default)");
-    if (!entries || entries->dwSize != sizeof(RASENTRYNAMEA))
+    if (!entries || !knownSize(entries->dwSize, sizeof(RASENTRYNAMEA), 264))
         return ERROR_INVALID_SIZE;
-    const DWORD needed = static_cast<DWORD>(g_entries.size() * sizeof(RASENTRYNAMEA));
+    const DWORD stride = entries->dwSize;
+    const DWORD needed = static_cast<DWORD>(g_entries.size() * stride);
     *count = static_cast<DWORD>(g_entries.size());
     if (*size < needed || !variable("RAS_STANDIN_NO_ROOM").empty()) {
         *size = needed;
         return ERROR_BUFFER_TOO_SMALL;
     }
     for (size_t i = 0; i < g_entries.size(); ++i) {
-        entries[i].dwSize = sizeof(RASENTRYNAMEA);
-        lstrcpynA(entries[i].szEntryName, g_entries[i].c_str(), RAS_MaxEntryName + 1);
+        RASENTRYNAMEA* entry = recordAt(entries, i, stride);
+        ZeroMemory(entry, stride);
+        entry->dwSize = stride;
+        lstrcpynA(entry->szEntryName, g_entries[i].c_str(), RAS_MaxEntryName + 1);
     }
     return 0;
 }

@@ -27,6 +27,36 @@ TEST(JVMVersion, ComponentsArePackedAndKeptInRange) {
     EXPECT_TRUE(JVMVersion(1, 8, 0) < JVMVersion(11, 0, 0));
 }
 
+TEST(JVMVersion, FromTheFixedFileVersionOfAVmProgram) {
+    const struct {
+        std::array<std::uint16_t, 4> words;
+        bool sun;
+        JVMVersion expected;
+    } cases[] = {
+        {{1, 4, 20, 6}, true, JVMVersion(4, 2, 6)},       // 1.4.2 by Sun: update times ten
+        {{6, 0, 450, 6}, true, JVMVersion(6, 0, 45)},     // 1.6.0_45 written as 6.0.450
+        {{1, 6, 0, 0}, false, JVMVersion(6, 0, 0)},       // 1.6.0 by IBM: 1.x.y.z
+        {{8, 0, 1510, 12}, true, JVMVersion(8, 0, 151)},  // 8u151 reads as before
+        {{11, 0, 20, 0}, true, JVMVersion(11, 0, 20)},    // 9 and later: feature.interim.update
+        {{17, 0, 5, 0}, true, JVMVersion(17, 0, 5)},      // not 17.0.0
+        {{17, 0, 9, 0}, true, JVMVersion(17, 0, 9)},      // so 17.0.9 is above 17.0.5
+        {{17, 0, 5, 0}, false, JVMVersion(17, 0, 5)},     // IBM's 17.0.5, not 0.5.0
+        {{21, 0, 1, 0}, true, JVMVersion(21, 0, 1)},
+        {{9, 0, 4, 11}, true, JVMVersion(9, 0, 4)},
+    };
+    for (const auto& c : cases) {
+        const JVMVersion read = versionFromFileVersion(c.words, c.sun);
+        EXPECT_EQ(read, c.expected) << c.words[0] << "." << c.words[1] << "." << c.words[2] << "."
+                                    << c.words[3] << (c.sun ? " Sun" : " other") << " read as "
+                                    << read.major() << "." << read.minor() << "." << read.micro();
+    }
+    // A 9+ program and its registry subkey ("17.0.5", read as major, 0, update) agree, so that
+    // one runtime found both ways is recognised as one.
+    JVMVersion registered = parseVersion(L"17.0.5");
+    registered.setMinor(0);
+    EXPECT_EQ(versionFromFileVersion({17, 0, 5, 0}, false), registered);
+}
+
 TEST(VersionPattern, Syntax) {
     EXPECT_TRUE(isVersionSpec(L""));
     EXPECT_TRUE(isVersionSpec(L"1.8+"));

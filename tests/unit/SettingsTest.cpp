@@ -42,6 +42,20 @@ TEST(Settings, SilentOnlyForTheExactWord) {
     EXPECT_TRUE(settings::silentByDefault(p));
 }
 
+TEST(Settings, MoreVmsAreSearchedUnlessSwitchedOff) {
+    PropertySet p;
+    EXPECT_TRUE(settings::searchMoreVms(p));
+    const struct {
+        const wchar_t* value;
+        bool searched;
+    } cases[] = {{L"false", false}, {L"OFF", false}, {L"No", false},
+                 {L"0", false},     {L"true", true}, {L"", true}};
+    for (const auto& c : cases) {
+        p.set(L"kiv.nl.search.more.vms", c.value);
+        EXPECT_EQ(settings::searchMoreVms(p), c.searched) << std::wstring(c.value).size();
+    }
+}
+
 TEST(Settings, OnlyTheFirstClassPathMarkerIsReplaced) {
     PropertySet p;
     p.set(L"kiv.class.path", L"a.jar;$ENV_CLASSPATH$;$ENV_CLASSPATH$");

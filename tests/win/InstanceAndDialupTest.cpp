@@ -7,6 +7,7 @@
 #include "TestFolder.h"
 #include "Text.h"
 #include "UniqueHandle.h"
+#include "TestTime.h"
 
 using namespace tarrow::test;
 using tarrow::UniqueHandle;
@@ -29,7 +30,7 @@ UniqueHandle runRole(const std::wstring& arguments) {
 }
 
 DWORD exitCode(const UniqueHandle& process) {
-    WaitForSingleObject(process.get(), 30000);
+    WaitForSingleObject(process.get(), scaledMilliseconds(30000));
     DWORD code = 99;
     GetExitCodeProcess(process.get(), &code);
     return code;
@@ -46,7 +47,7 @@ TEST(SingleInstance, HeldUntilTheHolderEnds) {
     // The holder reports its own check by creating this event.
     const std::wstring ready = name + L"Ready";
     UniqueHandle readyEvent(CreateEventW(nullptr, TRUE, FALSE, ready.c_str()));
-    ASSERT_EQ(WaitForSingleObject(readyEvent.get(), 30000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(readyEvent.get(), scaledMilliseconds(30000)), WAIT_OBJECT_0);
 
     EXPECT_EQ(exitCode(runRole(L"--check-instance " + name)), 0u) << "second process refused";
     EXPECT_EQ(exitCode(runRole(L"--check-instance " + name + L"Other")), 1u) << "other name free";

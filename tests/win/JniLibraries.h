@@ -1,14 +1,23 @@
 // The natives of Helper.dll and Nettaro.dll, loaded from the test host's folder and resolved by
-// their exported names, as a Java VM does.
+// their exported names, as a Java VM on the same platform does.
 #pragma once
 
 #include <windows.h>
 
 #include <jni.h>
 
+#include <cstddef>
 #include <string>
 
 namespace tarrow::test {
+
+// The bytes of arguments a 32-bit stdcall function takes off the stack: each parameter rounded
+// up to four bytes. This is the number in the decorated name "_<name>@<bytes>".
+template <typename Function> struct StdcallArgumentBytes;
+template <typename Result, typename... Args>
+struct StdcallArgumentBytes<Result(JNICALL*)(Args...)> {
+    static constexpr std::size_t value = (std::size_t{0} + ... + ((sizeof(Args) + 3) / 4 * 4));
+};
 
 class NativeLibrary {
   public:
@@ -20,10 +29,23 @@ class NativeLibrary {
     NativeLibrary(const NativeLibrary&) = delete;
     NativeLibrary& operator=(const NativeLibrary&) = delete;
     bool loaded() const { return module_ != nullptr; }
+    bool exports(const std::string& symbol) const {
+        return GetProcAddress(module_, symbol.c_str()) != nullptr;
+    }
 
+    // The native of this Java name with the function type the Java declaration gives it: a
+    // 32-bit VM looks up the decorated stdcall name first and then the plain one, a 64-bit VM
+    // the plain name. Null when the library exports neither.
     template <typename Function> Function native(const std::string& javaName) const {
-        return reinterpret_cast<Function>(
-            reinterpret_cast<void*>(GetProcAddress(module_, javaName.c_str())));
+        FARPROC found = nullptr;
+#if defined(__i386__)
+        const std::string decorated =
+            "_" + javaName + "@" + std::to_string(StdcallArgumentBytes<Function>::value);
+        found = GetProcAddress(module_, decorated.c_str());
+#endif
+        if (!found)
+            found = GetProcAddress(module_, javaName.c_str());
+        return reinterpret_cast<Function>(reinterpret_cast<void*>(found));
     }
 
   private:

@@ -12,6 +12,7 @@
 
 #include "FakeJni.h"
 #include "JniLibraries.h"
+#include "TestTime.h"
 
 using namespace tarrow::test;
 
@@ -34,7 +35,7 @@ int role(int argc, wchar_t** argv) {
                 CreateEventW(nullptr, TRUE, FALSE, (std::wstring(argv[2]) + L"Ready").c_str());
             SetEvent(ready);
             HANDLE release = OpenEventW(SYNCHRONIZE, FALSE, argv[3]);
-            WaitForSingleObject(release, 30000);
+            WaitForSingleObject(release, scaledMilliseconds(30000));
         }
         return single ? 1 : 0;
     }

@@ -11,9 +11,11 @@
 #include "JniLibraries.h"
 #include "NativeGuard.h"
 #include "UniqueHandle.h"
+#include "TestTime.h"
 
 using tarrow::guarded;
 using tarrow::UniqueHandle;
+using tarrow::test::scaledMilliseconds;
 
 namespace {
 
@@ -61,7 +63,7 @@ DWORD WINAPI faultingThread(void*) {
 // Runs a thread that faults in this program's code without a guard; its exit code.
 DWORD faultOnAnotherThread() {
     UniqueHandle thread(CreateThread(nullptr, 0, faultingThread, nullptr, 0, nullptr));
-    EXPECT_EQ(WaitForSingleObject(thread.get(), 30000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(thread.get(), scaledMilliseconds(30000)), WAIT_OBJECT_0);
     DWORD code = 0;
     GetExitCodeThread(thread.get(), &code);
     return code;

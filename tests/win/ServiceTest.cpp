@@ -9,9 +9,11 @@
 
 #include "TestFolder.h"
 #include "UniqueHandle.h"
+#include "TestTime.h"
 
 using tarrow::UniqueHandle;
 using tarrow::test::TestFolder;
+using tarrow::test::scaledMilliseconds;
 
 namespace {
 
@@ -99,7 +101,7 @@ class ServiceMode : public ::testing::Test {
     }
     // Polls until the status satisfies `done`; returns the last status seen.
     template <typename Done> SERVICE_STATUS_PROCESS waitForStatus(Done done) {
-        const ULONGLONG deadline = GetTickCount64() + 20000;
+        const ULONGLONG deadline = GetTickCount64() + scaledMilliseconds(20000);
         SERVICE_STATUS_PROCESS status = query();
         while (!done(status) && GetTickCount64() < deadline) {
             Sleep(20);
@@ -128,13 +130,13 @@ class ServiceMode : public ::testing::Test {
             OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, status.dwProcessId));
     }
     DWORD exitCodeOf(HANDLE process) {
-        EXPECT_EQ(WaitForSingleObject(process, 20000), WAIT_OBJECT_0);
+        EXPECT_EQ(WaitForSingleObject(process, scaledMilliseconds(20000)), WAIT_OBJECT_0);
         DWORD code = 12345;
         GetExitCodeProcess(process, &code);
         return code;
     }
     std::string waitForRecord(const std::wstring& file) {
-        const ULONGLONG deadline = GetTickCount64() + 20000;
+        const ULONGLONG deadline = GetTickCount64() + scaledMilliseconds(20000);
         std::string text;
         while ((text = tarrow::test::readFile(file)).find("end\n") == std::string::npos &&
                GetTickCount64() < deadline)
@@ -187,8 +189,10 @@ TEST_F(ServiceMode, StopEndsTheVmAndEverythingItStarted) {
     EXPECT_TRUE(stopped) << refusal;
     EXPECT_EQ(waitForState(SERVICE_STOPPED).dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(exitCodeOf(process.get()), 0u);
-    EXPECT_EQ(WaitForSingleObject(vmProcess.get(), 20000), static_cast<DWORD>(WAIT_OBJECT_0));
-    EXPECT_EQ(WaitForSingleObject(childProcess.get(), 20000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(vmProcess.get(), scaledMilliseconds(20000)),
+              static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(childProcess.get(), scaledMilliseconds(20000)),
+              static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
 TEST_F(ServiceMode, VmEndingWithZeroStopsTheService) {
