@@ -93,6 +93,7 @@ void KIV::run(bool wait) {
     trace(L"chosen " + vm_->summary());
     recordCurrentVM(*vm_);
     vmProcess_ = vm_->launch(options);
+    options_ = std::make_unique<JavaOptions>(options);
     vmStarted(vmProcess_.get());
     // An exit code that cannot be learned is never reported as success.
     if (wait) {

@@ -49,6 +49,9 @@ class KIV {
     HANDLE vmProcess() const { return vmProcess_.get(); }
     // Removes what the launch left on disk for the VM (its argument file), once it has ended.
     void discardVmFiles();
+    // The chosen VM and the options it was started with; null before the VM has started.
+    const JVM* chosenVm() const { return vm_.get(); }
+    const JavaOptions* launchOptions() const { return options_.get(); }
 
   private:
     void setUpConsole();
@@ -61,6 +64,7 @@ class KIV {
     PropertySet vmSpecSettings_;
     CommandLine commandLine_;
     std::unique_ptr<JVM> vm_;
+    std::unique_ptr<JavaOptions> options_;
     std::wstring propertiesPath_;
     std::wstring vmSpecPropertiesPath_;
     bool vmSpecExists_ = false;

@@ -53,6 +53,17 @@ DWORD runConsole(const CommandLine& commandLine) {
     return launcher.vmExitCode();
 }
 
+constexpr int kFailedLaunchCode = 1;
+
+// The error line on standard error; in service mode also in the event log.
+void reportFailure(const CommandLine& commandLine, const std::wstring& message) {
+    trace(L"launch failed: " + message);
+    if (commandLine.serviceSwitch())
+        reportServiceError(commandLine.serviceName(), message, kFailedLaunchCode);
+    else
+        console().printError(message);
+}
+
 } // namespace
 
 int wmain() {
@@ -65,12 +76,10 @@ int wmain() {
             return static_cast<int>(runService(commandLine));
         return static_cast<int>(runConsole(commandLine));
     } catch (const TerminalError& error) {
-        trace(L"launch failed: " + error.message());
-        console().printError(error.message());
+        reportFailure(commandLine, error.message());
     } catch (const std::exception& error) {
-        trace(L"launch failed: " + unknownExceptionMessage(error.what()));
-        console().printError(unknownExceptionMessage(error.what()));
+        reportFailure(commandLine, unknownExceptionMessage(error.what()));
     }
     // A launch that failed is never reported as success.
-    return 1;
+    return kFailedLaunchCode;
 }

@@ -3,7 +3,16 @@
 #include <cstdio>
 #include <cwchar>
 
+#include <algorithm>
+
+#include "Console.h"
+#include "ErrorLine.h"
+#include "Errors.h"
+#include "JVM.h"
+#include "JavaOptions.h"
+#include "Registry.h"
 #include "ServiceApi.h"
+#include "Settings.h"
 #include "Text.h"
 #include "Trace.h"
 #include "VmProcess.h"
@@ -17,6 +26,25 @@ constexpr DWORD kStartWaitHintMs = 5000;
 constexpr DWORD kLaunchFailedCode = 1;
 // How long a stop waits for the ended VM to let go of its files.
 constexpr DWORD kStopWaitMs = 5000;
+// While a stop waits for the application to end, the checkpoint grows this often.
+constexpr DWORD kCheckpointMs = 1000;
+// How long services may take at a system shutdown when Windows does not say.
+constexpr DWORD kDefaultShutdownMs = 5000;
+
+// The time Windows gives services at a system shutdown, less a second for the last reports.
+DWORD shutdownLimitMs() {
+    DWORD limit = kDefaultShutdownMs;
+    try {
+        RegistryKey control(L"SYSTEM\\CurrentControlSet\\Control", KEY_READ);
+        const std::wstring value = control.readString(L"WaitToKillServiceTimeout");
+        if (!value.empty() && value.find_first_not_of(L"0123456789") == std::wstring::npos &&
+            value.size() < 9)
+            limit = static_cast<DWORD>(std::wcstoul(value.c_str(), nullptr, 10));
+    } catch (const RegistryException&) {
+        // Not set: the default applies.
+    }
+    return limit > 2000 ? limit - 1000 : 1000;
+}
 
 ServiceKIV* g_instance = nullptr;
 
@@ -50,8 +78,10 @@ class ServiceKIV::KIVThread : public Thread {
     void run() override {
         try {
             service_.KIV::run(false);
-        } catch (...) {
-            service_.failedLaunch();
+        } catch (const TerminalError& error) {
+            service_.failedLaunch(error.message());
+        } catch (const std::exception& error) {
+            service_.failedLaunch(unknownExceptionMessage(error.what()));
         }
         service_.setStatus(SERVICE_RUNNING);
         if (HANDLE process = service_.vmProcess())
@@ -64,6 +94,17 @@ class ServiceKIV::KIVThread : public Thread {
   private:
     ServiceKIV& service_;
     UniqueHandle completed_;
+};
+
+// Runs the stop through the stop class, so that the control handler returns at once.
+class ServiceKIV::StopThread : public Thread {
+  public:
+    StopThread(ServiceKIV& service, DWORD timeoutMs) : service_(service), timeoutMs_(timeoutMs) {}
+    void run() override { service_.gracefulStop(timeoutMs_); }
+
+  private:
+    ServiceKIV& service_;
+    DWORD timeoutMs_;
 };
 
 ServiceKIV::ServiceKIV(CommandLine commandLine) : KIV(std::move(commandLine)) {}
@@ -95,26 +136,113 @@ void ServiceKIV::setStatus(DWORD state) {
 }
 
 void ServiceKIV::control(DWORD code) {
-    if (code == SERVICE_CONTROL_STOP || code == SERVICE_CONTROL_SHUTDOWN)
+    if (code != SERVICE_CONTROL_STOP && code != SERVICE_CONTROL_SHUTDOWN)
+        return;
+    if (settings::serviceStopMainClass(settings()).empty()) {
+        stopSequence();
+        return;
+    }
+    if (stopRequested_.exchange(true))
+        return; // a stop is already under way
+    DWORD timeoutMs = settings::serviceStopTimeoutSeconds(settings()) * 1000;
+    if (code == SERVICE_CONTROL_SHUTDOWN)
+        timeoutMs = std::min(timeoutMs, shutdownLimitMs());
+    status_.dwCheckPoint = 1;
+    status_.dwWaitHint = 2 * kCheckpointMs;
+    setStatus(SERVICE_STOP_PENDING);
+    stopper_ = std::make_unique<StopThread>(*this, timeoutMs);
+    if (!stopper_->start())
         stopSequence();
 }
 
 void ServiceKIV::stopSequence() {
     setStatus(SERVICE_STOP_PENDING);
-    if (vmProcess() && !vmCleared_.exchange(true)) {
-        TerminateProcess(vmProcess(), 0);
-        if (vmJob_)
-            TerminateJobObject(vmJob_.get(), 0);
-        WaitForSingleObject(vmProcess(), kStopWaitMs);
-        discardVmFiles();
-    }
-    status_.dwWin32ExitCode = 0;
+    if (vmProcess() && !vmCleared_.exchange(true))
+        endVm();
+    reportStopped(0);
+}
+
+void ServiceKIV::endVm() {
+    TerminateProcess(vmProcess(), 0);
+    if (vmJob_)
+        TerminateJobObject(vmJob_.get(), 0);
+    WaitForSingleObject(vmProcess(), kStopWaitMs);
+    discardVmFiles();
+}
+
+void ServiceKIV::reportStopped(DWORD vmCode) {
+    status_.dwWin32ExitCode = vmCode == 0 ? 0 : ERROR_SERVICE_SPECIFIC_ERROR;
+    status_.dwServiceSpecificExitCode = vmCode;
     status_.dwCheckPoint = 0;
     status_.dwWaitHint = 0;
     setStatus(SERVICE_STOPPED);
 }
 
-void ServiceKIV::failedLaunch() {
+void ServiceKIV::gracefulStop(DWORD timeoutMs) {
+    if (!vmProcess()) {
+        reportStopped(0);
+        return;
+    }
+    // From here on the VM is this thread's: the service thread leaves it alone when it ends.
+    // When the service thread took it first (the VM ended by itself), it reports the end.
+    if (vmCleared_.exchange(true))
+        return;
+    UniqueHandle stopVm = startStopVm();
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    DWORD waited = WAIT_TIMEOUT;
+    while ((waited = WaitForSingleObject(vmProcess(), kCheckpointMs)) == WAIT_TIMEOUT &&
+           GetTickCount64() < deadline) {
+        ++status_.dwCheckPoint;
+        setStatus(SERVICE_STOP_PENDING);
+    }
+    DWORD code = 0;
+    if (waited == WAIT_OBJECT_0) {
+        code = waitForExitCode(vmProcess()).value_or(kLaunchFailedCode);
+        trace(L"VM ended after the stop request with exit code " + decimal(code));
+        discardVmFiles();
+    } else {
+        trace(L"VM did not end within " + decimal(static_cast<long long>(timeoutMs / 1000)) +
+              L" s of the stop request: ended");
+        endVm();
+    }
+    if (stopVm && WaitForSingleObject(stopVm.get(), 0) == WAIT_TIMEOUT)
+        TerminateProcess(stopVm.get(), 0);
+    if (stopVm_)
+        stopVm_->discardLaunchFiles();
+    reportStopped(code);
+}
+
+UniqueHandle ServiceKIV::startStopVm() {
+    const JVM* vm = chosenVm();
+    const JavaOptions* options = launchOptions();
+    if (!vm || !options)
+        return UniqueHandle();
+    JavaOptions stop = *options;
+    // The stop class takes the application's place; its arguments follow it as they stand.
+    stop.mainClass = settings::serviceStopMainClass(settings());
+    const std::wstring arguments = settings::serviceStopArguments(settings());
+    if (!arguments.empty())
+        stop.mainClass += L" " + arguments;
+    stop.appArguments.clear();
+    stop.launcherArguments.clear();
+    stopVm_ = vm->clone();
+    try {
+        UniqueHandle process = stopVm_->launch(stop);
+        trace(L"stop class " + settings::serviceStopMainClass(settings()) + L" started");
+        return process;
+    } catch (const TerminalError& error) {
+        trace(L"stop class not started: " + error.message());
+    } catch (const LauncherException&) {
+        trace(L"stop class not started");
+    }
+    return UniqueHandle();
+}
+
+void ServiceKIV::failedLaunch(const std::wstring& message) {
+    if (!message.empty()) {
+        trace(L"launch failed: " + message);
+        reportServiceError(commandLine().serviceName(), message, kLaunchFailedCode);
+    }
     // Set first: once stopped is reported, the main thread may end the process.
     exitCode_ = kLaunchFailedCode;
     status_.dwWin32ExitCode = ERROR_SERVICE_SPECIFIC_ERROR;
@@ -167,6 +295,15 @@ void ServiceKIV::start() {
     if (*code == 0)
         stopSequence();
     ExitProcess(*code);
+}
+
+void reportServiceError(const std::wstring& serviceName, const std::wstring& message,
+                        DWORD exitCode) {
+    std::wstring line = console().printError(message);
+    while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r'))
+        line.pop_back();
+    ServiceApi::instance().reportError(serviceName,
+                                       line + L" (exit code " + decimal(exitCode) + L")");
 }
 
 DWORD runService(const CommandLine& commandLine) {

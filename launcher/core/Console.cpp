@@ -58,16 +58,17 @@ void Console::setTitle(const std::wstring& title) {
     SetConsoleTitleW(title.c_str());
 }
 
-void Console::printError(const std::wstring& message) {
+std::wstring Console::printError(const std::wstring& message) {
     const std::wstring line = composeErrorLine(errorPrefix(), message);
     HANDLE handle = error();
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
-        return;
+        return line;
     DWORD mode = 0;
     if (GetConsoleMode(handle, &mode))
         writeToConsole(handle, line);
     else
         writeToFile(handle, errorLineBytes(line));
+    return line;
 }
 
 Console& console() {

@@ -18,7 +18,8 @@ class Console {
 
     // Writes "<Pellinor Error>: <message>" and a line end to standard error: through the
     // console when standard error is one, otherwise as UTF-8 bytes, so the line is never lost.
-    void printError(const std::wstring& message);
+    // Returns the line.
+    std::wstring printError(const std::wstring& message);
 };
 
 // The process-wide console object.

@@ -1,5 +1,7 @@
 #include "Settings.h"
 
+#include <cwchar>
+
 #include "Text.h"
 
 namespace tarrow {
@@ -31,12 +33,30 @@ const wchar_t kHeapMax[] = L"kiv.nl.java.option.java.heap.size.max";
 const wchar_t kMsvmMin[] = L"kiv.nl.win32.microsoftvm.min.version";
 const wchar_t kPlatform[] = L"kiv.nl.win32.java.launcher.platform";
 const wchar_t kSearchMoreVms[] = L"kiv.nl.search.more.vms";
+const wchar_t kStopMainClass[] = L"kiv.nl.service.stop.main.class";
+const wchar_t kStopArguments[] = L"kiv.nl.service.stop.arguments";
+const wchar_t kStopTimeout[] = L"kiv.nl.service.stop.timeout";
+constexpr unsigned long kDefaultStopTimeoutSeconds = 30;
 const wchar_t kEnvClassPath[] = L"$ENV_CLASSPATH$";
 } // namespace
 
 bool searchMoreVms(const PropertySet& p) {
     const std::wstring value = toLower(p.get(kSearchMoreVms, L"true"));
     return value != L"false" && value != L"no" && value != L"off" && value != L"0";
+}
+
+std::wstring serviceStopMainClass(const PropertySet& p) {
+    return trim(p.get(kStopMainClass));
+}
+std::wstring serviceStopArguments(const PropertySet& p) {
+    return trim(p.get(kStopArguments));
+}
+unsigned long serviceStopTimeoutSeconds(const PropertySet& p) {
+    const std::wstring text = trim(p.get(kStopTimeout));
+    if (text.empty() || text.size() > 6 ||
+        text.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return kDefaultStopTimeoutSeconds;
+    return std::wcstoul(text.c_str(), nullptr, 10);
 }
 
 std::wstring mainClass(const PropertySet& p) {

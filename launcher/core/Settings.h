@@ -35,6 +35,14 @@ std::wstring launcherPlatform(const PropertySet& p);
 // Whether the installed-VM search also looks at vendor registry keys, per-user installs and
 // JAVA_HOME: yes unless the setting is "false", "no", "off" (in any capitalisation) or "0".
 bool searchMoreVms(const PropertySet& p);
+// The class whose main method asks the running application to end, for a service stop; empty
+// when none is set (the VM is then ended at once).
+std::wstring serviceStopMainClass(const PropertySet& p);
+// Its arguments, put after the class as they stand.
+std::wstring serviceStopArguments(const PropertySet& p);
+// How long a service stop waits for the application's VM to end, in seconds: 30 unless the
+// setting is a whole number.
+unsigned long serviceStopTimeoutSeconds(const PropertySet& p);
 
 // False when the main class is empty, when both the current VM and the valid VM list are
 // empty, or when the class path is empty after its substitution.

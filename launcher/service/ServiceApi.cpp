@@ -1,6 +1,7 @@
 #include "ServiceApi.h"
 
 #include "SystemLibrary.h"
+#include "UniqueHandle.h"
 
 namespace tarrow {
 
@@ -9,7 +10,24 @@ ServiceApi& ServiceApi::instance() {
     return api;
 }
 
+namespace {
+
+// An event source exists only where the functions were loaded.
+void releaseEventSource(HANDLE log) noexcept {
+    ServiceApi::instance().deregisterEventSource(log);
+}
+using UniqueEventSource = UniqueAny<HANDLE, &releaseEventSource>;
+
+} // namespace
+
 ServiceApi::ServiceApi() : module_(loadSystemLibrary(L"advapi32.dll")) {}
+
+bool ServiceApi::deregisterEventSource(HANDLE log) {
+    using Fn = BOOL(WINAPI*)(HANDLE);
+    const auto f =
+        function<Fn>(deregisterSource_, deregisterSourceLooked_, "DeregisterEventSource");
+    return f && (!log || f(log));
+}
 
 template <typename Function>
 Function ServiceApi::function(FARPROC& cache, bool& looked, const char* name) {
@@ -38,6 +56,21 @@ BOOL ServiceApi::setServiceStatus(SERVICE_STATUS_HANDLE handle, SERVICE_STATUS* 
     using Fn = BOOL(WINAPI*)(SERVICE_STATUS_HANDLE, LPSERVICE_STATUS);
     const auto f = function<Fn>(setStatus_, setStatusLooked_, "SetServiceStatus");
     return f ? f(handle, status) : 0;
+}
+
+bool ServiceApi::reportError(const std::wstring& source, const std::wstring& text) {
+    using RegisterFn = HANDLE(WINAPI*)(LPCWSTR, LPCWSTR);
+    using ReportFn = BOOL(WINAPI*)(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR*, LPVOID);
+    const auto registerSource =
+        function<RegisterFn>(registerSource_, registerSourceLooked_, "RegisterEventSourceW");
+    const auto report = function<ReportFn>(reportEvent_, reportEventLooked_, "ReportEventW");
+    if (!registerSource || !report || !deregisterEventSource(nullptr))
+        return false;
+    const UniqueEventSource log(registerSource(nullptr, source.c_str()));
+    if (!log)
+        return false;
+    LPCWSTR strings[] = {text.c_str()};
+    return report(log.get(), EVENTLOG_ERROR_TYPE, 0, 1, nullptr, 1, 0, strings, nullptr) != 0;
 }
 
 } // namespace tarrow

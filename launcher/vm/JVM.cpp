@@ -4,6 +4,7 @@
 
 #include "AnsiText.h"
 #include "ChildProcess.h"
+#include "ClassPathJar.h"
 #include "Errors.h"
 #include "FileSystem.h"
 #include "PathString.h"
@@ -39,10 +40,10 @@ UniqueHandle JVM::launch(const JavaOptions& given, bool wait) {
         trace(L"start " + line);
         trace(L"working directory " + options.workingDirectory);
         const wchar_t* routes[] = {L"on the command line", L"through the argument file ",
-                                   L"through CLASSPATH"};
+                                   L"through CLASSPATH", L"through the class-path jar "};
         trace(L"class path passed " +
               std::wstring(routes[static_cast<int>(options.classPathRoute)]) +
-              options.argumentFile);
+              options.argumentFile + options.classPathJar);
     }
     return startProcess(options.workingDirectory, line, wait);
 }
@@ -55,18 +56,48 @@ std::wstring JVM::shortenedCommandLine(JavaOptions& options) {
         if (auto file = text ? TemporaryFile::write(*text) : nullptr) {
             options.classPathRoute = ClassPathRoute::ArgumentFile;
             options.argumentFile = file->path();
-            argumentFile_ = std::move(file);
+            launchFile_ = std::move(file);
             const std::wstring line = commandLine(options);
             if (line.size() <= kMaxCommandLineChars)
                 return line;
-            argumentFile_.reset();
+            launchFile_.reset();
         }
     }
-    // An environment variable holds at most 32,767 characters: a longer list cannot go there,
-    // and the command line stays too long to start.
-    if (options.classPath.toString().size() > kMaxCommandLineChars)
+    // An environment variable holds at most 32,767 characters: a longer list goes through a
+    // class-path jar where the VM reads one; otherwise the command line stays too long to start.
+    if (options.classPath.toString().size() > kMaxCommandLineChars) {
+        if (readsClassPathJars()) {
+            JavaOptions withJar = options;
+            const std::wstring line = classPathJarCommandLine(withJar);
+            if (!line.empty()) {
+                options = withJar;
+                return line;
+            }
+        }
         return commandLine(options);
+    }
     options.classPathRoute = ClassPathRoute::Environment;
+    return commandLine(options);
+}
+
+std::wstring JVM::classPathJarCommandLine(JavaOptions& options) {
+    std::vector<std::string> urls;
+    for (const auto& entry : options.classPath) {
+        if (entry.empty())
+            continue;
+        const auto url = classPathUrl(entry, isDirectory(entry));
+        if (!url) {
+            trace(L"class-path entry " + entry + L" has no file: URL: no class-path jar");
+            return std::wstring();
+        }
+        urls.push_back(*url);
+    }
+    auto file = TemporaryFile::write(jarWithManifest(classPathManifest(urls)));
+    if (!file)
+        return std::wstring();
+    options.classPathRoute = ClassPathRoute::Jar;
+    options.classPathJar = file->path();
+    launchFile_ = std::move(file);
     return commandLine(options);
 }
 

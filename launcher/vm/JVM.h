@@ -19,13 +19,13 @@ class JVM {
 
     // Builds the command line and starts it in the options' working directory; with `wait`,
     // returns after it has ended. A command line too long to pass gets its class path through
-    // an argument file or the environment instead (the VM receives the same entries); only
-    // when neither fits, TerminalError 103 with error 206. Raises TerminalError when the VM
-    // cannot be started.
+    // an argument file, the environment or a class-path jar instead (the VM receives the same
+    // entries); only when none fits, TerminalError 103 with error 206. Raises TerminalError when
+    // the VM cannot be started.
     UniqueHandle launch(const JavaOptions& options, bool wait = false);
-    // Ends the life of what the last launch left on disk (the argument file), once the VM has
-    // ended; the owner's destruction does the same.
-    void discardLaunchFiles() { argumentFile_.reset(); }
+    // Ends the life of what the last launch left on disk (the argument file or the class-path
+    // jar), once the VM has ended; the owner's destruction does the same.
+    void discardLaunchFiles() { launchFile_.reset(); }
     // The full path of the VM program.
     virtual std::wstring executablePath() const = 0;
     // The command line launch() starts; may raise TerminalError (Microsoft VM too old).
@@ -48,14 +48,20 @@ class JVM {
     virtual void prepareEnvironment(const JavaOptions& options) const;
     // Whether the VM reads Java argument files ("@file"): Java 9 and later.
     virtual bool readsArgumentFiles() const { return false; }
+    // Whether the VM follows the "Class-Path" of a jar's manifest: Java 2 and later.
+    virtual bool readsClassPathJars() const { return false; }
 
   private:
     // The command line for a class path too long to pass on it; changes the route in
     // `options`.
     std::wstring shortenedCommandLine(JavaOptions& options);
+    // Writes the class-path jar and returns the command line that names it; empty when an
+    // entry has no URL form or the jar cannot be written.
+    std::wstring classPathJarCommandLine(JavaOptions& options);
 
-    // Shared by copies of this description, so that the file lives while any of them does.
-    std::shared_ptr<TemporaryFile> argumentFile_;
+    // The argument file or class-path jar of the last launch, shared by copies of this
+    // description, so that the file lives while any of them does.
+    std::shared_ptr<TemporaryFile> launchFile_;
 };
 
 // Java 2 and later VMs (java.exe).
@@ -67,6 +73,7 @@ class J2VM : public JVM {
 
   protected:
     bool readsArgumentFiles() const override { return version.major() >= 9; }
+    bool readsClassPathJars() const override { return true; }
 };
 
 // 1.1-generation VMs (jre.exe).

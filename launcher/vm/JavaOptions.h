@@ -11,9 +11,11 @@
 namespace tarrow {
 
 // How the class path reaches the VM: on its command line, or, when the command line would be
-// too long to pass, through a Java argument file (VMs of version 9 and later) or through the
-// CLASSPATH variable of the VM's environment (any VM reads it when no class path is given).
-enum class ClassPathRoute { CommandLine, ArgumentFile, Environment };
+// too long to pass, through a Java argument file (VMs of version 9 and later), through the
+// CLASSPATH variable of the VM's environment (any VM reads it when no class path is given), or
+// through a class-path jar whose manifest lists the entries (Java 2 VMs, for a class path too
+// long for an environment variable).
+enum class ClassPathRoute { CommandLine, ArgumentFile, Environment, Jar };
 
 struct JavaOptions {
     std::wstring mainClass;
@@ -33,6 +35,7 @@ struct JavaOptions {
     bool noCompiler = false;
     ClassPathRoute classPathRoute = ClassPathRoute::CommandLine;
     std::wstring argumentFile; // with ClassPathRoute::ArgumentFile: the file's full path
+    std::wstring classPathJar; // with ClassPathRoute::Jar: the jar's full path
 };
 
 } // namespace tarrow

@@ -37,6 +37,9 @@ std::wstring classTail(const wchar_t* classPathSwitch, const JavaOptions& option
         break;
     case ClassPathRoute::Environment:
         break;
+    case ClassPathRoute::Jar:
+        classPath = L" " + std::wstring(classPathSwitch) + L" " + quoted(options.classPathJar);
+        break;
     }
     return classPath + L" " + options.mainClass + L" " + argumentString(options);
 }

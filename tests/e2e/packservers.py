@@ -15,6 +15,10 @@ class _Handler(http.server.SimpleHTTPRequestHandler):
         self.server.requests.append(self.path)
 
     def do_GET(self):
+        self.server.headers.append(dict(self.headers))
+        for prefix in ("/flaky/", "/norange/"):
+            if self.path.startswith(prefix):
+                return self.send_flaky(self.path[len(prefix):], prefix == "/flaky/")
         if self.path.startswith("/truncated/"):
             # Announces more bytes than it sends, then drops the connection.
             body = b"PK\x03\x04" + b"x" * 5000
@@ -28,11 +32,36 @@ class _Handler(http.server.SimpleHTTPRequestHandler):
         super().do_GET()
 
 
+    def send_flaky(self, name, honours_range):
+        """The first request of a file gets half of it (with the whole length announced) and a
+        dropped connection; later ones get what their Range header asks for, or the whole file
+        again from a server that ignores ranges."""
+        with open(os.path.join(self.directory, name), "rb") as f:
+            data = f.read()
+        first = self.server.served.get(self.path, 0) == 0
+        self.server.served[self.path] = self.server.served.get(self.path, 0) + 1
+        start = 0
+        wanted = self.headers.get("Range", "")
+        if not first and honours_range and wanted.startswith("bytes="):
+            start = int(wanted[len("bytes="):].rstrip("-"))
+            self.send_response(206)
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))
+        else:
+            self.send_response(200)
+        self.send_header("Content-Length", str(len(data) - start))
+        self.end_headers()
+        self.wfile.write(data[start:start + len(data) // 2] if first else data[start:])
+        self.wfile.flush()
+        self.close_connection = True
+
+
 class HttpServer:
     def __init__(self, root):
         handler = lambda *a, **k: _Handler(*a, directory=root, **k)  # noqa: E731
         self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
         self.server.requests = []
+        self.server.headers = []
+        self.server.served = {}
         self.port = self.server.server_address[1]
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
         self.thread.start()

@@ -1,9 +1,12 @@
 """A launch with a VM named on the command line: the VM's exact command line, directory,
 output and exit code, and the VM information file."""
+import io
 import os
 import re
 import shutil
 import unittest
+import urllib.parse
+import zipfile
 
 from kivtest import (STANDINS, WINEPREFIX, LayoutTestCase, minimal_properties, read_vm_info, run_wine,
                      temp_folder, unix_path, windows_path, write_properties)
@@ -11,6 +14,27 @@ from kivtest import (STANDINS, WINEPREFIX, LayoutTestCase, minimal_properties, r
 TOO_LONG = b"Pellinor Error: Windows error 206 occured while loading the Java VM\r\n"
 NO_VM = (b"Pellinor Error: Could not find a valid Java virtual machine to load.\r\n\r\n"
          b"You may need to reinstall a supported Java virtual machine.\r\n")
+
+
+def file_url(path):
+    """The file: URL of an absolute Windows path, as Java reads it back."""
+    drive, rest = path[:2], path[2:].replace("\\", "/")
+    return "file:/" + drive + urllib.parse.quote(rest, safe="/")
+
+
+def class_path_of_jar(hex_bytes):
+    """The Class-Path URLs of a jar's manifest, checking the manifest's line rules."""
+    with zipfile.ZipFile(io.BytesIO(bytes.fromhex(hex_bytes))) as jar:
+        assert jar.namelist() == ["META-INF/MANIFEST.MF"], jar.namelist()
+        text = jar.read("META-INF/MANIFEST.MF")
+    lines = text.split(b"\r\n")
+    assert lines[0] == b"Manifest-Version: 1.0" and lines[-2:] == [b"", b""], lines[:1] + lines[-2:]
+    assert all(len(line) <= 72 for line in lines), max(len(line) for line in lines)
+    attribute = lines[1] + b"".join(line[1:] for line in lines[2:-2])
+    assert all(line.startswith(b" ") for line in lines[2:-2])
+    name, _, value = attribute.decode("ascii").partition(": ")
+    assert name == "Class-Path", name
+    return value.split(" ")
 
 
 class NamedVm(LayoutTestCase):
@@ -97,38 +121,56 @@ class NamedVm(LayoutTestCase):
 
     def test_class_path_too_long_for_the_command_line(self):
         java9 = self.install_vm(os.path.join(self.root, "jdk9"), variant="standin_sun_9")
+        java8 = self.install_vm(os.path.join(self.root, "jre8"), variant="standin_sun_1_8_0_151")
         # The options push the line over the limit; 150 entries fit an environment variable,
-        # 3,000 do not.
+        # 3,000 do not. A UNC entry has no file: URL, so it cannot go into a class-path jar.
         options = {"kiv.nl.java.option.additional": " ".join(["-Dpad=" + "p" * 90] * 160)}
         cases = [  # (entries, VM, how the class path arrives)
-            (150, self.java, "environment"),
-            (3000, java9, "argument file"),
-            (3000, self.java, None),
+            (150, self.java, "environment", []),
+            (3000, java9, "argument file", []),
+            (3000, java8, "class-path jar", []),
+            (3000, java8, None, ["\\\\server\\share\\remote.jar"]),
         ]
-        for count, program, route in cases:
-            with self.subTest(count=count, route=route):
+        for count, program, route, extra in cases:
+            with self.subTest(count=count, route=route, extra=extra):
                 entries = ["lib\\part%04d.jar" % i for i in range(count)]
-                self.kiv(minimal_properties(**{"kiv.class.path": ";".join(entries)}, **options))
-                expected = "".join("%s\\%s;" % (windows_path(self.app), e) for e in entries)
+                self.kiv(minimal_properties(**{"kiv.class.path": ";".join(entries + extra)},
+                                            **options))
+                paths = ["%s\\%s" % (windows_path(self.app), e) for e in entries]
+                expected = "".join(p + ";" for p in paths)
                 if os.path.exists(self.record):
                     os.remove(self.record)
-                result = self.launch(["KIV_VM", windows_path(program)])
+                trace = os.path.join(self.root, "trace.txt")
+                result = self.launch(["KIV_VM", windows_path(program)],
+                                     env={"KIV_TRACE": windows_path(trace)})
                 if route is None:
                     self.assertEqual((result.returncode, result.stderr), (1, TOO_LONG))
                     self.assertEqual(self.records(), [])
+                    with open(trace, encoding="utf-8") as f:
+                        self.assertIn("class-path entry %s has no file: URL" % extra[0], f.read())
                     continue
                 self.assertEqual((result.returncode, result.stderr), (0, b""))
                 [record] = self.records()
-                self.assertNotIn("-classpath", record["commandline"])
                 if route == "environment":
+                    self.assertNotIn("-classpath", record["commandline"])
                     self.assertEqual(record["env"]["CLASSPATH"], expected)
                     continue
-                # "-classpath" and the quoted list, backslashes escaped as argument files want
-                # them; the file is gone once the VM has ended.
-                text = record["argfile"].rstrip("\r\n")
-                self.assertTrue(text.startswith('-classpath "'), text[:40])
-                self.assertEqual(text[len('-classpath "'):-1].replace("\\\\", "\\"), expected)
-                path = re.search(r'"@([^"]+)"', record["commandline"]).group(1)
+                if route == "class-path jar":
+                    self.assertEqual(class_path_of_jar(record["classpathjar"]),
+                                     [file_url(p) for p in paths])
+                    path = re.search(r'-classpath "([^"]+)"', record["commandline"]).group(1)
+                    with open(trace, encoding="utf-8") as f:
+                        self.assertIn("class path passed through the class-path jar " + path,
+                                      f.read())
+                else:
+                    # "-classpath" and the quoted list, backslashes escaped as argument files
+                    # want them.
+                    self.assertNotIn("-classpath", record["commandline"])
+                    text = record["argfile"].rstrip("\r\n")
+                    self.assertTrue(text.startswith('-classpath "'), text[:40])
+                    self.assertEqual(text[len('-classpath "'):-1].replace("\\\\", "\\"), expected)
+                    path = re.search(r'"@([^"]+)"', record["commandline"]).group(1)
+                # The file is gone once the VM has ended.
                 self.assertFalse(os.path.exists(unix_path(path)), path)
 
     def test_command_line_too_long_even_without_the_class_path_is_never_started(self):

@@ -17,6 +17,18 @@ class ErrorLine(LayoutTestCase):
         self.assertEqual(result.stderr, (MISSING_EN + "\r\n").encode())
         self.assertEqual(result.stdout, b"")
 
+    def test_a_service_also_writes_the_line_to_the_event_log(self):
+        # Wine's event log only echoes each entry on its "eventlog" debug channel: the call is
+        # checked there, with the service's name as the source Wine reports on its "advapi" one.
+        result = self.launch(["-mvkivservice", "KivTestService"], env={"WINEDEBUG": "+eventlog"})
+        self.assertEqual(result.returncode, 1)
+        text = result.stderr.decode("utf-8", "replace")
+        self.assertIn("Pellinor Error: The Pellinor properties file is missing\r\n", text)
+        self.assertIn('RegisterEventSourceW ((null),L"KivTestService")', text)
+        self.assertIn('err:eventlog:ReportEventW L"Pellinor Error: The Pellinor properties file is '
+                      'missing (exit code 1)"', text)
+        self.assertEqual(text.count("err:eventlog:ReportEventW"), 1)
+
     def test_german_user_interface_gets_german_texts(self):
         result = self.launch(env={"LC_ALL": "de_DE.UTF-8", "LANG": "de_DE.UTF-8"})
         self.assertEqual(result.returncode, 1)

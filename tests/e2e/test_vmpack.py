@@ -110,6 +110,47 @@ class DownloadAndLaunch(PackLayout):
         scratch = os.path.join(self.start, "Windows", "downloadIntermediary")
         self.assertFalse(os.path.exists(scratch))
 
+    def test_a_download_that_breaks_off_resumes(self):
+        data = vm_pack(extra_members=[("padding.bin", os.urandom(300000))])
+        self.publish(data)
+        half = "bytes=%d-" % (len(data) // 2)
+        # (server, what it answers the range request with)
+        for prefix, status in (("flaky", 206), ("norange", 200)):
+            with self.subTest(server=prefix):
+                shutil.rmtree(os.path.join(self.start, "Windows"))
+                os.makedirs(os.path.join(self.start, "Windows", "jvmspecs"))
+                before = len(self.http.server.headers)
+                trace = os.path.join(self.root, prefix + "-trace.txt")
+                self.direct(self.http.url(prefix + "/" + self.pack_name),
+                            hashlib.md5(data).hexdigest())
+                result = self.launch(cwd=self.start, env={"KIV_TRACE": windows_path(trace)})
+                self.assertEqual(result.stderr, b"")
+                self.assertIn(b"MD5 checksum verification for downloaded JVM passed",
+                              result.stdout)
+                with open(self.stored_pack(), "rb") as f:
+                    self.assertEqual(f.read(), data)
+                sent = self.http.server.headers[before:]
+                self.assertEqual([h.get("Range") for h in sent], [None, half])
+                with open(trace, encoding="utf-8") as f:
+                    text = f.read()
+                self.assertIn("resuming, attempt 1 of 3", text)
+                self.assertIn("resumed at byte %d: HTTP status %d" % (len(data) // 2, status),
+                              text)
+
+    def test_download_leaves_no_copy_in_the_internet_cache(self):
+        def cached(url):
+            return run_wine(TOOL, ["cached", url]).returncode == 0
+        data = vm_pack()
+        self.publish(data)
+        url = self.http.url(self.pack_name)
+        self.direct(url, hashlib.md5(data).hexdigest())
+        self.assertEqual(self.launch(cwd=self.start).stderr, b"")
+        self.assertEqual(len(self.records()), 1)
+        self.assertFalse(cached(url))
+        # The same URL read with WinINet's default flags is cached: the check sees a copy.
+        self.assertEqual(run_wine(TOOL, ["fetch", url]).returncode, 0)
+        self.assertTrue(cached(url))
+
     def test_libraries_planted_beside_the_launcher_are_never_loaded(self):
         for name in ("version.dll", "wininet.dll", "zlib1.dll"):
             shutil.copy(os.path.join(STANDINS, "planted", name), self.app)

@@ -9,11 +9,15 @@
 // standin-child.txt names a program that is started (and not waited for) before the sleep;
 // standin-hold.txt (or KIV_STANDIN_HOLD) names a file: after its record the stand-in waits until
 // that file exists (at most two minutes), so that a test decides when the VM ends.
-// Each "@file" argument's content is recorded as an "argfile=" line, as a Java VM reads it.
+// Each "@file" argument's content is recorded as an "argfile=" line, as a Java VM reads it; a
+// "-classpath" that names a jar (a file starting "PK") is recorded in hexadecimal as a
+// "classpathjar=" line, since it may be gone once the VM has ended.
 // Run as the application's validator ("com.mirov.util.jvm.Validator" on its command line), it
 // exits with the number in "validator-exit.txt" beside the program (0 when there is none).
 // Run as the "Verify" probe, it prints the bytes of "verify-output.txt" beside the program, or
-// hangs when "verify-hang" lies there.
+// hangs when "verify-hang" lies there. Run as a service's stop class ("kiv.test.StopApplication"
+// on its command line), it creates the file its next argument names, if any (the release file
+// a held stand-in waits for), and exits with 0.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -74,6 +78,15 @@ void writeRecord(const std::wstring& file) {
         bool found = false;
         if (argv[i][0] == L'@')
             std::fprintf(out, "argfile=%s\n", fileContents(argv[i] + 1, found).c_str());
+        if (std::wstring(argv[i]) == L"-classpath" && i + 1 < count) {
+            const std::string jar = fileContents(argv[i + 1], found);
+            if (jar.rfind("PK", 0) == 0) {
+                std::fprintf(out, "classpathjar=");
+                for (unsigned char c : jar)
+                    std::fprintf(out, "%02x", c);
+                std::fprintf(out, "\n");
+            }
+        }
     }
     LocalFree(argv);
     wchar_t* block = GetEnvironmentStringsW();
@@ -168,6 +181,18 @@ bool hasArgument(const std::wstring& name) {
     ExitProcess(0);
 }
 
+[[noreturn]] void actAsStopClass() {
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; argv && i + 1 < count; ++i) {
+        if (std::wstring(argv[i]) == L"kiv.test.StopApplication") {
+            if (FILE* out = _wfopen(argv[i + 1], L"wb"))
+                std::fclose(out);
+        }
+    }
+    ExitProcess(0);
+}
+
 } // namespace
 
 int wmain() {
@@ -178,6 +203,8 @@ int wmain() {
         actAsValidator();
     if (hasArgument(L"Verify"))
         actAsVerifyProbe();
+    if (hasArgument(L"kiv.test.StopApplication"))
+        actAsStopClass();
     writeScript(variable(L"KIV_STANDIN_SCRIPT"));
     const std::wstring child = setting(L"KIV_STANDIN_CHILD", L"standin-child.txt");
     if (!child.empty())

@@ -56,6 +56,20 @@ TEST(Settings, MoreVmsAreSearchedUnlessSwitchedOff) {
     }
 }
 
+TEST(Settings, ServiceStopTimeoutIsWholeSecondsElseThirty) {
+    PropertySet p;
+    EXPECT_EQ(settings::serviceStopTimeoutSeconds(p), 30u);
+    const struct {
+        const wchar_t* value;
+        unsigned long seconds;
+    } cases[] = {{L"5", 5},    {L" 120 ", 120}, {L"0", 0}, {L"-1", 30},
+                 {L"1.5", 30}, {L"ten", 30},    {L"", 30}, {L"99999999999", 30}};
+    for (const auto& c : cases) {
+        p.set(L"kiv.nl.service.stop.timeout", c.value);
+        EXPECT_EQ(settings::serviceStopTimeoutSeconds(p), c.seconds) << c.seconds;
+    }
+}
+
 TEST(Settings, OnlyTheFirstClassPathMarkerIsReplaced) {
     PropertySet p;
     p.set(L"kiv.class.path", L"a.jar;$ENV_CLASSPATH$;$ENV_CLASSPATH$");

@@ -12,8 +12,8 @@
 #include "TestTime.h"
 
 using tarrow::UniqueHandle;
-using tarrow::test::TestFolder;
 using tarrow::test::scaledMilliseconds;
+using tarrow::test::TestFolder;
 
 namespace {
 
@@ -129,6 +129,17 @@ class ServiceMode : public ::testing::Test {
         return UniqueHandle(
             OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, status.dwProcessId));
     }
+    // Asks for a stop; Wine's service manager can refuse a control that arrives right after the
+    // running report (rarely seen), so a refusal is retried for up to two seconds.
+    bool requestStop() {
+        SERVICE_STATUS status;
+        for (int attempt = 0; attempt < 40; ++attempt) {
+            if (ControlService(service.get(), SERVICE_CONTROL_STOP, &status))
+                return true;
+            Sleep(50);
+        }
+        return false;
+    }
     DWORD exitCodeOf(HANDLE process) {
         EXPECT_EQ(WaitForSingleObject(process, scaledMilliseconds(20000)), WAIT_OBJECT_0);
         DWORD code = 12345;
@@ -193,6 +204,69 @@ TEST_F(ServiceMode, StopEndsTheVmAndEverythingItStarted) {
               static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_EQ(WaitForSingleObject(childProcess.get(), scaledMilliseconds(20000)),
               static_cast<DWORD>(WAIT_OBJECT_0));
+}
+
+// A stop class that lets the application end by itself: the stand-in stop class creates the
+// release file the held VM waits for; the VM then ends with 7, which the manager learns.
+TEST_F(ServiceMode, StopClassLetsTheApplicationEndByItself) {
+    holdTheVm();
+    folder.write(L"vm\\bin\\standin-exit.txt", "7");
+    std::string release = narrow(releaseFile());
+    std::replace(release.begin(), release.end(), '\\', '/');
+    std::string vmPath = narrow(vm);
+    std::replace(vmPath.begin(), vmPath.end(), '\\', '/');
+    writeProperties("kiv.nl.current.vm=" + vmPath +
+                    "\r\nkiv.nl.service.stop.main.class=kiv.test.StopApplication"
+                    "\r\nkiv.nl.service.stop.arguments=" +
+                    release + "\r\nkiv.nl.service.stop.timeout=600\r\n");
+    UniqueHandle process = startServiceWithVm();
+    ASSERT_TRUE(process);
+    const DWORD vmPid = std::stoul(recordValues(vmRecord, "pid").at(0));
+    pidsToEnd = {vmPid};
+    UniqueHandle vmProcess(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, vmPid));
+    ASSERT_TRUE(vmProcess);
+    ASSERT_TRUE(requestStop());
+    const SERVICE_STATUS_PROCESS status = waitForState(SERVICE_STOPPED);
+    EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(status.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_EQ(status.dwServiceSpecificExitCode, 7u);
+    EXPECT_EQ(exitCodeOf(vmProcess.get()), 7u) << "the VM ended by itself";
+    EXPECT_EQ(exitCodeOf(process.get()), 0u);
+    // The stop VM ran the stop class with the application's options and class path.
+    const auto lines = recordValues(tarrow::test::readFile(record), "commandline");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[1].find(" -Dservice=1 -Xrs -classpath \""), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find("\" kiv.test.StopApplication " + release), std::string::npos)
+        << lines[1];
+}
+
+// A stop class that does nothing: the VM is ended once the timeout has passed.
+TEST_F(ServiceMode, StopClassThatDoesNothingEndsTheVmAfterTheTimeout) {
+    holdTheVm();
+    std::string vmPath = narrow(vm);
+    std::replace(vmPath.begin(), vmPath.end(), '\\', '/');
+    writeProperties("kiv.nl.current.vm=" + vmPath +
+                    "\r\nkiv.nl.service.stop.main.class=kiv.test.StopApplication"
+                    "\r\nkiv.nl.service.stop.timeout=2\r\n");
+    UniqueHandle process = startServiceWithVm();
+    ASSERT_TRUE(process);
+    const DWORD vmPid = std::stoul(recordValues(vmRecord, "pid").at(0));
+    pidsToEnd = {vmPid};
+    UniqueHandle vmProcess(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, vmPid));
+    ASSERT_TRUE(vmProcess);
+    const ULONGLONG asked = GetTickCount64();
+    ASSERT_TRUE(requestStop());
+    // Still waiting for the application, with a growing checkpoint.
+    const SERVICE_STATUS_PROCESS pending =
+        waitForStatus([](const SERVICE_STATUS_PROCESS& s) { return s.dwCheckPoint >= 2; });
+    EXPECT_EQ(pending.dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING));
+    EXPECT_EQ(WaitForSingleObject(vmProcess.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    const SERVICE_STATUS_PROCESS status = waitForState(SERVICE_STOPPED);
+    EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(status.dwWin32ExitCode, 0u);
+    EXPECT_EQ(exitCodeOf(vmProcess.get()), 0u) << "ended by the service";
+    EXPECT_GE(GetTickCount64() - asked, 2000u);
+    EXPECT_EQ(exitCodeOf(process.get()), 0u);
 }
 
 TEST_F(ServiceMode, VmEndingWithZeroStopsTheService) {

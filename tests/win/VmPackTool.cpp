@@ -3,7 +3,11 @@
 //   vmpack_tool md5 FILE              prints what fileMd5 prints, then "digest=<text>"
 //   vmpack_tool sha256 FILE           the same with the SHA-256 digest
 //   vmpack_tool download URL FILE     exit 0 when downloadVmPack succeeds (silent), else 1
+//   vmpack_tool cached URL            exit 0 when the user's Internet cache holds URL, else 1
+//   vmpack_tool fetch URL             reads URL with WinINet's default flags (which cache it)
 #include <windows.h>
+
+#include <wininet.h>
 
 #include <cstdio>
 #include <string>
@@ -26,6 +30,26 @@ int wmain(int argc, wchar_t** argv) {
         tarrow::DownloadSettings settings;
         settings.silent = true;
         return tarrow::downloadVmPack(argv[2], argv[3], settings) ? 0 : 1;
+    }
+    if (argc == 3 && std::wstring(argv[1]) == L"fetch") {
+        HINTERNET root = InternetOpenW(L"fetch", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+        HINTERNET request = root ? InternetOpenUrlW(root, argv[2], nullptr, 0, 0, 0) : nullptr;
+        char buffer[65536];
+        DWORD got = 0;
+        while (request && InternetReadFile(request, buffer, sizeof buffer, &got) && got > 0) {
+        }
+        const bool read = request != nullptr;
+        if (request)
+            InternetCloseHandle(request);
+        if (root)
+            InternetCloseHandle(root);
+        return read ? 0 : 1;
+    }
+    if (argc == 3 && std::wstring(argv[1]) == L"cached") {
+        DWORD size = 0;
+        if (GetUrlCacheEntryInfoW(argv[2], nullptr, &size))
+            return 0;
+        return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? 0 : 1;
     }
     return 2;
 }
