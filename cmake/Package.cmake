@@ -21,11 +21,30 @@ else()
   set(KIV_PACKAGE_SYSTEM win32)
 endif()
 set(KIV_PACKAGE ${CMAKE_BINARY_DIR}/Tarrow-${PROJECT_VERSION}-${KIV_PACKAGE_SYSTEM}.zip)
+set(KIV_SYMBOLS ${CMAKE_BINARY_DIR}/Tarrow-${PROJECT_VERSION}-${KIV_PACKAGE_SYSTEM}-symbols.zip)
+# The package holds the binaries without their debug sections; each one's symbols go into
+# <binary>.debug in the symbols archive, which the binary names (with its checksum) in a
+# .gnu_debuglink section, so that a debugger finds them. objcopy stamps the PE headers it writes
+# with SOURCE_DATE_EPOCH: 0, as the linker leaves them, so that two builds give the same bytes.
+set(kiv_objcopy ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${KIV_OBJCOPY})
+set(kiv_split_symbols)
+foreach(binary Tarrow.exe Helper.dll Nettaro.dll)
+  list(APPEND kiv_split_symbols
+    COMMAND ${kiv_objcopy} --only-keep-debug package-root/${binary} symbols-root/${binary}.debug
+    COMMAND ${kiv_objcopy} --strip-all package-root/${binary}
+    COMMAND ${CMAKE_COMMAND} -E chdir symbols-root
+            ${kiv_objcopy} --add-gnu-debuglink=${binary}.debug ../package-root/${binary})
+endforeach()
 add_custom_target(package_zip
-  COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_BINARY_DIR}/package-root
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_BINARY_DIR}/package-root ${CMAKE_BINARY_DIR}/symbols-root
   COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${CMAKE_BINARY_DIR}/package-root
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/symbols-root
+  ${kiv_split_symbols}
   COMMAND python3 ${PROJECT_SOURCE_DIR}/scripts/pack_zip.py ${CMAKE_BINARY_DIR}/package-root
           ${KIV_PACKAGE} Tarrow-${PROJECT_VERSION}
+  COMMAND python3 ${PROJECT_SOURCE_DIR}/scripts/pack_zip.py ${CMAKE_BINARY_DIR}/symbols-root
+          ${KIV_SYMBOLS} Tarrow-${PROJECT_VERSION}-symbols
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   DEPENDS Tarrow Helper Nettaro Verify Validator TarrowNatives
-  COMMENT "Packing ${KIV_PACKAGE}"
+  COMMENT "Packing ${KIV_PACKAGE} and ${KIV_SYMBOLS}"
   VERBATIM)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Proves the package reproducible: builds the i686 package twice from this tree in two fresh
-# build folders and compares the binaries, the jars and the ZIP byte for byte.
+# build folders and compares the binaries, the jars, the ZIP and its symbols ZIP byte for byte.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 preset=${1:-i686}
@@ -17,6 +17,9 @@ for file in bin/Tarrow.exe bin/Helper.dll bin/Nettaro.dll java/Verify.jar java/V
             java/TarrowNatives.jar; do
   if cmp -s "$work/one/$file" "$work/two/$file"; then echo "same      $file"; else echo "DIFFERENT $file"; status=1; fi
 done
-one=$(ls "$work"/one/Tarrow-*.zip); two=$(ls "$work"/two/Tarrow-*.zip)
-if cmp -s "$one" "$two"; then echo "same      $(basename "$one")"; else echo "DIFFERENT $(basename "$one")"; status=1; fi
+# The package and its symbols archive.
+for one in "$work"/one/Tarrow-*.zip; do
+  two="$work/two/$(basename "$one")"
+  if cmp -s "$one" "$two"; then echo "same      $(basename "$one")"; else echo "DIFFERENT $(basename "$one")"; status=1; fi
+done
 exit $status

@@ -33,6 +33,7 @@ class Package(unittest.TestCase):
         with open(os.path.join(SOURCE, "CMakeLists.txt")) as f:
             cls.version = re.search(r"project\(Tarrow VERSION ([0-9.]+)", f.read()).group(1)
         bits = "win32" if "i686" in os.path.basename(os.path.normpath(BUILD)) else "win64"
+        cls.bits = bits
         cls.zip = zipfile.ZipFile(os.path.join(BUILD, "Tarrow-%s-%s.zip" % (cls.version, bits)))
         cls.top = "Tarrow-%s/" % cls.version
 
@@ -47,6 +48,27 @@ class Package(unittest.TestCase):
                 self.assertEqual(strings["ProductVersion"], self.version)
                 self.assertEqual(strings["OriginalFilename"], name)
                 self.assertEqual(strings["ProductName"], "Tarrow")
+
+    def test_binaries_are_stripped_and_name_their_symbols(self):
+        symbols = zipfile.ZipFile(os.path.join(BUILD, "Tarrow-%s-%s-symbols.zip" % (
+            self.version, self.bits)))
+        top = "Tarrow-%s-symbols/" % self.version
+        names = ["Tarrow.exe", "Helper.dll", "Nettaro.dll"]
+        self.assertEqual(sorted(symbols.namelist()), sorted(top + n + ".debug" for n in names))
+        objdump = ("i686" if self.bits == "win32" else "x86_64") + "-w64-mingw32-objdump"
+        for name in names:
+            with self.subTest(binary=name):
+                path = os.path.join(BUILD, "package-root", name)
+                with open(path, "rb") as f:
+                    self.assertEqual(f.read(), self.zip.read(self.top + name))
+                listing = subprocess.run([objdump, "-h", path], stdout=subprocess.PIPE,
+                                         text=True, check=True).stdout
+                self.assertNotIn(".debug", listing)
+                self.assertIn(".gnu_debuglink", listing)
+                with open(path, "rb") as f:
+                    self.assertIn((name + ".debug").encode() + b"\0", f.read())
+                debug = symbols.read(top + name + ".debug")
+                self.assertGreater(len(debug), 0)
 
     def test_jars_carry_the_version(self):
         for name in ("jvmspecs/Verify.jar", "lib/Validator.jar", "lib/TarrowNatives.jar"):
