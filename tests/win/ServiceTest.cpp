@@ -130,16 +130,20 @@ class ServiceMode : public ::testing::Test {
             OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, status.dwProcessId));
     }
     // Asks for a stop; Wine's service manager can refuse a control that arrives right after the
-    // running report (rarely seen), so a refusal is retried for up to two seconds.
+    // running report (ERROR_SERVICE_NOT_ACTIVE, rarely seen natively, often under emulation), so
+    // a refusal is retried for up to two seconds of native time.
     bool requestStop() {
         SERVICE_STATUS status;
-        for (int attempt = 0; attempt < 40; ++attempt) {
+        const ULONGLONG deadline = GetTickCount64() + scaledMilliseconds(2000);
+        do {
             if (ControlService(service.get(), SERVICE_CONTROL_STOP, &status))
                 return true;
+            lastRefusal = GetLastError();
             Sleep(50);
-        }
+        } while (GetTickCount64() < deadline);
         return false;
     }
+    DWORD lastRefusal = 0;
     DWORD exitCodeOf(HANDLE process) {
         EXPECT_EQ(WaitForSingleObject(process, scaledMilliseconds(20000)), WAIT_OBJECT_0);
         DWORD code = 12345;
@@ -185,19 +189,7 @@ TEST_F(ServiceMode, StopEndsTheVmAndEverythingItStarted) {
     EXPECT_EQ(WaitForSingleObject(vmProcess.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
     EXPECT_EQ(WaitForSingleObject(childProcess.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
 
-    // Wine's service manager can refuse a control that arrives right after the running report
-    // (rarely seen); a caller then asks again, as this test does for up to two seconds.
-    SERVICE_STATUS status;
-    BOOL stopped = FALSE;
-    DWORD refusal = 0;
-    for (int attempt = 0; attempt < 40 && !stopped; ++attempt) {
-        stopped = ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-        if (!stopped) {
-            refusal = GetLastError();
-            Sleep(50);
-        }
-    }
-    EXPECT_TRUE(stopped) << refusal;
+    EXPECT_TRUE(requestStop()) << lastRefusal;
     EXPECT_EQ(waitForState(SERVICE_STOPPED).dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(exitCodeOf(process.get()), 0u);
     EXPECT_EQ(WaitForSingleObject(vmProcess.get(), scaledMilliseconds(20000)),
