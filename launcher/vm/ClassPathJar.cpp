@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "Text.h"
+
 namespace tarrow {
 
 namespace {
@@ -16,39 +18,6 @@ bool isDriveLetter(wchar_t c) {
 bool keptInUrl(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '.' || c == '_' || c == '~' || c == '/';
-}
-
-// UTF-8 of wide text (UTF-16 on Windows, code points elsewhere); an unpaired surrogate has no
-// URL form.
-std::optional<std::string> utf8(const std::wstring& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t c = static_cast<std::uint32_t>(text[i]);
-        const std::uint32_t next =
-            i + 1 < text.size() ? static_cast<std::uint32_t>(text[i + 1]) : 0;
-        if (c >= 0xD800 && c <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (next - 0xDC00);
-            ++i;
-        } else if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
-            return std::nullopt;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
 }
 
 std::uint32_t crc32(const std::string& data) {
@@ -104,14 +73,15 @@ std::optional<std::string> classPathUrl(const std::wstring& entry, bool isFolder
         if (c == L'\\')
             c = L'/';
     }
-    const auto bytes = utf8(path.substr(2));
-    if (!bytes)
+    // Text that does not come back unchanged from UTF-8 (an unpaired surrogate) has no URL.
+    const std::string bytes = toUtf8(path.substr(2));
+    if (fromUtf8(bytes) != path.substr(2))
         return std::nullopt;
     static const char hex[] = "0123456789ABCDEF";
     std::string url = "file:/";
     url += static_cast<char>(entry[0]);
     url += ':';
-    for (unsigned char c : *bytes) {
+    for (unsigned char c : bytes) {
         if (keptInUrl(c)) {
             url += static_cast<char>(c);
         } else {

@@ -129,6 +129,24 @@ class ServiceMode : public ::testing::Test {
         return UniqueHandle(
             OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, status.dwProcessId));
     }
+    // A path with forward slashes: a backslash before "u" would start an escape in the
+    // properties file.
+    static std::string slashed(const std::wstring& path) {
+        std::string text = narrow(path);
+        std::replace(text.begin(), text.end(), '\\', '/');
+        return text;
+    }
+    // The properties of a service whose stop runs the stand-in's stop class, with `more` lines.
+    void writeStopClassProperties(const std::string& more) {
+        writeProperties("kiv.nl.current.vm=" + slashed(vm) +
+                        "\r\nkiv.nl.service.stop.main.class=kiv.test.StopApplication\r\n" + more);
+    }
+    // The VM process of the record, ended by the test's end if still running.
+    UniqueHandle openTheVm() {
+        const DWORD vmPid = std::stoul(recordValues(vmRecord, "pid").at(0));
+        pidsToEnd = {vmPid};
+        return UniqueHandle(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, vmPid));
+    }
     // Asks for a stop; Wine's service manager can refuse a control that arrives right after the
     // running report (ERROR_SERVICE_NOT_ACTIVE, rarely seen natively, often under emulation), so
     // a refusal is retried for up to two seconds of native time.
@@ -203,19 +221,12 @@ TEST_F(ServiceMode, StopEndsTheVmAndEverythingItStarted) {
 TEST_F(ServiceMode, StopClassLetsTheApplicationEndByItself) {
     holdTheVm();
     folder.write(L"vm\\bin\\standin-exit.txt", "7");
-    std::string release = narrow(releaseFile());
-    std::replace(release.begin(), release.end(), '\\', '/');
-    std::string vmPath = narrow(vm);
-    std::replace(vmPath.begin(), vmPath.end(), '\\', '/');
-    writeProperties("kiv.nl.current.vm=" + vmPath +
-                    "\r\nkiv.nl.service.stop.main.class=kiv.test.StopApplication"
-                    "\r\nkiv.nl.service.stop.arguments=" +
-                    release + "\r\nkiv.nl.service.stop.timeout=600\r\n");
+    const std::string release = slashed(releaseFile());
+    writeStopClassProperties("kiv.nl.service.stop.arguments=" + release +
+                             "\r\nkiv.nl.service.stop.timeout=600\r\n");
     UniqueHandle process = startServiceWithVm();
     ASSERT_TRUE(process);
-    const DWORD vmPid = std::stoul(recordValues(vmRecord, "pid").at(0));
-    pidsToEnd = {vmPid};
-    UniqueHandle vmProcess(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, vmPid));
+    UniqueHandle vmProcess = openTheVm();
     ASSERT_TRUE(vmProcess);
     ASSERT_TRUE(requestStop());
     const SERVICE_STATUS_PROCESS status = waitForState(SERVICE_STOPPED);
@@ -235,16 +246,10 @@ TEST_F(ServiceMode, StopClassLetsTheApplicationEndByItself) {
 // A stop class that does nothing: the VM is ended once the timeout has passed.
 TEST_F(ServiceMode, StopClassThatDoesNothingEndsTheVmAfterTheTimeout) {
     holdTheVm();
-    std::string vmPath = narrow(vm);
-    std::replace(vmPath.begin(), vmPath.end(), '\\', '/');
-    writeProperties("kiv.nl.current.vm=" + vmPath +
-                    "\r\nkiv.nl.service.stop.main.class=kiv.test.StopApplication"
-                    "\r\nkiv.nl.service.stop.timeout=2\r\n");
+    writeStopClassProperties("kiv.nl.service.stop.timeout=2\r\n");
     UniqueHandle process = startServiceWithVm();
     ASSERT_TRUE(process);
-    const DWORD vmPid = std::stoul(recordValues(vmRecord, "pid").at(0));
-    pidsToEnd = {vmPid};
-    UniqueHandle vmProcess(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, vmPid));
+    UniqueHandle vmProcess = openTheVm();
     ASSERT_TRUE(vmProcess);
     const ULONGLONG asked = GetTickCount64();
     ASSERT_TRUE(requestStop());
