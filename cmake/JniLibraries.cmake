@@ -16,7 +16,7 @@ add_custom_target(xpdfprint_import DEPENDS ${KIV_XPDF_IMPLIB})
 
 function(kiv_jni_library name)
   cmake_parse_arguments(ARG "" "DEF" "SOURCES;LIBS" ${ARGN})
-  add_library(${name} SHARED ${ARG_SOURCES} ${KIV_TERMINATE_HANDLER})
+  add_library(${name} SHARED ${ARG_SOURCES} ${KIV_RUNTIME_REPLACEMENTS})
   # Only the shared JNI plumbing, the owner types and the library's own folder are visible.
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/jni ${KIV_JNI_INCLUDE}
                                              ${PROJECT_SOURCE_DIR}/common)

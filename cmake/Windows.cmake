@@ -7,13 +7,12 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WIN
 # and without a link time stamp, so that two builds of the same sources are the same bytes.
 set(KIV_STATIC_LINK -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)
 
-# Small binaries: a launcher is copied beside every application and the JNI libraries are loaded
-# into every application's VM. Optimised for size, with a section per function and datum so that
-# the linker drops what nothing uses. The three product binaries also take the small terminate
-# handler of common/TerminateHandler.cpp in place of the runtime's demangling one.
-add_compile_options(-Os -ffunction-sections -fdata-sections)
-add_link_options(-Wl,--gc-sections)
-set(KIV_TERMINATE_HANDLER ${PROJECT_SOURCE_DIR}/common/TerminateHandler.cpp)
+# The three product binaries take small replacements of two runtime parts that would each link
+# some 50 KB into every binary: the terminate handler (common/TerminateHandler.cpp) and the
+# functions that raise the standard library's exceptions (common/LibraryThrows.cpp). The size
+# options are in SmallBinaries.cmake.
+set(KIV_RUNTIME_REPLACEMENTS ${PROJECT_SOURCE_DIR}/common/TerminateHandler.cpp
+                             ${PROJECT_SOURCE_DIR}/common/LibraryThrows.cpp)
 include(cmake/Version.cmake)
 
 include(cmake/Minizip.cmake)
@@ -42,7 +41,7 @@ add_library(kiv_core STATIC
   launcher/core/Wow64.cpp
 )
 # VERSION and WININET are loaded at run time from the system folder (RuntimeImports.h).
-target_link_libraries(kiv_core PUBLIC kiv_core_logic kiv_common shell32 advapi32 psapi)
+target_link_libraries(kiv_core PUBLIC kiv_core_logic kiv_common advapi32 psapi)
 
 add_library(kiv_vm STATIC
   launcher/vm/CurrentVm.cpp
@@ -100,7 +99,7 @@ configure_file(launcher/resources/Tarrow.manifest.in ${CMAKE_BINARY_DIR}/generat
 add_executable(Tarrow
   launcher/app/Main.cpp
   launcher/app/LibrarySearchHardening.cpp
-  ${KIV_TERMINATE_HANDLER}
+  ${KIV_RUNTIME_REPLACEMENTS}
   launcher/resources/Tarrow.rc
 )
 target_include_directories(Tarrow PRIVATE launcher/resources ${CMAKE_BINARY_DIR}/generated)

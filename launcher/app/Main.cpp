@@ -2,8 +2,6 @@
 // the console launch (or the service host) and turns the outcome into the exit code.
 #include <windows.h>
 
-#include <shellapi.h>
-
 #include <cstdio>
 #include <optional>
 
@@ -31,11 +29,7 @@ std::optional<std::wstring> resolveExisting(const std::wstring& argument) {
 
 // The "silent" rule over the arguments as the shell splits them.
 bool silentArgument(bool current) {
-    int count = 0;
-    const UniqueArgumentList argv(CommandLineToArgvW(GetCommandLineW(), &count));
-    if (!argv)
-        return current;
-    return silentFromArguments(std::vector<std::wstring>(argv.get(), argv.get() + count), current);
+    return silentFromArguments(splitLikeShell(GetCommandLineW()), current);
 }
 
 void pauseConsole() {

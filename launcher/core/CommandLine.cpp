@@ -90,6 +90,100 @@ std::wstring CommandLine::vmArgument() const {
     return std::wstring();
 }
 
+namespace {
+
+bool blank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
+
+// Splits the arguments after the program name, one character at a time.
+class ShellSplitter {
+  public:
+    explicit ShellSplitter(std::vector<std::wstring>& out) : out_(out) {}
+
+    void take(wchar_t c) {
+        if (c != L'"' && afterQuote_) {
+            // A run of quotes has ended: two in a row closed the quoted part.
+            afterQuote_ = false;
+            if (quotes_ == 2)
+                quotes_ = 0;
+        }
+        if (blank(c) && quotes_ == 0) {
+            if (started_)
+                out_.push_back(current_);
+            current_.clear();
+            started_ = false;
+            slashes_ = 0;
+            return;
+        }
+        started_ = true;
+        if (c == L'"') {
+            quote();
+            return;
+        }
+        current_ += c;
+        slashes_ = c == L'\\' ? slashes_ + 1 : 0;
+    }
+
+    void finish() {
+        if (started_) // the quoted part of an unclosed quote runs to the end
+            out_.push_back(current_);
+    }
+
+  private:
+    // 2n backslashes before a quote become n and the quote counts; 2n+1 become n and a literal
+    // quote. A third quote in a row is a literal quote, and two in a row end the quoted part.
+    void quote() {
+        if (afterQuote_) {
+            if (++quotes_ == 3) {
+                current_ += L'"';
+                quotes_ = 0;
+            }
+            return;
+        }
+        current_.erase(current_.size() - slashes_ / 2 - slashes_ % 2);
+        if (slashes_ % 2 == 0)
+            ++quotes_;
+        else
+            current_ += L'"';
+        slashes_ = 0;
+        afterQuote_ = true;
+    }
+
+    std::vector<std::wstring>& out_;
+    std::wstring current_;
+    bool started_ = false;    // an argument has begun, even an empty quoted one
+    bool afterQuote_ = false; // the last character was a quote
+    int quotes_ = 0;          // quotes counted in the current run: odd inside a quoted part
+    size_t slashes_ = 0;      // backslashes just before this character
+};
+
+} // namespace
+
+std::vector<std::wstring> splitLikeShell(const std::wstring& commandLine) {
+    std::vector<std::wstring> arguments;
+    if (commandLine.empty())
+        return arguments;
+    // The program name has no escapes: it ends at its closing quote or at the first blank.
+    size_t i = 0;
+    if (commandLine[0] == L'"') {
+        const size_t close = commandLine.find(L'"', 1);
+        arguments.push_back(commandLine.substr(1, close - 1));
+        i = close == std::wstring::npos ? commandLine.size() : close + 1;
+    } else {
+        while (i < commandLine.size() && !blank(commandLine[i]))
+            ++i;
+        arguments.push_back(commandLine.substr(0, i));
+    }
+    while (i < commandLine.size() && blank(commandLine[i]))
+        ++i;
+    ShellSplitter splitter(arguments);
+    for (; i < commandLine.size(); ++i)
+        splitter.take(commandLine[i]);
+    splitter.finish();
+    return arguments;
+}
+
 bool silentFromArguments(const std::vector<std::wstring>& argv, bool current) {
     for (size_t i = 1; i < argv.size(); ++i)
         current = equalsIgnoreCase(argv[i], L"silent");

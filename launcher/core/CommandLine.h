@@ -37,6 +37,15 @@ class CommandLine {
     std::wstring serviceName_;
 };
 
+// Splits a whole command line into arguments as the Windows shell's CommandLineToArgvW does:
+// the program name ends at its closing quote or at the first blank; after it, 2n backslashes
+// before a quote give n backslashes and the quote opens or closes a quoted part, 2n+1 give n
+// and a literal quote, other backslashes stand as they are, and a quote doubled inside a
+// quoted part is a literal quote that also ends the part. Blanks are spaces and tabs; an empty line
+// gives no arguments. Done here so that the launcher need not load the shell's library on every
+// start.
+std::vector<std::wstring> splitLikeShell(const std::wstring& commandLine);
+
 // The "silent" rule: each argument after the program sets the flag to whether it equals
 // "silent" ignoring case, so the last argument decides; with no arguments `current` stands.
 bool silentFromArguments(const std::vector<std::wstring>& argv, bool current);

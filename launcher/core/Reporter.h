@@ -2,6 +2,8 @@
 // messages, probe lines): the one place that writes it and honours silent mode.
 #pragma once
 
+#include <string>
+
 namespace tarrow {
 
 class Reporter {
@@ -13,8 +15,8 @@ class Reporter {
 
     // printf-style text, flushed at once so that it interleaves with the VM's own output.
     void say(const char* format, ...) const __attribute__((format(printf, 2, 3)));
-    // The same for wide text.
-    void sayWide(const wchar_t* format, ...) const;
+    // Wide text as it stands, flushed the same way.
+    void sayWide(const std::wstring& text) const;
 
   private:
     bool silent_;

@@ -3,17 +3,16 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cwchar>
 #include <optional>
 
 #include "StringCache.h"
+#include "Text.h"
 
 namespace tarrow {
 
 namespace {
 
 constexpr int kStringBufferChars = 256;
-constexpr size_t kFormattedBufferChars = 512;
 constexpr int kStringsPerBlock = 16;
 
 // Reads one string of the English table directly from its resource block; used when the
@@ -62,11 +61,12 @@ std::wstring getString(StringId id) {
 }
 
 std::wstring vmStartFailedMessage(unsigned long errorNumber) {
-    const std::wstring format = getString(kVmStartFailed);
-    wchar_t buffer[kFormattedBufferChars];
-    const int written =
-        std::swprintf(buffer, kFormattedBufferChars, format.c_str(), static_cast<int>(errorNumber));
-    return written < 0 ? format : std::wstring(buffer);
+    // The translations hold one %d for the number, shown as a signed int as it always has been.
+    std::wstring text = getString(kVmStartFailed);
+    const size_t at = text.find(L"%d");
+    if (at != std::wstring::npos)
+        text.replace(at, 2, decimal(static_cast<int>(errorNumber)));
+    return text;
 }
 
 } // namespace tarrow

@@ -148,7 +148,19 @@ std::vector<std::string> splitLines(const std::string& contents) {
 }
 
 std::wstring decimal(long long value) {
-    return std::to_wstring(value);
+    // By hand: the library's std::to_wstring formats through swprintf.
+    unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
+                                             : static_cast<unsigned long long>(value);
+    wchar_t digits[24];
+    size_t count = 0;
+    do {
+        digits[count++] = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    std::wstring text(value < 0 ? L"-" : L"");
+    while (count > 0)
+        text += digits[--count];
+    return text;
 }
 
 std::wstring fromUtf8(const std::string& bytes) {

@@ -16,11 +16,14 @@ const std::wstring& vmInfoFilePath() {
 void appendLines(const std::wstring& file, const std::vector<std::wstring>& lines) {
     UniqueStdioFile stream = openForAppend(file, "at");
     std::fseek(stream.get(), 0, SEEK_END);
+    // All lines in one write: the runtime may flush a text stream at every line end, and the
+    // information file has a few hundred lines.
+    std::string bytes;
     for (const auto& line : lines) {
-        const std::string bytes = narrowLatin1(line);
-        std::fwrite(bytes.data(), 1, bytes.size(), stream.get());
-        std::fputc('\n', stream.get());
+        bytes += narrowLatin1(line);
+        bytes += '\n';
     }
+    std::fwrite(bytes.data(), 1, bytes.size(), stream.get());
 }
 
 void appendVmInfo(const std::vector<std::wstring>& lines) {

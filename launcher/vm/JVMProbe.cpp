@@ -80,7 +80,7 @@ std::wstring JVMProbe::vendor() {
     }
     const auto company = resource() ? resource()->string(L"CompanyName") : std::nullopt;
     if (company)
-        Reporter::always().sayWide(L"company: %ls\n", company->c_str());
+        Reporter::always().sayWide(L"company: " + *company + L"\n");
     vendor_ = company && contains(toLower(*company), L"ibm") ? L"IBM" : L"Sun";
     return *vendor_;
 }

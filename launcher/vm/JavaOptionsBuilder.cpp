@@ -61,7 +61,7 @@ JavaOptions buildJavaOptions(const LaunchContext& launch) {
 
     const Verbosity verbosity = readVerbosity(settings::verbose(s));
     if (!verbosity.warning.empty())
-        std::fwprintf(stderr, L"%ls", verbosity.warning.c_str());
+        std::fputws(verbosity.warning.c_str(), stderr);
     options.verbose = verbosity.verbose;
     options.verbosityDetail = verbosity.detail;
 

@@ -19,7 +19,7 @@ BuildOptions BuildOptions::read(const PropertySet& p) {
     o.jvmSpecApplicable = p.get(L"build.jvmspec.applicable") == L"true";
     o.jvmSpecCount = integer(p, L"build.jvmspec.total.num", L"0");
     for (long i = 0; i < o.jvmSpecCount; ++i)
-        o.jvmSpecFiles.push_back(p.get(L"build.jvmspec." + std::to_wstring(i)));
+        o.jvmSpecFiles.push_back(p.get(L"build.jvmspec." + decimal(i)));
     o.withVmSearchOption = integer(p, L"build.with.vm.search.option", L"20");
     o.withoutVmSearchOption = integer(p, L"build.without.vm.search.option", L"10");
     o.notFoundUrl = p.get(L"build.without.vm.not.found.download.url");

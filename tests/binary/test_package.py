@@ -14,6 +14,9 @@ FILES = ["Helper.dll", "LICENSE", "Nettaro.dll", "Tarrow.exe", "docs/configurati
          "docs/getting-started.md", "docs/troubleshooting.md", "example/Tarrow.kiv",
          "example/jvmspecs/jvmspecs.example.properties", "example/jvmspecs/java8.jvmspec",
          "jvmspecs/Verify.jar", "lib/TarrowNatives.jar", "lib/Validator.jar"]
+# The most each 32-bit binary may weigh in the package, in bytes: the launcher is copied beside
+# every application and the JNI libraries are loaded into every application's VM.
+SIZE_LIMITS = {"Tarrow.exe": 450_000, "Helper.dll": 200_000, "Nettaro.dll": 120_000}
 
 
 class PeBytes(PeFile):
@@ -69,6 +72,13 @@ class Package(unittest.TestCase):
                     self.assertIn((name + ".debug").encode() + b"\0", f.read())
                 debug = symbols.read(top + name + ".debug")
                 self.assertGreater(len(debug), 0)
+
+    def test_32_bit_binaries_stay_within_their_sizes(self):
+        if self.bits != "win32":
+            self.skipTest("the size limits are the 32-bit product's")
+        for name, limit in SIZE_LIMITS.items():
+            with self.subTest(binary=name):
+                self.assertLessEqual(self.zip.getinfo(self.top + name).file_size, limit)
 
     def test_jars_carry_the_version(self):
         for name in ("jvmspecs/Verify.jar", "lib/Validator.jar", "lib/TarrowNatives.jar"):

@@ -92,3 +92,28 @@ TEST(SilentScan, WithoutArgumentsThePropertiesFileDecides) {
     EXPECT_TRUE(silentFromArguments({L"t.exe"}, true));
     EXPECT_FALSE(silentFromArguments({L"t.exe"}, false));
 }
+
+TEST(ShellSplit, FollowsTheShellsQuoteAndBackslashRules) {
+    using Args = std::vector<std::wstring>;
+    const struct {
+        const wchar_t* line;
+        Args arguments;
+    } cases[] = {
+        {L"", {}},
+        {L"t.exe", {L"t.exe"}},
+        {L"t.exe   ", {L"t.exe"}},
+        {L"\"C:\\a b\\t.exe\" silent", {L"C:\\a b\\t.exe", L"silent"}},
+        {L"C:\\a\\\"t.exe x", {L"C:\\a\\\"t.exe", L"x"}},
+        {L"t \t a  \"b c\" d", {L"t", L"a", L"b c", L"d"}},
+        {L"t a\\\\b \"c\\\\\" d", {L"t", L"a\\\\b", L"c\\", L"d"}},
+        {L"t a\\\"b \\\\\\\"c", {L"t", L"a\"b", L"\\\"c"}},
+        {L"t \"\" x", {L"t", L"", L"x"}},
+        // A quote doubled inside a quoted part is a literal quote that also ends the part.
+        {L"t \"a\"\"b\" x", {L"t", L"a\"b x"}},
+        {L"t \"\"\"\" s\"il\"ent", {L"t", L"\" silent"}},
+        {L"t \"\"\" s\"il\"ent", {L"t", L"\"", L"silent"}},
+        {L"t \"open ended", {L"t", L"open ended"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(splitLikeShell(c.line), c.arguments) << c.line;
+}

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "Text.h"
 
 using namespace tarrow;
@@ -42,4 +44,18 @@ TEST(Text, Latin1RoundTrip) {
     EXPECT_EQ(wide[0xE9], static_cast<wchar_t>(0xE9));
     EXPECT_EQ(narrowLatin1(wide), bytes);
     EXPECT_EQ(narrowLatin1(L"\u20ac"), "?");
+}
+
+TEST(Text, DecimalCoversSignAndBothEnds) {
+    const struct {
+        long long value;
+        const wchar_t* text;
+    } cases[] = {{0, L"0"},
+                 {7, L"7"},
+                 {-42, L"-42"},
+                 {1000000007, L"1000000007"},
+                 {LLONG_MAX, L"9223372036854775807"},
+                 {LLONG_MIN, L"-9223372036854775808"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(decimal(c.value), c.text) << c.value;
 }

@@ -1,0 +1,7 @@
+# Small binaries: a launcher is copied beside every application and the JNI libraries are loaded
+# into every application's VM. Optimised for size, with a section per function and datum so that
+# the linker drops what nothing uses. Included before the first target is declared: directory
+# options reach only the targets declared after them, and the platform-free logic is most of the
+# launcher's code.
+add_compile_options(-Os -ffunction-sections -fdata-sections)
+add_link_options(-Wl,--gc-sections)
