@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <mutex>
-
 #include "Text.h"
 #include "UniqueHandle.h"
 
@@ -14,9 +12,9 @@ namespace {
 struct TraceSink {
     bool on = false;
     ULONGLONG start = GetTickCount64();
-    UniqueHandle file;       // the trace file, when one is named
-    HANDLE output = nullptr; // where lines go: the file or standard error
-    std::mutex lock;         // the service's threads may trace at once
+    UniqueHandle file;           // the trace file, when one is named
+    HANDLE output = nullptr;     // where lines go: the file or standard error
+    SRWLOCK lock = SRWLOCK_INIT; // the service's threads may trace at once
 };
 
 TraceSink& sink() {
@@ -62,9 +60,12 @@ void trace(const std::wstring& line) {
     }
     const std::string text =
         std::to_string(GetTickCount64() - s.start) + " " + toUtf8(flat) + "\r\n";
-    const std::lock_guard<std::mutex> hold(s.lock);
+    // A slim lock rather than std::mutex, whose failure path links the library's whole
+    // system_error machinery (some 90 KB); nothing between acquiring and releasing it throws.
+    AcquireSRWLockExclusive(&s.lock);
     DWORD written = 0;
     WriteFile(s.output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    ReleaseSRWLockExclusive(&s.lock);
 }
 
 } // namespace tarrow
