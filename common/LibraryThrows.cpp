@@ -61,23 +61,18 @@ class LibraryError : public std::exception {
     char text_[256];
 };
 
-[[noreturn]] void throwFormatted(const char* format, ...) {
+} // namespace
+
+namespace std {
+
+// Every text-carrying error: a plain text goes through "%s", so a '%' in it stays as it is.
+void __throw_out_of_range_fmt(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
     LibraryError error(format, arguments);
     va_end(arguments);
     throw error;
 }
-
-// A plain text: '%' in it stays as it is.
-[[noreturn]] void throwText(const char* text) {
-    throwFormatted("%s", text);
-}
-
-} // namespace
-
-namespace std {
-
 void __throw_bad_exception() {
     throw bad_exception();
 }
@@ -94,38 +89,31 @@ void __throw_bad_typeid() {
     throw bad_typeid();
 }
 void __throw_logic_error(const char* text) {
-    throwText(text);
+    __throw_out_of_range_fmt("%s", text);
 }
 void __throw_domain_error(const char* text) {
-    throwText(text);
+    __throw_out_of_range_fmt("%s", text);
 }
 void __throw_invalid_argument(const char* text) {
-    throwText(text);
+    __throw_out_of_range_fmt("%s", text);
 }
 void __throw_length_error(const char* text) {
-    throwText(text);
+    __throw_out_of_range_fmt("%s", text);
 }
 void __throw_out_of_range(const char* text) {
-    throwText(text);
+    __throw_out_of_range_fmt("%s", text);
 }
 void __throw_runtime_error(const char* text) {
-    throwText(text);
+    __throw_out_of_range_fmt("%s", text);
 }
 void __throw_range_error(const char* text) {
-    throwText(text);
+    __throw_out_of_range_fmt("%s", text);
 }
 void __throw_overflow_error(const char* text) {
-    throwText(text);
+    __throw_out_of_range_fmt("%s", text);
 }
 void __throw_underflow_error(const char* text) {
-    throwText(text);
-}
-void __throw_out_of_range_fmt(const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    LibraryError error(format, arguments);
-    va_end(arguments);
-    throw error;
+    __throw_out_of_range_fmt("%s", text);
 }
 
 } // namespace std
