@@ -149,10 +149,11 @@ class ServiceMode : public ::testing::Test {
     }
     // Asks for a stop; Wine's service manager can refuse a control that arrives right after the
     // running report (ERROR_SERVICE_NOT_ACTIVE, rarely seen natively, often under emulation), so
-    // a refusal is retried for up to two seconds of native time.
+    // a refusal is retried for up to twenty seconds of native time, as long as a loaded machine may
+    // take.
     bool requestStop() {
         SERVICE_STATUS status;
-        const ULONGLONG deadline = GetTickCount64() + scaledMilliseconds(2000);
+        const ULONGLONG deadline = GetTickCount64() + scaledMilliseconds(20000);
         do {
             if (ControlService(service.get(), SERVICE_CONTROL_STOP, &status))
                 return true;
