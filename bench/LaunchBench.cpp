@@ -1,6 +1,6 @@
 // Times command lines inside Windows (or Wine): each is started and waited for `runs` times,
 // alternating between them so that both see the same machine state. Prints the median time of
-// each and the ratio of every later one to the first.
+// each with its quartiles, and the ratio of every later median to the first.
 //   LaunchBench RUNS "command line 1" "command line 2" ...
 #include <windows.h>
 
@@ -30,9 +30,10 @@ double runOnce(const std::wstring& commandLine) {
            static_cast<double>(frequency.QuadPart);
 }
 
-double median(std::vector<double> values) {
+// The value below which the given share of the times fall (0.5: the median).
+double quantile(std::vector<double> values, double share) {
     std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    return values[static_cast<size_t>(share * static_cast<double>(values.size() - 1) + 0.5)];
 }
 
 } // namespace
@@ -54,10 +55,12 @@ int wmain(int argc, wchar_t** argv) {
             times[i].push_back(ms);
         }
     }
-    const double base = median(times[0]);
+    // The quartiles show how widely the runs spread, which says how far the ratio can be trusted.
+    const double base = quantile(times[0], 0.5);
     for (size_t i = 0; i < times.size(); ++i) {
-        const double m = median(times[i]);
-        std::wprintf(L"median %8.2f ms  ratio %.3f  %ls\n", m, m / base, argv[i + 2]);
+        const double m = quantile(times[i], 0.5);
+        std::wprintf(L"median %8.2f ms  ratio %.3f  (quartiles %.2f %.2f)  %ls\n", m, m / base,
+                     quantile(times[i], 0.25), quantile(times[i], 0.75), argv[i + 2]);
     }
     return 0;
 }

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Launch overhead: Tarrow.exe starting the stand-in VM named by KIV_VM, against a minimal
 # launcher of ours (CreateProcess and wait) starting the same VM, in one run under Wine.
-# Prints the median of each and the ratio (target: at most 1.10). A third line compares with
-# the minimal launcher that also reads the Ctrl key: under Wine, loading the user-interface
-# library for that one call costs about as much as a process start.
+# Prints the median of each with its quartiles, and the ratio (target: at most 1.10); where the
+# quartiles lie far apart, Wine itself is timing unevenly and one ratio says little. A third
+# line compares with the minimal launcher that also reads the Ctrl key: under Wine, loading the
+# user-interface library for that one call costs about as much as a process start.
 #   BENCH_BUILD=x86_64 (default)  the 64-bit build under Debian's wine64
 #   BENCH_BUILD=i686              the 32-bit product and 32-bit baselines under the WoW64 Wine;
 #                                 on a machine that refuses 32-bit code, inside the emulated
