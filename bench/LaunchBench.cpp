@@ -42,6 +42,8 @@ int wmain(int argc, wchar_t** argv) {
     if (argc < 3)
         return 2;
     const int runs = _wtoi(argv[1]);
+    if (runs < 1)
+        return 2;
     std::vector<std::vector<double>> times(static_cast<size_t>(argc - 2));
     for (size_t i = 0; i < times.size(); ++i)
         runOnce(argv[i + 2]); // warm-up
