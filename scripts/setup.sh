@@ -80,8 +80,13 @@ if [ ! -f "$minizip_dir/unzip.c" ]; then
   rm -rf "$work"
 fi
 
-# A Wine that runs the 32-bit product: the prebuilt one beside the project, when there is one.
+# A Wine that runs the 32-bit product: the prebuilt one beside the project, when there is one,
+# or beside the local repository this checkout was cloned from (a scratch clone elsewhere).
 wow64_archive="$root/../shared/wine-wow64.tar.xz"
+origin=$(git -C "$root" remote get-url origin 2>/dev/null || true)
+if [ ! -f "$wow64_archive" ] && [ -d "$origin" ]; then
+  wow64_archive="$origin/../shared/wine-wow64.tar.xz"
+fi
 if [ ! -x "$cache/wine-wow64/bin/wine" ] && [ -f "$wow64_archive" ]; then
   current_step="unpacking $wow64_archive"
   rm -rf "$cache/wine-wow64"
