@@ -27,16 +27,6 @@ template <typename Function> bool resolve(HMODULE module, Function& slot, const 
     return slot != nullptr;
 }
 
-Loaded<VersionFunctions> loadVersionFunctions() {
-    const HMODULE module = loadSystemLibrary(L"version.dll");
-    VersionFunctions f{};
-    if (module && resolve(module, f.getFileVersionInfoSize, "GetFileVersionInfoSizeW") &&
-        resolve(module, f.getFileVersionInfo, "GetFileVersionInfoW") &&
-        resolve(module, f.verQueryValue, "VerQueryValueW"))
-        return {f, ERROR_SUCCESS};
-    return {std::nullopt, GetLastError()};
-}
-
 Loaded<InternetFunctions> loadInternetFunctions() {
     const HMODULE module = loadSystemLibrary(L"wininet.dll");
     InternetFunctions f{};
@@ -53,11 +43,6 @@ Loaded<InternetFunctions> loadInternetFunctions() {
 }
 
 } // namespace
-
-const VersionFunctions* versionFunctions() {
-    static const Loaded<VersionFunctions> loaded = loadVersionFunctions();
-    return tableOrError(loaded);
-}
 
 const InternetFunctions* internetFunctions() {
     static const Loaded<InternetFunctions> loaded = loadInternetFunctions();

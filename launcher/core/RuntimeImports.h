@@ -1,21 +1,14 @@
-// Functions of VERSION.dll and WININET.dll. Neither is one of Windows' "known DLLs": imported
-// statically, each would be looked up beside the program before any of the program's code
-// runs, so a copy planted in a download folder would run inside the launcher. They are loaded
-// on first use from the system folder instead, and called through these typed tables.
+// Functions of WININET.dll. It is not one of Windows' "known DLLs": imported statically, it
+// would be looked up beside the program before any of the program's code runs, so a copy
+// planted in a download folder would run inside the launcher. It is loaded on first use from
+// the system folder instead, and called through this typed table.
 #pragma once
 
 #include <windows.h>
 
 #include <wininet.h>
-#include <winver.h>
 
 namespace tarrow {
-
-struct VersionFunctions {
-    decltype(&::GetFileVersionInfoSizeW) getFileVersionInfoSize;
-    decltype(&::GetFileVersionInfoW) getFileVersionInfo;
-    decltype(&::VerQueryValueW) verQueryValue;
-};
 
 struct InternetFunctions {
     decltype(&::InternetOpenW) open;
@@ -27,10 +20,6 @@ struct InternetFunctions {
     decltype(&::HttpQueryInfoW) httpQueryInfo;
     decltype(&::FtpOpenFileW) ftpOpenFile;
 };
-
-// The version-resource functions, loaded once on first use; null when the library or one of
-// its functions cannot be had, with the last error set to what stopped the load.
-const VersionFunctions* versionFunctions();
 
 // The WinINet functions, loaded once on first use; null when the library or one of its
 // functions cannot be had, with the last error set to what stopped the load.

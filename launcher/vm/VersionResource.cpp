@@ -1,47 +1,37 @@
 #include "VersionResource.h"
 
-#include "RuntimeImports.h"
+#include "PeVersionResource.h"
+#include "UniqueHandle.h"
+#include "VersionInfoBlock.h"
 
 namespace tarrow {
 
 std::optional<VersionResource> VersionResource::read(const std::wstring& path) {
-    const VersionFunctions* version = versionFunctions();
-    if (!version)
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return std::nullopt;
-    DWORD ignored = 0;
-    const DWORD size = version->getFileVersionInfoSize(path.c_str(), &ignored);
-    if (size == 0)
+    const ReadAt readAt = [&file](std::uint64_t offset, std::uint8_t* out, std::size_t size) {
+        OVERLAPPED at = {};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD got = 0;
+        return size <= MAXDWORD && ReadFile(file.get(), out, static_cast<DWORD>(size), &got, &at) &&
+               got == size;
+    };
+    auto data = readPeVersionResource(readAt);
+    if (!data)
         return std::nullopt;
-    std::vector<BYTE> data(size);
-    if (!version->getFileVersionInfo(path.c_str(), 0, size, data.data()))
-        return std::nullopt;
-    return VersionResource(std::move(data));
+    return VersionResource(std::move(*data));
 }
 
 std::optional<std::array<WORD, 4>> VersionResource::fileVersion() const {
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT length = 0;
-    auto* data = const_cast<BYTE*>(data_.data());
-    if (!versionFunctions()->verQueryValue(data, L"\\", reinterpret_cast<void**>(&info), &length) ||
-        !info || length < sizeof(VS_FIXEDFILEINFO))
-        return std::nullopt;
-    return std::array<WORD, 4>{HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
-                               HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS)};
+    return fixedFileVersion(data_);
 }
 
 std::optional<std::wstring> VersionResource::string(const std::wstring& name) const {
-    const std::wstring query = L"\\StringFileInfo\\040904b0\\" + name;
-    wchar_t* text = nullptr;
-    UINT length = 0;
-    auto* data = const_cast<BYTE*>(data_.data());
-    if (!versionFunctions()->verQueryValue(data, query.c_str(), reinterpret_cast<void**>(&text),
-                                           &length) ||
-        !text)
-        return std::nullopt;
-    std::wstring value(text, length);
-    while (!value.empty() && value.back() == L'\0')
-        value.pop_back();
-    return value;
+    return versionText(data_, {L"StringFileInfo", L"040904b0", name});
 }
 
 std::optional<std::array<WORD, 4>> readFileVersion(const std::wstring& path) {

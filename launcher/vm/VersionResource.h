@@ -1,9 +1,11 @@
-// The version resource of an executable or library, read once and queried as often as needed.
+// The version resource of an executable or library, read once from the file itself and
+// queried as often as needed.
 #pragma once
 
 #include <windows.h>
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,7 +14,7 @@ namespace tarrow {
 
 class VersionResource {
   public:
-    // The resource of the file; nothing when it has none.
+    // The resource of the file; nothing when it has none or cannot be read.
     static std::optional<VersionResource> read(const std::wstring& path);
 
     // The fixed file version as four words: high and low word of the most significant half,
@@ -23,8 +25,8 @@ class VersionResource {
     std::optional<std::wstring> string(const std::wstring& name) const;
 
   private:
-    explicit VersionResource(std::vector<BYTE> data) : data_(std::move(data)) {}
-    std::vector<BYTE> data_;
+    explicit VersionResource(std::vector<std::uint8_t> data) : data_(std::move(data)) {}
+    std::vector<std::uint8_t> data_;
 };
 
 // The fixed file version of a file; nothing when it has no version resource.
