@@ -14,6 +14,9 @@ namespace {
 constexpr DWORD kExpandBufferChars = 2048;
 
 std::wstring expandReferences(const std::wstring& value) {
+    // Without a reference there is nothing to expand; most values have none.
+    if (value.find(L'%') == std::wstring::npos)
+        return value;
     std::vector<wchar_t> buffer(kExpandBufferChars);
     DWORD needed =
         ExpandEnvironmentStringsW(value.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
