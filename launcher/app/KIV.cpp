@@ -68,7 +68,7 @@ std::unique_ptr<JVM> KIV::chooseVm(const LaunchContext& launch, const JavaOption
     // A program named on the command line is used without any search; an empty file cannot be
     // a VM program, so it leaves the choice to the search (which then takes the recorded VM).
     const std::wstring named = normalise(commandLine_.vmArgument());
-    if (!named.empty() && exists(named) && !isDirectory(named) && fileSize(named) > 0) {
+    if (!named.empty() && isNonEmptyFile(named)) {
         trace(L"candidate " + named + L" named on the command line: accepted without search");
         return describeVM(named, options);
     }

@@ -79,6 +79,13 @@ DWORD fileSize(const std::wstring& path) {
     return size == INVALID_FILE_SIZE ? 0 : size;
 }
 
+bool isNonEmptyFile(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
+           !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           (data.nFileSizeLow != 0 || data.nFileSizeHigh != 0);
+}
+
 std::wstring currentDirectory() {
     // The directory may be longer than a classic path; the buffer is sized from what Windows
     // reports, and asked again if the directory changed in between.
@@ -109,15 +116,15 @@ UniqueStdioFile openForRead(const std::wstring& path) {
     return stream;
 }
 
-UniqueStdioFile openForAppend(const std::wstring& path, const char* mode) {
+void appendToFile(const std::wstring& path, const std::string& bytes) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         throw FileException(kCouldNotOpen, path);
-    UniqueStdioFile stream = streamFromHandle(std::move(file), _O_APPEND | _O_TEXT, mode);
-    if (!stream)
-        throw FileException(kCouldNotOpen, path);
-    return stream;
+    const LARGE_INTEGER none = {};
+    DWORD written = 0;
+    SetFilePointerEx(file.get(), none, nullptr, FILE_END);
+    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 std::string readAll(FILE* stream) {

@@ -33,6 +33,10 @@ bool isDirectory(const std::wstring& path);
 // The size of a file opened for reading with shared read; 0 when it cannot be opened.
 DWORD fileSize(const std::wstring& path);
 
+// True when the path names a file, not a folder, that holds at least one byte. Read from the
+// file's attributes in one query, without opening it.
+bool isNonEmptyFile(const std::wstring& path);
+
 // The current directory, whatever its length; empty when Windows cannot say.
 std::wstring currentDirectory();
 
@@ -43,9 +47,9 @@ void changeDirectory(const std::wstring& folder);
 // FileException "windows could not open the file specified" or "could not open file for read".
 UniqueStdioFile openForRead(const std::wstring& path);
 
-// Opens (creating when missing) a file for writing, shared write, as a text-mode stream with
-// the given mode ("at" for appending). Raises FileException when the file cannot be opened.
-UniqueStdioFile openForAppend(const std::wstring& path, const char* mode);
+// Appends bytes to the end of a file (created when missing), opened for writing with shared
+// write, in one write. Raises FileException when the file cannot be opened.
+void appendToFile(const std::wstring& path, const std::string& bytes);
 
 // Reads the whole of a stream.
 std::string readAll(FILE* stream);

@@ -116,9 +116,13 @@ std::wstring widenLatin1(const std::string& bytes) {
 std::string narrowLatin1(const std::wstring& text) {
     std::string result;
     result.reserve(text.size());
-    for (wchar_t c : text)
-        result += static_cast<unsigned>(c) < 256 ? static_cast<char>(c) : '?';
+    appendLatin1(result, text);
     return result;
+}
+
+void appendLatin1(std::string& bytes, const std::wstring& text) {
+    for (wchar_t c : text)
+        bytes += static_cast<unsigned>(c) < 256 ? static_cast<char>(c) : '?';
 }
 
 int hexDigitValue(wchar_t c) {

@@ -34,6 +34,8 @@ std::wstring widenLatin1(const std::string& bytes);
 
 // Each character below 256 becomes one byte; any other character becomes '?'.
 std::string narrowLatin1(const std::wstring& text);
+// The same, appended to `bytes`.
+void appendLatin1(std::string& bytes, const std::wstring& text);
 
 // The value of a hexadecimal digit (either case); -1 for any other character.
 int hexDigitValue(wchar_t c);

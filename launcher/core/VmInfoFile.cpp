@@ -14,16 +14,19 @@ const std::wstring& vmInfoFilePath() {
 }
 
 void appendLines(const std::wstring& file, const std::vector<std::wstring>& lines) {
-    UniqueStdioFile stream = openForAppend(file, "at");
-    std::fseek(stream.get(), 0, SEEK_END);
-    // All lines in one write: the runtime may flush a text stream at every line end, and the
-    // information file has a few hundred lines.
+    // Each line ends in CR LF, as a text stream writes it, and all go out in one write: a text
+    // stream would write its line-end translation in small pieces, each one a system call, and
+    // the information file has a few hundred lines.
+    size_t total = 0;
+    for (const auto& line : lines)
+        total += line.size() + 2;
     std::string bytes;
+    bytes.reserve(total);
     for (const auto& line : lines) {
-        bytes += narrowLatin1(line);
-        bytes += '\n';
+        appendLatin1(bytes, line);
+        bytes += "\r\n";
     }
-    std::fwrite(bytes.data(), 1, bytes.size(), stream.get());
+    appendToFile(file, bytes);
 }
 
 void appendVmInfo(const std::vector<std::wstring>& lines) {

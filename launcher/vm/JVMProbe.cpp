@@ -41,12 +41,16 @@ std::wstring JVMProbe::home() const {
 }
 
 VMKind JVMProbe::kind() const {
-    const std::wstring name = programName();
-    if (isJview(name))
-        return VMKind::MSJ;
-    if (isJre(name))
-        return VMKind::JRE;
-    return exists(programFolder() + L"\\javac.exe") ? VMKind::JDK : VMKind::JRE;
+    if (!kind_) {
+        const std::wstring name = programName();
+        if (isJview(name))
+            kind_ = VMKind::MSJ;
+        else if (isJre(name))
+            kind_ = VMKind::JRE;
+        else
+            kind_ = exists(programFolder() + L"\\javac.exe") ? VMKind::JDK : VMKind::JRE;
+    }
+    return *kind_;
 }
 
 const std::optional<VersionResource>& JVMProbe::resource() {

@@ -20,7 +20,7 @@ class JVMProbe {
     // The VM home: the program's folder, or its parent when that folder's name holds "bin".
     std::wstring home() const;
     // MSJ for jview.exe/wjview.exe, JRE for jre.exe/jrew.exe, JDK when javac.exe lies beside
-    // the program, else JRE.
+    // the program, else JRE. Looked at once.
     VMKind kind() const;
     // "Microsoft" for jview; else "IBM" when the version resource's company name says so,
     // otherwise "Sun".
@@ -39,6 +39,7 @@ class JVMProbe {
     const std::optional<VersionResource>& resource();
 
     std::wstring path_;
+    mutable std::optional<VMKind> kind_;
     std::array<WORD, 4> fileVersion_ = {};
     bool noVersionResource_ = false;
     bool versionRead_ = false;

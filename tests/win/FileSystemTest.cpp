@@ -19,6 +19,10 @@ TEST(FileSystem, TestsOnFilesAndFolders) {
     EXPECT_FALSE(exists(folder / L"missing"));
     EXPECT_EQ(fileSize(file), 5u);
     EXPECT_EQ(fileSize(folder / L"missing"), 0u);
+    EXPECT_TRUE(isNonEmptyFile(file));
+    for (const std::wstring& other :
+         {folder.write(L"empty.txt"), folder.path(), folder / L"missing"})
+        EXPECT_FALSE(isNonEmptyFile(other)) << other;
 }
 
 TEST(FileSystem, ShortNamesAreReplacedByLongOnes) {
@@ -57,17 +61,15 @@ TEST(FileSystem, OpenFailuresAreFileExceptionsWithThePath) {
         EXPECT_EQ(e.message(), L"windows could not open the file specified");
         EXPECT_EQ(e.path(), missing);
     }
-    EXPECT_THROW(openForAppend(folder / L"no\\such\\folder\\x", "at"), FileException);
+    EXPECT_THROW(appendToFile(folder / L"no\\such\\folder\\x", "x"), FileException);
 }
 
 TEST(FileSystem, AppendCreatesAndAppends) {
     TestFolder folder;
     const std::wstring file = folder / L"out.txt";
-    for (const char* text : {"one\n", "two\n"}) {
-        UniqueStdioFile stream = openForAppend(file, "at");
-        std::fputs(text, stream.get());
-    }
-    EXPECT_EQ(tarrow::test::readFile(file), "one\r\ntwo\r\n");
+    for (const char* text : {"one\r\n", "two\n"})
+        appendToFile(file, text);
+    EXPECT_EQ(tarrow::test::readFile(file), "one\r\ntwo\n"); // bytes as given, at the end
 }
 
 TEST(PropertiesFile, ReadThroughTheTextStream) {
