@@ -5,6 +5,10 @@
 # quartiles lie far apart, Wine itself is timing unevenly and one ratio says little. A third
 # line compares with the minimal launcher that also reads the Ctrl key: under Wine, loading the
 # user-interface library for that one call costs about as much as a process start.
+# Every program runs as shipped, stripped of its debugging sections. Wine's server and every
+# program run on one CPU where taskset is at hand: on a virtual machine, waking a process on an
+# idle CPU can take tens of milliseconds, which then lands at random in one command's time.
+#   BENCH_CPUS=all                leaves the processes on every CPU
 #   BENCH_BUILD=x86_64 (default)  the 64-bit build under Debian's wine64
 #   BENCH_BUILD=i686              the 32-bit product and 32-bit baselines under the WoW64 Wine;
 #                                 on a machine that refuses 32-bit code, inside the emulated
@@ -38,9 +42,12 @@ cmake --build --preset "$build" --target Tarrow LaunchBench MinimalLauncher Mini
 
 work="$root/build/bench-launch-$build"
 rm -rf "$work" && mkdir -p "$work/app/lib" "$work/vm/bin"
-cp "build/$build/bin/Tarrow.exe" "$work/app/"
-cp "build/$build/standins/standin_plain.exe" "$work/vm/bin/java.exe"
-cp "build/$build"/bench/*.exe "$work/"
+strip=$build-w64-mingw32-strip
+"$strip" -o "$work/app/Tarrow.exe" "build/$build/bin/Tarrow.exe"
+"$strip" -o "$work/vm/bin/java.exe" "build/$build/standins/standin_plain.exe"
+for program in "build/$build"/bench/*.exe; do
+  "$strip" -o "$work/$(basename "$program")" "$program"
+done
 cat >"$work/app/Tarrow.kiv" <<KIV
 kiv.nl.java.launcher.main.class=bench.Main
 kiv.class.path=lib\\bench.jar
@@ -52,22 +59,27 @@ bench=("$(win "$work/LaunchBench.exe")" "$runs"
        "\"$(win "$work/MinimalLauncher.exe")\" $vm"
        "\"$(win "$work/app/Tarrow.exe")\" KIV_VM $vm"
        "\"$(win "$work/MinimalLauncherCtrl.exe")\" $vm")
-if [ "$way" = wine64 ]; then
-  scripts/wine-run.sh "${bench[@]}"
-  exit
-fi
-# Wine's server and background services start first with their output discarded, so that they
-# never hold the benchmark's output open.
-cat >"$work/run-i686.sh" <<'RUN'
+# Wine's server and background services start afresh, first with their output discarded, so
+# that they never hold the benchmark's output open and run where the benchmark runs.
+flag=(); [ "$way" = wine64 ] || flag=(--i686)
+cat >"$work/run.sh" <<'RUN'
 cd "$1" && shift
-scripts/wine-run.sh --i686 cmd /c exit </dev/null >/dev/null 2>&1
-scripts/wine-run.sh --i686 "$@"
+flag=(); [ "$1" = --i686 ] && flag=(--i686); shift
+scripts/wine-run.sh "${flag[@]}" --server -k >/dev/null 2>&1
+scripts/wine-run.sh "${flag[@]}" cmd /c exit </dev/null >/dev/null 2>&1
+scripts/wine-run.sh "${flag[@]}" "$@"
 rc=$?
-scripts/wine-run.sh --i686 --server -k >/dev/null 2>&1
+scripts/wine-run.sh "${flag[@]}" --server -k >/dev/null 2>&1
 exit $rc
 RUN
 if [ "$way" = emulated ]; then
-  scripts/emulated-machine.sh bash "$work/run-i686.sh" "$root" "${bench[@]}"
-else
-  bash "$work/run-i686.sh" "$root" "${bench[@]}"
+  scripts/emulated-machine.sh bash "$work/run.sh" "$root" --i686 "${bench[@]}"
+  exit
 fi
+pin=()
+if [ "${BENCH_CPUS:-one}" != all ] && command -v taskset >/dev/null; then
+  cpu=$(taskset -pc $$ | sed 's/.*: *//; s/[,-].*//')
+  pin=(taskset -c "$cpu")
+  echo "== every process on CPU $cpu (BENCH_CPUS=all leaves them on every CPU)"
+fi
+"${pin[@]}" bash "$work/run.sh" "$root" "${flag[@]:---x86_64}" "${bench[@]}"
