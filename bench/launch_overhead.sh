@@ -60,13 +60,16 @@ bench=("$(win "$work/LaunchBench.exe")" "$runs"
        "\"$(win "$work/app/Tarrow.exe")\" KIV_VM $vm"
        "\"$(win "$work/MinimalLauncherCtrl.exe")\" $vm")
 # Wine's server and background services start afresh, first with their output discarded, so
-# that they never hold the benchmark's output open and run where the benchmark runs.
+# that they never hold the benchmark's output open and run where the benchmark runs. Every
+# launch leaves its VM information file in the temporary folder, and Wine reads the whole
+# folder to create a file in it: the files earlier runs and tests left there are removed first,
+# so that each run starts from the same folder.
 flag=(); [ "$way" = wine64 ] || flag=(--i686)
 cat >"$work/run.sh" <<'RUN'
 cd "$1" && shift
 flag=(); [ "$1" = --i686 ] && flag=(--i686); shift
 scripts/wine-run.sh "${flag[@]}" --server -k >/dev/null 2>&1
-scripts/wine-run.sh "${flag[@]}" cmd /c exit </dev/null >/dev/null 2>&1
+scripts/wine-run.sh "${flag[@]}" cmd /c del /q "%TEMP%\\kiv*.tmp" </dev/null >/dev/null 2>&1
 scripts/wine-run.sh "${flag[@]}" "$@"
 rc=$?
 scripts/wine-run.sh "${flag[@]}" --server -k >/dev/null 2>&1
