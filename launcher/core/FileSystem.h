@@ -30,9 +30,6 @@ std::wstring fullPath(const std::wstring& text, FullPathOptions options = {});
 bool exists(const std::wstring& path);
 bool isDirectory(const std::wstring& path);
 
-// The size of a file opened for reading with shared read; 0 when it cannot be opened.
-DWORD fileSize(const std::wstring& path);
-
 // True when the path names a file, not a folder, that holds at least one byte. Read from the
 // file's attributes in one query, without opening it.
 bool isNonEmptyFile(const std::wstring& path);

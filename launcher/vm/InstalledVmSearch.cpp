@@ -238,7 +238,7 @@ std::unique_ptr<JVM> InstalledVmSearch::find(const JavaOptions& options) {
     const bool namedIsFile = exists(named) && !isDirectory(named);
     if (!recorded.empty() || namedIsFile) {
         std::wstring program = named;
-        if (!exists(named) || fileSize(named) == 0) {
+        if (!isNonEmptyFile(named)) {
             const std::wstring joined =
                 isAbsolute(recorded) ? recorded : propertiesFolder(launch_) + L"\\" + recorded;
             program = fullPath(joined, {false, true});

@@ -17,8 +17,6 @@ TEST(FileSystem, TestsOnFilesAndFolders) {
     EXPECT_FALSE(isDirectory(file));
     EXPECT_TRUE(isDirectory(folder.path()));
     EXPECT_FALSE(exists(folder / L"missing"));
-    EXPECT_EQ(fileSize(file), 5u);
-    EXPECT_EQ(fileSize(folder / L"missing"), 0u);
     EXPECT_TRUE(isNonEmptyFile(file));
     for (const std::wstring& other :
          {folder.write(L"empty.txt"), folder.path(), folder / L"missing"})
