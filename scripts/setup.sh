@@ -28,8 +28,8 @@ apt_update() {
   rm -f "$log"
 }
 
-packages=(cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-          gcc-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64
+packages=(cmake ninja-build g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
+          gcc-mingw-w64-i686-win32 gcc-mingw-w64-x86-64-win32 binutils-mingw-w64
           libz-mingw-w64-dev wine64 googletest python3 clang dpkg-dev
           python3-pyftpdlib cups printer-driver-cups-pdf openjdk-17-jdk-headless)
 
