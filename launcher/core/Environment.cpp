@@ -4,8 +4,8 @@
 
 #include <vector>
 
+#include "FileSystem.h"
 #include "UniqueHandle.h"
-#include "VmInfoFile.h"
 
 namespace tarrow {
 
@@ -52,7 +52,7 @@ Path searchPath() {
 }
 
 void exportEnvironment(const std::wstring& file) {
-    appendLines(file, environmentExportLines(environment(), getVariable));
+    appendToFile(file, environmentExportText(environment(), expandReferences));
 }
 
 } // namespace tarrow

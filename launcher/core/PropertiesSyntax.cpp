@@ -73,22 +73,24 @@ void parseProperties(const std::string& contents, PropertySet& properties) {
         parseLine(widenLatin1(line), properties);
 }
 
-std::wstring escapeForProperties(const std::wstring& text) {
-    std::wstring out;
-    out.reserve(text.size());
+void appendEscapedForProperties(std::wstring& out, std::wstring_view text) {
+    // Runs of characters that stand as they are go out in one append each: most text is one run.
+    size_t run = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const wchar_t c = text[i];
         const unsigned long code = static_cast<unsigned long>(c);
+        if (code >= 0x20 && code < 128 && c != L'\\' && !(c == L' ' && i == 0))
+            continue;
+        out.append(text.data() + run, i - run);
+        run = i + 1;
         if (c == L'\\') {
             out += L"\\\\";
         } else if (const wchar_t* named = namedEscape(c)) {
             out += named; // a line end would end the value; Java reads these back
         } else if (code < 0x20) {
             appendEscapedUnit(out, static_cast<unsigned>(code));
-        } else if (c == L' ' && i == 0) {
+        } else if (c == L' ') {
             out += L"\\ "; // Java skips blanks before a value; this one is part of it
-        } else if (code < 128) {
-            out += c;
         } else if (code > 0xFFFF) {
             // Only where wide text is UTF-32: write the UTF-16 pair, as on Windows.
             const unsigned long v = code - 0x10000;
@@ -98,6 +100,18 @@ std::wstring escapeForProperties(const std::wstring& text) {
             appendEscapedUnit(out, static_cast<unsigned>(code));
         }
     }
+    out.append(text.data() + run, text.size() - run);
+}
+
+void appendInfoFileLine(std::string& bytes, std::wstring_view line) {
+    appendLatin1(bytes, line);
+    bytes += "\r\n";
+}
+
+std::wstring escapeForProperties(const std::wstring& text) {
+    std::wstring out;
+    out.reserve(text.size());
+    appendEscapedForProperties(out, text);
     return out;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "PropertySet.h"
 
@@ -24,5 +25,13 @@ std::wstring unescapeProperty(const std::wstring& text);
 // blanks before a value), copies other characters below 128 and writes any other character as
 // "\u" and four lower-case hexadecimal digits, so the result is plain ASCII on one line.
 std::wstring escapeForProperties(const std::wstring& text);
+
+// Appends `text` to `out` escaped as escapeForProperties escapes it.
+void appendEscapedForProperties(std::wstring& out, std::wstring_view text);
+
+// Appends one line as the VM information file holds it: each character as one byte (one above
+// 255 as "?"; escaped text has none) and the line ended by CR LF, as a text-mode stream
+// writes it.
+void appendInfoFileLine(std::string& bytes, std::wstring_view line);
 
 } // namespace tarrow

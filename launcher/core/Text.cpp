@@ -29,7 +29,7 @@ wchar_t toLowerChar(wchar_t c) {
     return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
 }
 
-static wchar_t toUpperChar(wchar_t c) {
+wchar_t toUpperChar(wchar_t c) {
     return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
 }
 
@@ -120,9 +120,12 @@ std::string narrowLatin1(const std::wstring& text) {
     return result;
 }
 
-void appendLatin1(std::string& bytes, const std::wstring& text) {
+void appendLatin1(std::string& bytes, std::wstring_view text) {
+    const size_t at = bytes.size();
+    bytes.resize(at + text.size());
+    char* out = &bytes[at];
     for (wchar_t c : text)
-        bytes += static_cast<unsigned>(c) < 256 ? static_cast<char>(c) : '?';
+        *out++ = static_cast<unsigned>(c) < 256 ? static_cast<char>(c) : '?';
 }
 
 int hexDigitValue(wchar_t c) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarrow {
@@ -15,6 +16,7 @@ bool contains(const std::wstring& text, const std::wstring& part);
 
 // ASCII case mapping applied to each code unit; every other character is left as it is.
 wchar_t toLowerChar(wchar_t c);
+wchar_t toUpperChar(wchar_t c);
 std::wstring toLower(const std::wstring& text);
 std::wstring toUpper(const std::wstring& text);
 bool equalsIgnoreCase(const std::wstring& a, const std::wstring& b);
@@ -35,7 +37,7 @@ std::wstring widenLatin1(const std::string& bytes);
 // Each character below 256 becomes one byte; any other character becomes '?'.
 std::string narrowLatin1(const std::wstring& text);
 // The same, appended to `bytes`.
-void appendLatin1(std::string& bytes, const std::wstring& text);
+void appendLatin1(std::string& bytes, std::wstring_view text);
 
 // The value of a hexadecimal digit (either case); -1 for any other character.
 int hexDigitValue(wchar_t c);

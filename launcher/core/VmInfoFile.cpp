@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "FileSystem.h"
+#include "PropertiesSyntax.h"
 #include "TemporaryFile.h"
-#include "Text.h"
 
 namespace tarrow {
 
@@ -14,18 +14,15 @@ const std::wstring& vmInfoFilePath() {
 }
 
 void appendLines(const std::wstring& file, const std::vector<std::wstring>& lines) {
-    // Each line ends in CR LF, as a text stream writes it, and all go out in one write: a text
-    // stream would write its line-end translation in small pieces, each one a system call, and
-    // the information file has a few hundred lines.
+    // All lines go out in one write: a text stream would write its line-end translation in
+    // small pieces, each one a system call.
     size_t total = 0;
     for (const auto& line : lines)
         total += line.size() + 2;
     std::string bytes;
     bytes.reserve(total);
-    for (const auto& line : lines) {
-        appendLatin1(bytes, line);
-        bytes += "\r\n";
-    }
+    for (const auto& line : lines)
+        appendInfoFileLine(bytes, line);
     appendToFile(file, bytes);
 }
 

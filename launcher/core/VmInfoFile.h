@@ -12,9 +12,8 @@ namespace tarrow {
 // could not be created.
 const std::wstring& vmInfoFilePath();
 
-// Appends whole lines to `file` (created when missing), each character written as one byte and
-// each line ended by CR LF, as a text-mode stream writes them. Raises FileException when the
-// file cannot be opened.
+// Appends whole lines to `file` (created when missing) as appendInfoFileLine encodes them.
+// Raises FileException when the file cannot be opened.
 void appendLines(const std::wstring& file, const std::vector<std::wstring>& lines);
 
 // Appends "key=value" lines to the VM information file.

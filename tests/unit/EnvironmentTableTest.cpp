@@ -32,19 +32,34 @@ TEST(EnvironmentTable, NoPathVariable) {
     EXPECT_FALSE(EnvironmentTable::fromBlock(b.c_str()).pathVariableName().has_value());
 }
 
-TEST(EnvironmentExport, ThreeLinesPerVariableWithEscapedExpandedValues) {
-    EnvironmentTable table;
-    table.set(L"Home\u00e9", L"%ROOT%\\user");
-    table.set(L"ROOT", L"C:");
-    const auto expand = [](const std::wstring& name) {
-        return name == L"ROOT" ? std::wstring(L"C:") : std::wstring(L"C:\\user\u00e9");
+TEST(EnvironmentExport, ThreeLinesPerVariableInNameOrderWithEscapedExpandedValues) {
+    // Out of order, a name given twice, and a name that differs only in case.
+    const std::wstring b =
+        block({L"ROOT=C:", L"Home\u00e9=%ROOT%\\user", L"root=old", L"root=new", L"E="});
+    std::vector<std::wstring> asked;
+    const auto expand = [&asked](const std::wstring& value) {
+        asked.push_back(value);
+        return std::wstring(L"C:\\user\u00e9");
     };
-    const auto lines = environmentExportLines(table, expand);
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[0], L"kiv.nl.env.home\\u00e9=C:\\\\user\\u00e9");
-    EXPECT_EQ(lines[1], L"kiv.nl.env.HOME\\U00E9=C:\\\\user\\u00e9");
-    EXPECT_EQ(lines[2], L"kiv.nl.env.exact_case.Home\\u00e9=C:\\\\user\\u00e9");
-    EXPECT_EQ(lines[3], L"kiv.nl.env.root=C:");
-    EXPECT_EQ(lines[4], L"kiv.nl.env.ROOT=C:");
-    EXPECT_EQ(lines[5], L"kiv.nl.env.exact_case.ROOT=C:");
+    const std::string text = environmentExportText(EnvironmentTable::fromBlock(b.c_str()), expand);
+    const std::vector<std::string> expected = {
+        "kiv.nl.env.e=",
+        "kiv.nl.env.E=",
+        "kiv.nl.env.exact_case.E=",
+        "kiv.nl.env.home\\u00e9=C:\\\\user\\u00e9",
+        "kiv.nl.env.HOME\\U00E9=C:\\\\user\\u00e9",
+        "kiv.nl.env.exact_case.Home\\u00e9=C:\\\\user\\u00e9",
+        "kiv.nl.env.root=C:",
+        "kiv.nl.env.ROOT=C:",
+        "kiv.nl.env.exact_case.ROOT=C:",
+        "kiv.nl.env.root=new",
+        "kiv.nl.env.ROOT=new",
+        "kiv.nl.env.exact_case.root=new",
+    };
+    std::string lines;
+    for (const auto& line : expected)
+        lines += line + "\r\n";
+    EXPECT_EQ(text, lines);
+    // Only the value with a reference is expanded, and it is passed as it stands.
+    EXPECT_EQ(asked, std::vector<std::wstring>{L"%ROOT%\\user"});
 }
