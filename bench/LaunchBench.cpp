@@ -1,7 +1,10 @@
 // Times command lines inside Windows (or Wine): each is started and waited for `runs` times,
 // alternating between them so that both see the same machine state. Prints the median time of
-// each with its quartiles, and the ratio of every later median to the first.
-//   LaunchBench RUNS "command line 1" "command line 2" ...
+// each with its quartiles, the ratio of every later median to the first, and each command's
+// paired ratios against the commands before it. With --remove, the files that match the pattern
+// (environment references expanded) are deleted after every run, outside the timed span, so that
+// each run finds the folder as the first did.
+//   LaunchBench RUNS [--remove PATTERN] "command line 1" "command line 2" ...
 #include <windows.h>
 
 #include <algorithm>
@@ -36,6 +39,34 @@ double quantile(std::vector<double> values, double share) {
     return values[static_cast<size_t>(share * static_cast<double>(values.size() - 1) + 0.5)];
 }
 
+// Deletes the files that match `pattern`, a path whose last part may hold wildcards.
+void removeMatching(const std::wstring& pattern) {
+    if (pattern.empty())
+        return;
+    wchar_t expanded[MAX_PATH];
+    const DWORD length = ExpandEnvironmentStringsW(pattern.c_str(), expanded, MAX_PATH);
+    if (length == 0 || length > MAX_PATH)
+        return;
+    std::wstring folder(expanded);
+    folder.erase(folder.find_last_of(L'\\') + 1);
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(expanded, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do
+        DeleteFileW((folder + found.cFileName).c_str());
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+// The median of the run-by-run ratios of two commands timed in the same rounds.
+double pairedRatio(const std::vector<double>& times, const std::vector<double>& against) {
+    std::vector<double> ratios;
+    for (size_t run = 0; run < times.size(); ++run)
+        ratios.push_back(times[run] / against[run]);
+    return quantile(ratios, 0.5);
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -44,25 +75,42 @@ int wmain(int argc, wchar_t** argv) {
     const int runs = _wtoi(argv[1]);
     if (runs < 1)
         return 2;
-    std::vector<std::vector<double>> times(static_cast<size_t>(argc - 2));
-    for (size_t i = 0; i < times.size(); ++i)
-        runOnce(argv[i + 2]); // warm-up
+    int first = 2;
+    std::wstring remove;
+    if (argc > 4 && std::wstring(argv[2]) == L"--remove") {
+        remove = argv[3];
+        first = 4;
+    }
+    wchar_t** commands = argv + first;
+    std::vector<std::vector<double>> times(static_cast<size_t>(argc - first));
+    for (size_t i = 0; i < times.size(); ++i) {
+        runOnce(commands[i]); // warm-up
+        removeMatching(remove);
+    }
     for (int run = 0; run < runs; ++run) {
         for (size_t i = 0; i < times.size(); ++i) {
-            const double ms = runOnce(argv[i + 2]);
+            const double ms = runOnce(commands[i]);
+            removeMatching(remove);
             if (ms < 0) {
-                std::fwprintf(stderr, L"cannot start: %ls\n", argv[i + 2]);
+                std::fwprintf(stderr, L"cannot start: %ls\n", commands[i]);
                 return 1;
             }
             times[i].push_back(ms);
         }
     }
     // The quartiles show how widely the runs spread, which says how far the ratio can be trusted.
+    // The paired ratios are the medians of each run's time over the time of an earlier command in
+    // the same round, against each earlier command in turn: runs milliseconds apart share the
+    // machine's state, so where the machine drifts over the benchmark's minutes they stay steadier
+    // than the ratio of the medians.
     const double base = quantile(times[0], 0.5);
     for (size_t i = 0; i < times.size(); ++i) {
         const double m = quantile(times[i], 0.5);
         std::wprintf(L"median %8.2f ms  ratio %.3f  (quartiles %.2f %.2f)  %ls\n", m, m / base,
-                     quantile(times[i], 0.25), quantile(times[i], 0.75), argv[i + 2]);
+                     quantile(times[i], 0.25), quantile(times[i], 0.75), commands[i]);
+        for (size_t earlier = 0; earlier < i; ++earlier)
+            std::wprintf(L"    paired ratio %.3f against command %zu\n",
+                         pairedRatio(times[i], times[earlier]), earlier + 1);
     }
     return 0;
 }

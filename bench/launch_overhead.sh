@@ -2,9 +2,11 @@
 # Launch overhead: Tarrow.exe starting the stand-in VM named by KIV_VM, against a minimal
 # launcher of ours (CreateProcess and wait) starting the same VM, in one run under Wine.
 # Prints the median of each with its quartiles, and the ratio (target: at most 1.10); where the
-# quartiles lie far apart, Wine itself is timing unevenly and one ratio says little. A third
-# line compares with the minimal launcher that also reads the Ctrl key: under Wine, loading the
-# user-interface library for that one call costs about as much as a process start.
+# quartiles lie far apart, Wine itself is timing unevenly and one ratio says little. A second
+# baseline is the minimal launcher that also reads the Ctrl key: under Wine, loading the
+# user-interface library for that one call costs about as much as a process start. Tarrow comes
+# last, with its paired ratios against both baselines: the median of the round-by-round ratios,
+# which stays steady on a machine whose speed drifts during the run.
 # Every program runs as shipped, stripped of its debugging sections. Wine's server and every
 # program run on one CPU where taskset is at hand: on a virtual machine, waking a process on an
 # idle CPU can take tens of milliseconds, which then lands at random in one command's time.
@@ -55,15 +57,16 @@ kiv.nl.valid.vm.list=ALL
 KIV
 win() { echo "Z:${1//\//\\}"; }
 vm=$(win "$work/vm/bin/java.exe")
-bench=("$(win "$work/LaunchBench.exe")" "$runs"
+# Every launch leaves its VM information file in the temporary folder, and Wine reads the whole
+# folder to create a file in it: the benchmark removes them after each run, so that every
+# launch creates its file in the same folder rather than one that grows during the benchmark.
+bench=("$(win "$work/LaunchBench.exe")" "$runs" --remove "%TEMP%\\kiv*.tmp"
        "\"$(win "$work/MinimalLauncher.exe")\" $vm"
-       "\"$(win "$work/app/Tarrow.exe")\" KIV_VM $vm"
-       "\"$(win "$work/MinimalLauncherCtrl.exe")\" $vm")
+       "\"$(win "$work/MinimalLauncherCtrl.exe")\" $vm"
+       "\"$(win "$work/app/Tarrow.exe")\" KIV_VM $vm")
 # Wine's server and background services start afresh, first with their output discarded, so
-# that they never hold the benchmark's output open and run where the benchmark runs. Every
-# launch leaves its VM information file in the temporary folder, and Wine reads the whole
-# folder to create a file in it: the files earlier runs and tests left there are removed first,
-# so that each run starts from the same folder.
+# that they never hold the benchmark's output open and run where the benchmark runs. The
+# information files that earlier runs and tests left are removed first.
 flag=(); [ "$way" = wine64 ] || flag=(--i686)
 cat >"$work/run.sh" <<'RUN'
 cd "$1" && shift
