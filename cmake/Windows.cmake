@@ -7,6 +7,13 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WIN
 # and without a link time stamp, so that two builds of the same sources are the same bytes.
 set(KIV_STATIC_LINK -static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp)
 
+# The launcher's sections start on page boundaries in its file, as they do in memory. Wine maps
+# such an image, so that a launch reads only the pages it runs; an image packed to 512 bytes is
+# read whole into fresh memory at every start, which cost the launcher 0.2 to 1.5 ms a launch
+# under the WoW64 Wine. It makes the program about 24 KB larger. The benchmark's minimal launchers
+# are built the same way, so that both sides of the comparison load alike.
+set(KIV_PROGRAM_LAYOUT -Wl,--file-alignment,4096)
+
 # The three product binaries take small replacements of two runtime parts that would each link
 # some 50 KB into every binary: the terminate handler (common/TerminateHandler.cpp) and the
 # functions that raise the standard library's exceptions (common/LibraryThrows.cpp). The size
@@ -104,7 +111,7 @@ add_executable(Tarrow
 )
 target_include_directories(Tarrow PRIVATE launcher/resources ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(Tarrow PRIVATE kiv_app)
-target_link_options(Tarrow PRIVATE -municode ${KIV_STATIC_LINK})
+target_link_options(Tarrow PRIVATE -municode ${KIV_STATIC_LINK} ${KIV_PROGRAM_LAYOUT})
 set_target_properties(Tarrow PROPERTIES OUTPUT_NAME Tarrow RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 kiv_version_resource(Tarrow Tarrow.exe "Java application launcher" VFT_APP)
 kiv_warnings(Tarrow)
