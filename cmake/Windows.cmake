@@ -44,6 +44,7 @@ add_library(kiv_core STATIC
   launcher/core/Trace.cpp
   launcher/core/SystemMessage.cpp
   launcher/core/VmInfoFile.cpp
+  launcher/core/VmJob.cpp
   launcher/core/VmProcess.cpp
   launcher/core/Wow64.cpp
 )

@@ -92,7 +92,8 @@ void KIV::run(bool wait) {
     }
     trace(L"chosen " + vm_->summary());
     recordCurrentVM(*vm_);
-    vmProcess_ = vm_->launch(options);
+    vmJob_ = VmJob::create();
+    vmProcess_ = vm_->launch(options, false, &vmJob_);
     options_ = std::make_unique<JavaOptions>(options);
     vmStarted(vmProcess_.get());
     // An exit code that cannot be learned is never reported as success.
@@ -100,6 +101,9 @@ void KIV::run(bool wait) {
         const std::optional<DWORD> code = waitForExitCode(vmProcess_.get());
         trace(code ? L"VM exit code " + decimal(*code) : L"VM exit code unknown");
         vmExitCode_ = code.value_or(kUnknownExitCode);
+        // What the application started on purpose to outlive it (an updater, a relaunch)
+        // keeps running once the launcher exits.
+        vmJob_.keepProcessesOnClose();
         discardVmFiles();
     }
 }

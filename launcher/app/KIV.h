@@ -11,6 +11,7 @@
 #include "LaunchContext.h"
 #include "PropertySet.h"
 #include "UniqueHandle.h"
+#include "VmJob.h"
 
 namespace tarrow {
 
@@ -47,6 +48,8 @@ class KIV {
     virtual void vmStarted(HANDLE process) { (void)process; }
     // Handle of the started VM process (null before the start); owned here.
     HANDLE vmProcess() const { return vmProcess_.get(); }
+    // The job that holds the VM and every process it starts (empty where Windows refused one).
+    const VmJob& vmJob() const { return vmJob_; }
     // Removes what the launch left on disk for the VM (its argument file), once it has ended.
     void discardVmFiles();
     // The chosen VM and the options it was started with; null before the VM has started.
@@ -68,6 +71,7 @@ class KIV {
     std::wstring propertiesPath_;
     std::wstring vmSpecPropertiesPath_;
     bool vmSpecExists_ = false;
+    VmJob vmJob_;
     UniqueHandle vmProcess_;
     DWORD vmExitCode_ = 0;
     std::wstring startDirectory_;

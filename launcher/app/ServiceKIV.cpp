@@ -164,8 +164,7 @@ void ServiceKIV::stopSequence() {
 
 void ServiceKIV::endVm() {
     TerminateProcess(vmProcess(), 0);
-    if (vmJob_)
-        TerminateJobObject(vmJob_.get(), 0);
+    vmJob().terminate(0);
     WaitForSingleObject(vmProcess(), kStopWaitMs);
     discardVmFiles();
 }
@@ -251,19 +250,6 @@ void ServiceKIV::failedLaunch(const std::wstring& message) {
     status_.dwWaitHint = 0;
     setStatus(SERVICE_STOPPED);
     ExitProcess(kLaunchFailedCode);
-}
-
-void ServiceKIV::vmStarted(HANDLE process) {
-    // Best effort: without a job the service behaves as before, ending only the VM itself.
-    UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
-    if (!job)
-        return;
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-    if (SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
-                                sizeof limits) &&
-        AssignProcessToJobObject(job.get(), process))
-        vmJob_ = std::move(job);
 }
 
 void ServiceKIV::start() {

@@ -42,9 +42,6 @@ class ServiceKIV : public KIV {
     // The service body on the service thread; never returns.
     [[noreturn]] void start();
 
-  protected:
-    void vmStarted(HANDLE process) override;
-
   private:
     explicit ServiceKIV(CommandLine commandLine);
     ~ServiceKIV() override;
@@ -72,8 +69,6 @@ class ServiceKIV : public KIV {
     // Set by the stop sequence: the VM has been ended and its handle must not be used again.
     std::atomic<bool> vmCleared_{false};
     std::atomic<DWORD> exitCode_{0};
-    // Holds the VM and every process it starts; closing it ends them all.
-    UniqueHandle vmJob_;
     std::unique_ptr<KIVThread> worker_;
     std::atomic<bool> stopRequested_{false};
     std::unique_ptr<StopThread> stopper_;

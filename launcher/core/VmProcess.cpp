@@ -9,15 +9,22 @@
 namespace tarrow {
 
 UniqueHandle startProcess(const std::wstring& workingDirectory, const std::wstring& commandLine,
-                          bool wait) {
+                          bool wait, const VmJob* job) {
     const std::wstring directory =
         workingDirectory.empty() ? std::wstring() : fullPath(workingDirectory);
     if (directory.size() >= kPathBufferChars)
         throw TerminalError(vmStartFailedMessage(ERROR_FILENAME_EXCED_RANGE));
-    ChildProcess child = startChild(commandLine, directory,
-                                    {console().input(), console().output(), console().error()}, 0);
+    const bool joins = job && *job;
+    ChildProcess child =
+        startChild(commandLine, directory,
+                   {console().input(), console().output(), console().error()},
+                   joins ? CREATE_SUSPENDED : 0);
     if (!child)
         throw TerminalError(vmStartFailedMessage(child.error));
+    if (joins) {
+        job->assign(child.process.get());
+        ResumeThread(child.thread.get());
+    }
     if (wait)
         WaitForSingleObject(child.process.get(), INFINITE);
     return std::move(child.process);

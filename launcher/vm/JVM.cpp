@@ -30,7 +30,7 @@ std::wstring JVM::summary() const {
            (is64Bit ? L", 64-bit)" : L", 32-bit)");
 }
 
-UniqueHandle JVM::launch(const JavaOptions& given, bool wait) {
+UniqueHandle JVM::launch(const JavaOptions& given, bool wait, const VmJob* job) {
     JavaOptions options = given;
     std::wstring line = commandLine(options);
     if (line.size() > kMaxCommandLineChars)
@@ -45,7 +45,7 @@ UniqueHandle JVM::launch(const JavaOptions& given, bool wait) {
               std::wstring(routes[static_cast<int>(options.classPathRoute)]) +
               options.argumentFile + options.classPathJar);
     }
-    return startProcess(options.workingDirectory, line, wait);
+    return startProcess(options.workingDirectory, line, wait, job);
 }
 
 std::wstring JVM::shortenedCommandLine(JavaOptions& options) {

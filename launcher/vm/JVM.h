@@ -10,6 +10,7 @@
 #include "TemporaryFile.h"
 #include "UniqueHandle.h"
 #include "VMKind.h"
+#include "VmJob.h"
 
 namespace tarrow {
 
@@ -21,8 +22,9 @@ class JVM {
     // returns after it has ended. A command line too long to pass gets its class path through
     // an argument file, the environment or a class-path jar instead (the VM receives the same
     // entries); only when none fits, TerminalError 103 with error 206. Raises TerminalError when
-    // the VM cannot be started.
-    UniqueHandle launch(const JavaOptions& options, bool wait = false);
+    // the VM cannot be started. With a `job`, the VM joins it before it runs (startProcess).
+    UniqueHandle launch(const JavaOptions& options, bool wait = false,
+                        const VmJob* job = nullptr);
     // Ends the life of what the last launch left on disk (the argument file or the class-path
     // jar), once the VM has ended; the owner's destruction does the same.
     void discardLaunchFiles() { launchFile_.reset(); }

@@ -1,0 +1,46 @@
+// VmJob: the job object that holds a VM and every process it starts. While the launcher holds
+// it with kill-on-close, ending the launcher in any way (a kill included) ends them all; a
+// process started with CREATE_BREAKAWAY_FROM_JOB leaves it, and lifting kill-on-close lets the
+// processes in it outlive the launcher.
+#pragma once
+
+#include <windows.h>
+
+#include "UniqueHandle.h"
+
+namespace tarrow {
+
+class VmJob {
+  public:
+    // An empty job: processes started with it run outside any job.
+    VmJob() = default;
+
+    // A new job with kill-on-close and breakaway allowed; empty (and traced) when Windows
+    // refuses one.
+    static VmJob create();
+
+    explicit operator bool() const { return static_cast<bool>(job_); }
+    HANDLE get() const { return job_.get(); }
+
+    // Adds `process`, which should still be suspended so that nothing it starts escapes; false
+    // (and traced) when Windows refuses, as it does inside a job that forbids nesting or
+    // breakaway on Windows 7. The process then runs outside the job.
+    bool assign(HANDLE process) const;
+
+    // Lifts kill-on-close: the processes still in the job outlive the launcher's last handle.
+    void keepProcessesOnClose() const;
+
+    // Whether any process still runs in the job; false for an empty job.
+    bool hasRunningProcesses() const;
+
+    // Ends every process in the job with `exitCode`; nothing for an empty job.
+    void terminate(UINT exitCode) const;
+
+  private:
+    explicit VmJob(HANDLE job) : job_(job) {}
+    bool setLimits(DWORD flags) const;
+
+    UniqueHandle job_;
+};
+
+} // namespace tarrow
