@@ -33,6 +33,7 @@ add_library(kiv_core STATIC
   launcher/core/Console.cpp
   launcher/core/Environment.cpp
   launcher/core/FileSystem.cpp
+  launcher/core/LaunchContext.cpp
   launcher/core/Platform.cpp
   launcher/core/ProgramPath.cpp
   launcher/core/PropertiesFile.cpp
@@ -64,6 +65,7 @@ add_library(kiv_vm STATIC
   launcher/vm/DescribedVmSearch.cpp
   launcher/vm/Validation.cpp
   launcher/vm/VersionResource.cpp
+  launcher/vm/VmCandidate.cpp
 )
 target_link_libraries(kiv_vm PUBLIC kiv_core kiv_vm_logic)
 

@@ -22,4 +22,8 @@ struct LaunchContext {
     bool service = false;
 };
 
+// The full path of the folder that holds the properties file, against which relative paths of
+// the settings are read.
+std::wstring propertiesFolder(const LaunchContext& launch);
+
 } // namespace tarrow

@@ -37,6 +37,8 @@ const wchar_t kStopMainClass[] = L"kiv.nl.service.stop.main.class";
 const wchar_t kStopArguments[] = L"kiv.nl.service.stop.arguments";
 const wchar_t kStopTimeout[] = L"kiv.nl.service.stop.timeout";
 constexpr unsigned long kDefaultStopTimeoutSeconds = 30;
+const wchar_t kVerifyTimeout[] = L"kiv.nl.verify.timeout";
+constexpr unsigned long kDefaultVerifyTimeoutSeconds = 5;
 const wchar_t kEnvClassPath[] = L"$ENV_CLASSPATH$";
 } // namespace
 
@@ -57,6 +59,15 @@ unsigned long serviceStopTimeoutSeconds(const PropertySet& p) {
         text.find_first_not_of(L"0123456789") != std::wstring::npos)
         return kDefaultStopTimeoutSeconds;
     return std::wcstoul(text.c_str(), nullptr, 10);
+}
+
+unsigned long verifyTimeoutSeconds(const PropertySet& p) {
+    const std::wstring text = trim(p.get(kVerifyTimeout));
+    if (text.empty() || text.size() > 6 ||
+        text.find_first_not_of(L"0123456789") != std::wstring::npos)
+        return kDefaultVerifyTimeoutSeconds;
+    const unsigned long seconds = std::wcstoul(text.c_str(), nullptr, 10);
+    return seconds > 0 ? seconds : kDefaultVerifyTimeoutSeconds;
 }
 
 std::wstring mainClass(const PropertySet& p) {

@@ -43,6 +43,9 @@ std::wstring serviceStopArguments(const PropertySet& p);
 // How long a service stop waits for the application's VM to end, in seconds: 30 unless the
 // setting is a whole number.
 unsigned long serviceStopTimeoutSeconds(const PropertySet& p);
+// How long a "Verify" probe may run, in seconds: 5 unless the setting is a whole number from 1
+// to 999999.
+unsigned long verifyTimeoutSeconds(const PropertySet& p);
 
 // False when the main class is empty, when both the current VM and the valid VM list are
 // empty, or when the class path is empty after its substitution.

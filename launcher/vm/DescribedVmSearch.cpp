@@ -27,16 +27,25 @@ struct Found {
     std::vector<std::unique_ptr<JVM>> vms64;
 };
 
-void confirm(const std::wstring& program, const VmDescription& spec, const std::wstring& baseFolder,
-             const JavaOptions& options, Found& found, const std::wstring& hint) {
+// What confirming a candidate of one specification file needs.
+struct Confirmation {
+    const VmDescription& spec;
+    std::wstring baseFolder;
+    const JavaOptions& options;
+    unsigned long verifyTimeoutMs;
+};
+
+void confirm(const std::wstring& program, const Confirmation& with, Found& found,
+             const std::wstring& hint) {
     if (!exists(program) || isDirectory(program)) {
         trace(L"candidate " + program + L" from hint \"" + hint + L"\": no such program");
         return;
     }
     trace(L"candidate " + program + L" from hint \"" + hint + L"\"");
-    if (!verifyProperties(program, spec.jvmProperties(), baseFolder))
+    if (!verifyProperties(program, with.spec.jvmProperties(), with.baseFolder,
+                          with.verifyTimeoutMs))
         return;
-    std::unique_ptr<JVM> vm = describeVM(program, options);
+    std::unique_ptr<JVM> vm = describeVM(program, with.options);
     trace(L"confirmed " + vm->summary());
     (vm->is64Bit ? found.vms64 : found.vms32).push_back(std::move(vm));
 }
@@ -76,11 +85,11 @@ std::wstring referenceLocation(const JavaOptions& options) {
     return location;
 }
 
-void searchPathHint(const std::wstring& hint, const VmDescription& spec,
-                    const std::wstring& baseFolder, const JavaOptions& options, Found& found) {
+void searchPathHint(const std::wstring& hint, const Confirmation& with, Found& found) {
+    const std::wstring& program = with.spec.jvmExe();
     if (pathHintLevels(hint) >= 1) {
-        const std::wstring folder = relativeHintFolder(referenceLocation(options), hint);
-        confirm(folder + L"\\" + spec.jvmExe(), spec, baseFolder, options, found, hint);
+        const std::wstring folder = relativeHintFolder(referenceLocation(with.options), hint);
+        confirm(folder + L"\\" + program, with, found, hint);
         return;
     }
     const DWORD drives = GetLogicalDrives();
@@ -91,8 +100,7 @@ void searchPathHint(const std::wstring& hint, const VmDescription& spec,
             continue;
         const std::wstring drive = std::wstring(1, static_cast<wchar_t>(L'A' + bit)) + L":";
         if (GetDriveTypeW((drive + L"\\").c_str()) == DRIVE_FIXED)
-            confirm(drive + L"\\" + hint + L"\\" + spec.jvmExe(), spec, baseFolder, options, found,
-                    hint);
+            confirm(drive + L"\\" + hint + L"\\" + program, with, found, hint);
     }
 }
 
@@ -126,23 +134,24 @@ void readVmDescription(const std::wstring& path, VmDescription& spec) {
 }
 
 std::unique_ptr<JVM> findDescribedVm(const std::vector<std::wstring>& fileNames, long long platform,
-                                     const JavaOptions& options) {
+                                     const JavaOptions& options, unsigned long verifyTimeoutMs) {
     Found found;
     VmDescription spec;
     for (const auto& name : fileNames) {
         const std::wstring file = L"jvmspecs\\" + name;
         trace(L"VM specification file " + file);
         readVmDescription(file, spec);
-        const std::wstring baseFolder = fullPath(parent(file, L"."), {false, true});
+        const Confirmation with = {spec, fullPath(parent(file, L"."), {false, true}), options,
+                                   verifyTimeoutMs};
         for (const auto& hint : spec.registryHints()) {
             const std::wstring home = registryHintValue(hint);
             if (!home.empty())
-                confirm(home + L"\\" + spec.jvmExe(), spec, baseFolder, options, found, hint);
+                confirm(home + L"\\" + spec.jvmExe(), with, found, hint);
             else
                 trace(L"registry hint \"" + hint + L"\" names no value");
         }
         for (const auto& hint : spec.pathHints())
-            searchPathHint(hint, spec, baseFolder, options, found);
+            searchPathHint(hint, with, found);
     }
     return choose(found, platform);
 }

@@ -16,8 +16,8 @@ void readVmDescription(const std::wstring& path, VmDescription& spec);
 
 // Searches with the VM specification files of these names (in the "jvmspecs" folder of the
 // current directory), in order; chooses the first confirmed VM of the bitness the platform
-// value asks for. Null when none.
+// value asks for. Each "Verify" probe may run `verifyTimeoutMs`. Null when none.
 std::unique_ptr<JVM> findDescribedVm(const std::vector<std::wstring>& fileNames, long long platform,
-                                     const JavaOptions& options);
+                                     const JavaOptions& options, unsigned long verifyTimeoutMs);
 
 } // namespace tarrow

@@ -15,17 +15,17 @@
 #include "MoreVmSearch.h"
 #include "OptionText.h"
 #include "PathString.h"
-#include "PeImage.h"
 #include "Platform.h"
 #include "Registry.h"
 #include "ReparsePoint.h"
 #include "Settings.h"
-#include "SystemFunction.h"
+#include "SystemLibrary.h"
 #include "Text.h"
 #include "Tokenizer.h"
 #include "Trace.h"
 #include "Validation.h"
 #include "ValidListToken.h"
+#include "VmCandidate.h"
 
 namespace tarrow {
 
@@ -51,59 +51,42 @@ const RegisteredVmKey kRegisteredVmKeys[] = {
 const wchar_t* const kPathProgramNames[] = {L"\\java.exe", L"\\jre.exe", L"\\javaw.exe",
                                             L"\\jrew.exe", L"\\jview.exe"};
 
-std::unique_ptr<JVM> newVmFor(const JVMVersion& version) {
-    if (version.major() < 2)
-        return std::make_unique<J1VM>();
-    return std::make_unique<J2VM>();
-}
-
 // One registered version: its subkey names the version, "MicroVersion" refines it for
 // versions before 9, "JavaHome" is its home.
-std::unique_ptr<JVM> registeredVm(const RegistryKey& key, const std::wstring& name,
-                                  const RegisteredVmKey& entry, REGSAM access, bool is64Bit) {
-    RegistryKey release(key, name, access);
+std::unique_ptr<JVM> registeredRelease(const RegistryKey& key, const std::wstring& name,
+                                       const RegisteredVmKey& entry, const RegistryView& view,
+                                       bool sees64Bit) {
+    RegistryKey release(key, name, KEY_READ | view.flag);
     JVMVersion version = parseVersion(name);
     if (version.major() < 9)
         version.setMinor(static_cast<int>(
             std::wcstol(release.readString(L"MicroVersion").c_str(), nullptr, 10)));
     else
         version.setMinor(0);
-    std::unique_ptr<JVM> vm = newVmFor(version);
-    vm->home = release.readString(L"JavaHome");
-    vm->version = version;
-    vm->kind = entry.kind;
-    vm->vendor = entry.vendor;
-    vm->is64Bit = is64Bit;
+    std::unique_ptr<JVM> vm =
+        registeredVm(version, release.readString(L"JavaHome"), entry.kind, entry.vendor, sees64Bit);
     trace(L"candidate " + vm->summary() + L" from registry key " + entry.path + L"\\" + name +
-          (is64Bit ? L" (64-bit view)" : L" (own view)"));
+          L" (" + view.name + L")");
     return vm;
 }
 
-void scanRegistryKey(Candidates& list, const RegisteredVmKey& entry, REGSAM access, bool is64Bit) {
+void scanRegistryKey(Candidates& list, const RegisteredVmKey& entry, const RegistryView& view,
+                     bool sees64Bit) {
     std::vector<std::wstring> names;
     std::unique_ptr<RegistryKey> key;
     try {
-        key = std::make_unique<RegistryKey>(entry.path, access);
+        key = std::make_unique<RegistryKey>(entry.path, KEY_READ | view.flag);
         names = key->subkeyNames();
     } catch (const RegistryException&) {
         return;
     }
     for (const auto& name : names) {
         try {
-            list.push_back(registeredVm(*key, name, entry, access, is64Bit));
+            list.push_back(registeredRelease(*key, name, entry, view, sees64Bit));
         } catch (const RegistryException&) {
             // A version whose values cannot be read is skipped.
         }
     }
-}
-
-std::wstring systemWow64Directory() {
-    using GetSystemWow64DirectoryWFn = UINT(WINAPI*)(LPWSTR, UINT);
-    const auto get = lookupFunction<GetSystemWow64DirectoryWFn>(GetModuleHandleW(L"kernel32.dll"),
-                                                                "GetSystemWow64DirectoryW");
-    wchar_t buffer[MAX_PATH];
-    const UINT length = get ? get(buffer, MAX_PATH) : 0;
-    return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
 }
 
 std::vector<std::wstring> programsOnPath(bool sees64Bit) {
@@ -111,14 +94,14 @@ std::vector<std::wstring> programsOnPath(bool sees64Bit) {
     for (const auto& entry : searchPath())
         folders.push_back(entry);
     if (sees64Bit) {
-        const std::wstring wow64 = systemWow64Directory();
+        const std::wstring wow64 = systemWow64Folder();
         if (!wow64.empty())
             folders.push_back(wow64);
     }
     std::vector<std::wstring> programs;
     for (const auto& folder : folders) {
         for (const wchar_t* name : kPathProgramNames) {
-            const std::wstring path = folder + name;
+            const std::wstring path = homeFolder(folder) + name;
             const DWORD attributes = GetFileAttributesW(path.c_str());
             if (attributes == INVALID_FILE_ATTRIBUTES)
                 continue;
@@ -127,25 +110,6 @@ std::vector<std::wstring> programsOnPath(bool sees64Bit) {
         }
     }
     return programs;
-}
-
-std::unique_ptr<JVM> pathVm(const std::wstring& program, bool sees64Bit) {
-    JVMProbe probe(program);
-    std::unique_ptr<JVM> vm;
-    if (probe.kind() == VMKind::MSJ) {
-        vm = std::make_unique<MSJVM>();
-        vm->home = probe.home();
-        return vm;
-    }
-    const JVMVersion version = probe.version();
-    vm = newVmFor(version);
-    vm->vendor = probe.vendor();
-    vm->home = probe.home();
-    vm->version = version;
-    vm->kind = probe.kind();
-    vm->is64Bit = sees64Bit && isAmd64Image(program);
-    trace(L"candidate " + vm->summary() + L" from PATH program " + program);
-    return vm;
 }
 
 void removeDuplicates(Candidates& list) {
@@ -173,26 +137,21 @@ template <typename Pointers> void sortCandidates(Pointers& list, long long platf
 Candidates buildCandidates(long long platform, bool moreVms) {
     Candidates list;
     const bool sees64Bit = sees64BitWindows();
-    for (const auto& entry : kRegisteredVmKeys)
-        scanRegistryKey(list, entry, KEY_READ | kOwnRegistryView, false);
-    if (sees64Bit) {
+    for (const RegistryView& view : machineRegistryViews(sees64Bit)) {
         for (const auto& entry : kRegisteredVmKeys)
-            scanRegistryKey(list, entry, KEY_READ | kRegistryView64, true);
+            scanRegistryKey(list, entry, view, sees64Bit);
     }
     if (moreVms) {
         for (auto& vm : findMoreVms(sees64Bit))
             list.push_back(std::move(vm));
     }
-    for (const auto& program : programsOnPath(sees64Bit))
-        list.push_back(pathVm(program, sees64Bit));
+    for (const auto& program : programsOnPath(sees64Bit)) {
+        list.push_back(probedVm(program, sees64Bit));
+        trace(L"candidate " + list.back()->summary() + L" from PATH program " + program);
+    }
     removeDuplicates(list);
     sortCandidates(list, platform);
     return list;
-}
-
-// Built on the first search, with the platform setting of that search, and kept.
-std::wstring propertiesFolder(const LaunchContext& launch) {
-    return parent(fullPath(launch.propertiesPath), L".");
 }
 
 } // namespace

@@ -13,10 +13,6 @@ namespace tarrow {
 
 namespace {
 
-std::wstring propertiesFolder(const LaunchContext& launch) {
-    return parent(fullPath(launch.propertiesPath), L".");
-}
-
 // A path from the settings: absolute as written, else relative to the properties file's folder.
 std::wstring resolveAgainst(const std::wstring& folder, const std::wstring& path) {
     return isAbsolute(path) ? path : folder + L"\\" + path;

@@ -7,12 +7,10 @@
 #include "Environment.h"
 #include "Errors.h"
 #include "FileSystem.h"
-#include "JVMProbe.h"
 #include "PathString.h"
-#include "PeImage.h"
-#include "Platform.h"
 #include "Registry.h"
 #include "Trace.h"
+#include "VmCandidate.h"
 
 namespace tarrow {
 
@@ -45,12 +43,11 @@ const wchar_t* const kUserJavaSoftKeys[] = {
 const wchar_t* const kHomeValueNames[] = {L"Path", L"InstallationPath", L"JavaHome"};
 constexpr int kLevels = 3;
 
-// One registry key to scan: its root, its view, and how the trace names them.
+// One registry key to scan: its root and view, and how the trace names the root.
 struct Scan {
     HKEY root;
     const wchar_t* rootName;
-    REGSAM view;
-    const wchar_t* viewName;
+    RegistryView view;
 };
 
 class MoreVms {
@@ -58,28 +55,20 @@ class MoreVms {
     explicit MoreVms(bool sees64Bit) : sees64Bit_(sees64Bit) {}
 
     // One installation folder: a candidate when it holds bin\java.exe.
-    void addFolder(std::wstring folder, const std::wstring& origin) {
-        while (folder.size() > 3 && folder.back() == L'\\')
-            folder.pop_back();
-        const std::wstring program = folder + L"\\bin\\java.exe";
+    void addFolder(const std::wstring& written, const std::wstring& origin) {
+        const std::wstring folder = homeFolder(written);
+        const std::wstring program = joinPath(folder, L"bin\\java.exe");
         if (folder.empty() || !exists(program) || isDirectory(program)) {
             trace(L"folder " + folder + L" from " + origin + L": no bin\\java.exe, skipped");
             return;
         }
-        JVMProbe probe(program);
-        auto vm = std::make_unique<J2VM>();
-        vm->version = probe.version();
-        vm->home = folder;
-        vm->kind = probe.kind();
-        vm->vendor = probe.vendor();
-        vm->is64Bit = sees64Bit_ && isAmd64Image(program);
-        trace(L"candidate " + vm->summary() + L" from " + origin);
-        found_.push_back(std::move(vm));
+        found_.push_back(probedVm(program, sees64Bit_));
+        trace(L"candidate " + found_.back()->summary() + L" from " + origin);
     }
 
     void scanKey(const Scan& scan, const wchar_t* path) {
         try {
-            RegistryKey key(scan.root, path, KEY_READ | scan.view);
+            RegistryKey key(scan.root, path, KEY_READ | scan.view.flag);
             scanSubkeys(scan, key, kLevels);
         } catch (const RegistryException&) {
             // Not installed: nothing to scan.
@@ -99,7 +88,7 @@ class MoreVms {
         }
         for (const auto& name : names) {
             try {
-                RegistryKey subkey(key, name, KEY_READ | scan.view);
+                RegistryKey subkey(key, name, KEY_READ | scan.view.flag);
                 readHome(scan, subkey);
                 if (levels > 1)
                     scanSubkeys(scan, subkey, levels - 1);
@@ -119,7 +108,7 @@ class MoreVms {
                 continue;
             }
             addFolder(folder, L"registry key " + std::wstring(scan.rootName) + L"\\" +
-                                  subkey.path() + L" value " + valueName + L" (" + scan.viewName +
+                                  subkey.path() + L" value " + valueName + L" (" + scan.view.name +
                                   L")");
             return;
         }
@@ -132,26 +121,18 @@ class MoreVms {
 } // namespace
 
 std::vector<std::unique_ptr<JVM>> findMoreVms(bool sees64Bit) {
-    std::vector<Scan> machine = {
-        {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kOwnRegistryView, L"own view"}};
-    std::vector<Scan> user = {
-        {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", kOwnRegistryView, L"own view"}};
-    if (sees64Bit) {
-        machine.push_back(
-            {HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", kRegistryView64, L"64-bit view"});
-        user.push_back({HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", kRegistryView64, L"64-bit view"});
-    }
+    std::vector<Scan> machine;
+    for (const RegistryView& view : machineRegistryViews(sees64Bit))
+        machine.push_back({HKEY_LOCAL_MACHINE, L"HKEY_LOCAL_MACHINE", view});
+    const Scan user = {HKEY_CURRENT_USER, L"HKEY_CURRENT_USER", userRegistryView(sees64Bit)};
     MoreVms more(sees64Bit);
     for (const wchar_t* path : kVendorKeys) {
         for (const auto& scan : machine)
             more.scanKey(scan, path);
-        for (const auto& scan : user)
-            more.scanKey(scan, path);
+        more.scanKey(user, path);
     }
-    for (const wchar_t* path : kUserJavaSoftKeys) {
-        for (const auto& scan : user)
-            more.scanKey(scan, path);
-    }
+    for (const wchar_t* path : kUserJavaSoftKeys)
+        more.scanKey(user, path);
     const std::wstring javaHome = getVariable(L"JAVA_HOME");
     if (!javaHome.empty()) {
         if (isDirectory(javaHome))

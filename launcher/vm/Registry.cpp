@@ -1,6 +1,7 @@
 #include "Registry.h"
 
 #include "Errors.h"
+#include "Platform.h"
 #include "SystemMessage.h"
 #include "Text.h"
 
@@ -84,6 +85,18 @@ std::vector<std::wstring> RegistryKey::subkeyNames() const {
         names.emplace_back(name, length);
     }
     return names;
+}
+
+std::vector<RegistryView> machineRegistryViews(bool sees64Bit) {
+    std::vector<RegistryView> views = {{kOwnRegistryView, L"own view"}};
+    if (sees64Bit)
+        views.push_back({kRegistryView64, L"64-bit view"});
+    return views;
+}
+
+RegistryView userRegistryView(bool sees64Bit) {
+    return sees64Bit ? RegistryView{kRegistryView64, L"per user, shared by both views"}
+                     : RegistryView{kOwnRegistryView, L"per user"};
 }
 
 HKEY parseRegistryRoot(const std::wstring& fullPath) {

@@ -38,6 +38,20 @@ class RegistryKey {
     UniqueRegistryKey handle_;
 };
 
+// One registry view a search reads, and how its trace names it.
+struct RegistryView {
+    REGSAM flag; // KEY_WOW64_32KEY, KEY_WOW64_64KEY or 0
+    const wchar_t* name;
+};
+
+// The views of HKEY_LOCAL_MACHINE a search reads: the launcher's own, then, on 64-bit Windows,
+// the 64-bit one.
+std::vector<RegistryView> machineRegistryViews(bool sees64Bit);
+
+// The one view of HKEY_CURRENT_USER a search reads: its software keys are the same in both
+// views, so they are read once (in the 64-bit view on 64-bit Windows, where they live).
+RegistryView userRegistryView(bool sees64Bit);
+
 // The root key named by the start of a full path such as "\HKEY_LOCAL_MACHINE\SOFTWARE\...",
 // compared exactly; null when the path names none.
 HKEY parseRegistryRoot(const std::wstring& fullPath);

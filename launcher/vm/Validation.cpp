@@ -17,8 +17,9 @@ namespace tarrow {
 
 namespace {
 
-constexpr DWORD kVerifyTimeoutMs = 5000;
 constexpr DWORD kPollMs = 20;
+// How long an ended probe may take to go away.
+constexpr DWORD kEndWaitMs = 5000;
 constexpr size_t kVerifyOutputBytes = 4096;
 
 std::wstring probeArchive(const std::wstring& baseFolder) {
@@ -43,35 +44,38 @@ void drainPipe(HANDLE pipe, std::string& output) {
     }
 }
 
+enum class ProbeRun { Ended, NotStarted, TimedOut };
+
 // Starts the probe with standard output and error on one pipe and collects what it prints
-// while it runs. Nothing when it cannot be started or does not end in time.
-bool runProbe(const std::wstring& commandLine, const std::wstring& directory, std::string& output) {
+// while it runs; a probe still running at the limit is ended.
+ProbeRun runProbe(const std::wstring& commandLine, const std::wstring& directory,
+                  unsigned long timeoutMs, std::string& output) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     UniqueHandle readEnd, writeEnd;
     if (!CreatePipe(readEnd.put(), writeEnd.put(), &inherit, 0))
-        return false;
+        return ProbeRun::NotStarted;
     SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
     ChildProcess child = startChild(commandLine, directory,
                                     {nullptr, writeEnd.get(), writeEnd.get()}, CREATE_NO_WINDOW);
     // Only the child holds the write end now, so the pipe breaks when it ends.
     writeEnd.reset();
     if (!child)
-        return false;
+        return ProbeRun::NotStarted;
     const UniqueHandle& process = child.process;
 
-    const ULONGLONG deadline = GetTickCount64() + kVerifyTimeoutMs;
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
         drainPipe(readEnd.get(), output);
         if (WaitForSingleObject(process.get(), kPollMs) == WAIT_OBJECT_0)
             break;
         if (GetTickCount64() >= deadline) {
             TerminateProcess(process.get(), 1);
-            WaitForSingleObject(process.get(), kVerifyTimeoutMs);
-            return false;
+            WaitForSingleObject(process.get(), kEndWaitMs);
+            return ProbeRun::TimedOut;
         }
     }
     drainPipe(readEnd.get(), output);
-    return true;
+    return ProbeRun::Ended;
 }
 
 } // namespace
@@ -97,7 +101,7 @@ bool runValidator(JVM& vm, const std::wstring& word) {
 
 bool verifyProperties(const std::wstring& program,
                       const std::map<std::wstring, std::wstring>& properties,
-                      const std::wstring& baseFolder) {
+                      const std::wstring& baseFolder, unsigned long timeoutMs) {
     const std::wstring archive = probeArchive(baseFolder);
     if (!exists(archive) || isDirectory(archive))
         return false;
@@ -105,8 +109,14 @@ bool verifyProperties(const std::wstring& program,
     for (const auto& property : properties)
         commandLine += L" " + property.first;
     std::string output;
-    if (!runProbe(commandLine, fullPath(baseFolder), output)) {
-        trace(L"Verify probe in " + program + L" could not start or did not end in time");
+    const ProbeRun run = runProbe(commandLine, fullPath(baseFolder), timeoutMs, output);
+    if (run == ProbeRun::NotStarted) {
+        trace(L"Verify probe in " + program + L" could not start");
+        return false;
+    }
+    if (run == ProbeRun::TimedOut) {
+        trace(L"Verify probe in " + program + L" still ran at its limit of " +
+              decimal(static_cast<long long>(timeoutMs)) + L" ms: ended, VM rejected");
         return false;
     }
     const bool matches = verifyOutputMatches(fromUtf8(output), properties);

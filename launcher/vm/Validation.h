@@ -14,10 +14,10 @@ class JVM;
 bool runValidator(JVM& vm, const std::wstring& word);
 
 // Runs "Verify" from Verify.jar (in `baseFolder`, or in its "jvmspecs" folder) with the
-// property names, at most five seconds; true when every reported value matches its pattern.
-// A probe still running after that time is ended.
+// property names, at most `timeoutMs` milliseconds; true when every reported value matches its
+// pattern. A probe still running after that time fails and is ended (the trace says so).
 bool verifyProperties(const std::wstring& program,
                       const std::map<std::wstring, std::wstring>& properties,
-                      const std::wstring& baseFolder);
+                      const std::wstring& baseFolder, unsigned long timeoutMs);
 
 } // namespace tarrow

@@ -7,6 +7,7 @@
 #include "FileSystem.h"
 #include "InstalledVmSearch.h"
 #include "Reporter.h"
+#include "Settings.h"
 #include "Trace.h"
 #include "DescribedVmSearch.h"
 #include "Text.h"
@@ -79,7 +80,8 @@ class Step {
     std::unique_ptr<JVM> search(Fallback fallback) {
         if (build_.specSearch()) {
             return findDescribedVm(build_.jvmSpecFiles, launcherPlatform(launch_.settings),
-                                   options_);
+                                   options_,
+                                   settings::verifyTimeoutSeconds(launch_.settings) * 1000);
         }
         return fallback == Fallback::Listed ? installed_.findListed(options_)
                                             : installed_.find(options_);

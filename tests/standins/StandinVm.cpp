@@ -15,7 +15,8 @@
 // Run as the application's validator ("com.mirov.util.jvm.Validator" on its command line), it
 // exits with the number in "validator-exit.txt" beside the program (0 when there is none).
 // Run as the "Verify" probe, it prints the bytes of "verify-output.txt" beside the program, or
-// hangs when "verify-hang" lies there. Run as a service's stop class ("kiv.test.StopApplication"
+// hangs when "verify-hang" lies there; "verify-delay-ms.txt" makes it wait that long first (a
+// slow VM). Run as a service's stop class ("kiv.test.StopApplication"
 // on its command line), it creates the file its next argument names, if any (the release file
 // a held stand-in waits for), and exits with 0.
 #include <windows.h>
@@ -174,6 +175,9 @@ bool hasArgument(const std::wstring& name) {
     if (hang)
         Sleep(INFINITE);
     bool found = false;
+    const std::string delay = fileContents(besideProgram(L"verify-delay-ms.txt"), found);
+    if (found)
+        Sleep(static_cast<DWORD>(std::strtoul(delay.c_str(), nullptr, 10)));
     const std::string output = fileContents(besideProgram(L"verify-output.txt"), found);
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), output.data(), static_cast<DWORD>(output.size()),

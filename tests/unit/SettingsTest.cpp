@@ -70,6 +70,21 @@ TEST(Settings, ServiceStopTimeoutIsWholeSecondsElseThirty) {
     }
 }
 
+TEST(Settings, VerifyTimeoutIsWholePositiveSecondsElseFive) {
+    PropertySet p;
+    EXPECT_EQ(settings::verifyTimeoutSeconds(p), 5u);
+    const struct {
+        const wchar_t* value;
+        unsigned long seconds;
+    } cases[] = {{L"1", 1},           {L"4", 4},   {L"6", 6},       {L" 30 ", 30},
+                 {L"999999", 999999}, {L"0", 5},   {L"1000000", 5}, {L"-1", 5},
+                 {L"2.5", 5},         {L"ten", 5}, {L"", 5},        {L"3s", 5}};
+    for (const auto& c : cases) {
+        p.set(L"kiv.nl.verify.timeout", c.value);
+        EXPECT_EQ(settings::verifyTimeoutSeconds(p), c.seconds) << c.value;
+    }
+}
+
 TEST(Settings, OnlyTheFirstClassPathMarkerIsReplaced) {
     PropertySet p;
     p.set(L"kiv.class.path", L"a.jar;$ENV_CLASSPATH$;$ENV_CLASSPATH$");

@@ -9,6 +9,7 @@
 #include "Platform.h"
 #include "DescribedVmSearch.h"
 #include "TestFolder.h"
+#include "TestTime.h"
 #include "Validation.h"
 
 using namespace tarrow;
@@ -52,9 +53,12 @@ class SpecSearch : public ::testing::Test {
     void probePrints(const std::string& text) {
         folder.write(L"Runtime 8\\bin\\verify-output.txt", text);
     }
+    // The probe cases run with a limit that fits the machine (five seconds natively).
     std::unique_ptr<JVM> search(long long platform = 1) {
-        return findDescribedVm({specFile}, platform, options);
+        return findDescribedVm({specFile}, platform, options, verifyTimeoutMs);
     }
+
+    unsigned long verifyTimeoutMs = tarrow::test::scaledMilliseconds(5000);
 
     TestFolder folder;
     std::wstring saved, home, javaw, record;
@@ -93,15 +97,28 @@ TEST_F(SpecSearch, ChattyProbeIsReadWhole) {
     EXPECT_TRUE(search());
 }
 
-TEST_F(SpecSearch, HangingProbeIsRejectedAfterFiveSecondsAndEnded) {
+TEST_F(SpecSearch, HangingProbeIsRejectedAtItsLimitAndEnded) {
     folder.write(L"Runtime 8\\bin\\verify-hang");
+    verifyTimeoutMs = tarrow::test::scaledMilliseconds(1000);
     const ULONGLONG start = GetTickCount64();
     EXPECT_FALSE(search());
     const ULONGLONG elapsed = GetTickCount64() - start;
-    EXPECT_GE(elapsed, 4900u);
-    EXPECT_LT(elapsed, 9000u);
+    EXPECT_GE(elapsed, verifyTimeoutMs - 20);
+    EXPECT_LT(elapsed, verifyTimeoutMs + tarrow::test::scaledMilliseconds(4000));
     // The program file can be replaced only when no process runs it any more.
     EXPECT_TRUE(DeleteFileW(javaw.c_str()));
+}
+
+// A VM that answers correctly but slowly passes with a limit longer than its answer and fails
+// with a shorter one.
+TEST_F(SpecSearch, SlowProbeIsJudgedByTheLimitGiven) {
+    probePrints("Verify probe 1.0\r\nOracle Corporation\r\n1.8.0_151\r\n");
+    const DWORD delay = tarrow::test::scaledMilliseconds(1500);
+    folder.write(L"Runtime 8\\bin\\verify-delay-ms.txt", std::to_string(delay));
+    verifyTimeoutMs = delay / 3;
+    EXPECT_FALSE(search());
+    verifyTimeoutMs = delay * 4;
+    EXPECT_TRUE(search());
 }
 
 TEST_F(SpecSearch, SixtyFourBitOnlyPlatformFindsNothingHere) {
