@@ -2,10 +2,30 @@
 and the recorded VM."""
 import os
 import shutil
+import struct
 import unittest
 
 from kivtest import (STANDINS, WINE_BUILD, LayoutTestCase, clear_java_registry, import_registry,
-                     minimal_properties, run_wine, unix_path, windows_path)
+                     minimal_properties, run_wine, scaled, unix_path, windows_path,
+                     write_properties)
+
+# The stand-ins are built for the build under test: 64-bit images for x86_64, 32-bit for i686.
+NATIVE_IS_64 = WINE_BUILD == "x86_64"
+NATIVE_FIRST, OTHER_FIRST = ("0", "1") if NATIVE_IS_64 else ("1", "0")
+NATIVE_ONLY, OTHER_ONLY = ("2", "3") if NATIVE_IS_64 else ("3", "2")
+
+
+def write_image_header(path, is_64):
+    """A file that begins as a program image of the given bitness does (DOS header, PE
+    signature, file header and the optional header's magic) and holds nothing else."""
+    dos = bytearray(64)
+    dos[0:2] = b"MZ"
+    dos[0x3C:0x40] = struct.pack("<I", 64)
+    machine, magic = (0x8664, 0x20B) if is_64 else (0x14C, 0x10B)
+    header = b"PE\0\0" + struct.pack("<HHIIIHH", machine, 0, 0, 0, 0, 240 if is_64 else 224, 0x22)
+    with open(path, "wb") as f:
+        f.write(bytes(dos) + header + struct.pack("<H", magic) + bytes(256))
+
 
 NO_VM = (b"Pellinor Error: Could not find a valid Java virtual machine to load.\r\n\r\n"
          b"You may need to reinstall a supported Java virtual machine.\r\n")
@@ -70,22 +90,47 @@ class RegistrySearch(LayoutTestCase):
         self.launch()
         self.assertEqual(self.started(), [windows_path(jre7)])
 
-    def test_platform_3_refuses_a_64_bit_vm_and_platform_1_takes_it(self):
-        jre64 = self.register("jre64", JRE_KEY, "1.8.0_151", view32=False)
-        self.kiv(minimal_properties(**{"kiv.nl.win32.java.launcher.platform": "3"}))
-        self.assertEqual(self.launch().stderr, NO_VM)
-        self.kiv(minimal_properties(**{"kiv.nl.win32.java.launcher.platform": "1"}))
-        self.launch()
-        self.assertEqual(self.started(), [windows_path(jre64)])
+    def register_other_bitness(self, name, version):
+        """Registers a program image of the bitness this build's stand-ins lack (it cannot
+        run), in the registry view of that bitness; returns its program path."""
+        home = os.path.join(self.root, name)
+        os.makedirs(os.path.join(home, "bin"))
+        program = os.path.join(home, "bin", "java.exe")
+        write_image_header(program, not NATIVE_IS_64)
+        import_registry({("" if NATIVE_IS_64 else "32:") + JRE_KEY + "\\" + version:
+                         {"JavaHome": windows_path(home), "MicroVersion": "0"}}, self.reg_file)
+        return program
+
+    def test_bitness_is_the_program_images_whatever_view_names_it(self):
+        # The stand-in registered in the view of the other bitness is still of its own.
+        program = self.register("jre", JRE_KEY, "1.8.0_151", view32=NATIVE_IS_64)
+        for platform, found in ((NATIVE_ONLY, True), (OTHER_ONLY, False), ("1", True)):
+            with self.subTest(platform=platform):
+                if os.path.exists(self.record):
+                    os.remove(self.record)
+                self.kiv(minimal_properties(**{"kiv.nl.win32.java.launcher.platform": platform}))
+                result = self.launch()
+                self.assertEqual(result.stderr, b"" if found else NO_VM)
+                self.assertEqual(self.started(), [windows_path(program)] if found else [])
 
     def test_bitness_preference_with_both_installed(self):
-        jre32 = self.register("jre32", JRE_KEY, "1.8.0_151")
-        jre64 = self.register("jre64", JRE_KEY, "1.7.0_80", view32=False)
-        self.kiv(minimal_properties(**{"kiv.nl.win32.java.launcher.platform": "0"}))
-        self.launch()
-        self.kiv(minimal_properties(**{"kiv.nl.win32.java.launcher.platform": "1"}))
-        self.launch()
-        self.assertEqual(self.started(), [windows_path(jre64), windows_path(jre32)])
+        native = self.register("native", JRE_KEY, "1.7.0_80", view32=not NATIVE_IS_64)
+        other = self.register_other_bitness("other", "1.8.0_151")
+        trace = os.path.join(self.root, "trace.txt")
+        cases = [  # (platform, the VM chosen)
+            (NATIVE_FIRST, native), (OTHER_FIRST, other), (NATIVE_ONLY, native),
+            (OTHER_ONLY, other)]
+        for platform, chosen in cases:
+            with self.subTest(platform=platform):
+                for path in (trace, self.record):
+                    if os.path.exists(path):
+                        os.remove(path)
+                self.kiv(minimal_properties(**{"kiv.nl.win32.java.launcher.platform": platform}))
+                self.launch(env={"KIV_TRACE": windows_path(trace)})
+                with open(trace, encoding="utf-8") as f:
+                    text = f.read()
+                self.assertIn("chosen %s (home" % windows_path(chosen), text)
+                self.assertEqual(self.started(), [windows_path(native)] if chosen == native else [])
 
     def test_validator_word_runs_the_applications_validator(self):
         jre8 = self.register("jre8", JRE_KEY, "1.8.0_151")
@@ -240,6 +285,56 @@ class RuntimesOfToday(LayoutTestCase):
                       text)
         self.assertIn("chosen %s" % windows_path(os.path.join(home, "bin", "java.exe")), text)
 
+    def test_per_user_keys_are_read_once(self):
+        home = self.install("user", "standin_sun_1_8_0_151")
+        import_registry({USER + "SOFTWARE\\Eclipse Adoptium\\JRE\\8.0.151\\hotspot\\MSI": {
+            "Path": windows_path(home)}, USER + JRE_KEY + "\\1.8.0_151": {
+            "JavaHome": windows_path(home)}}, self.reg_file)
+        trace = os.path.join(self.root, "trace.txt")
+        self.kiv(minimal_properties())
+        result = self.launch(env={"KIV_TRACE": windows_path(trace)})
+        self.assertEqual(result.stderr, b"")
+        # Each per-user key is probed once (the probe prints the company once per probe).
+        self.assertEqual(result.stdout.count(b"company: "), 2)
+        with open(trace, encoding="utf-8") as f:
+            lines = [l for l in f.read().splitlines()
+                     if " from registry key HKEY_CURRENT_USER\\" in l]
+        self.assertEqual(len(lines), 2, lines)
+        self.assertTrue(any("Eclipse Adoptium" in l for l in lines), lines)
+        self.assertTrue(any("JavaSoft" in l for l in lines), lines)
+
+    def test_homes_with_and_without_a_trailing_backslash_name_one_program(self):
+        home = self.install("jre 8", "standin_sun_1_8_0_151")
+        program = windows_path(os.path.join(home, "bin", "java.exe"))
+        cases = [  # (where the home is written, trailing separators)
+            ("JavaSoft", ""), ("JavaSoft", "\\"), ("JavaSoft", "\\\\"),
+            ("vendor", ""), ("vendor", "\\"), ("JAVA_HOME", ""), ("JAVA_HOME", "\\")]
+        trace = os.path.join(self.root, "trace.txt")
+        self.kiv(minimal_properties())
+        for where, suffix in cases:
+            with self.subTest(where=where, suffix=suffix):
+                self.clear()
+                for path in (trace, self.record):
+                    if os.path.exists(path):
+                        os.remove(path)
+                written = windows_path(home) + suffix
+                env = {"KIV_TRACE": windows_path(trace)}
+                if where == "JavaSoft":
+                    import_registry({"32:" + JRE_KEY + "\\1.8.0_151": {
+                        "JavaHome": written, "MicroVersion": "0"}}, self.reg_file)
+                elif where == "vendor":
+                    import_registry({TEMURIN_KEY + "\\8.0.151\\hotspot\\MSI": {
+                        "Path": written}}, self.reg_file)
+                else:
+                    env["JAVA_HOME"] = written
+                result = self.launch(env=env)
+                self.assertEqual(result.stderr, b"")
+                self.assertEqual(self.started(), [program])
+                with open(trace, encoding="utf-8") as f:
+                    text = f.read()
+                self.assertIn("candidate %s (home %s, JRE" % (program, windows_path(home)), text)
+                self.assertIn("chosen %s (home %s, JRE" % (program, windows_path(home)), text)
+
     def test_switched_off_the_search_is_the_classic_one(self):
         homes, env = self.register_all()
         self.kiv(minimal_properties(**{"kiv.nl.search.more.vms": "false"}))
@@ -252,6 +347,54 @@ class RuntimesOfToday(LayoutTestCase):
                                                          "MicroVersion": "0"}}, self.reg_file)
         self.assertEqual(self.launch(env=env).stderr, b"")
         self.assertEqual(self.started(), [windows_path(os.path.join(jre, "bin", "java.exe"))])
+
+
+class VerifyTimeout(LayoutTestCase):
+    """The "Verify" probe of a VM specification file runs as long as the setting allows."""
+
+    def setUp(self):
+        super().setUp()
+        self.home = os.path.join(self.root, "Runtime 8")
+        self.install_vm(self.home, "standin_plain", names=("javaw.exe", "java.exe"))
+        with open(os.path.join(self.home, "bin", "verify-output.txt"), "w") as f:
+            f.write("Verify 1.0\r\nOracle Corporation\r\n1.8.0_151\r\n")
+        specs = os.path.join(self.app, "jvmspecs")
+        os.makedirs(specs)
+        with open(os.path.join(specs, "Verify.jar"), "wb") as f:
+            f.write(b"PK")
+        with open(os.path.join(specs, "runtime.spec"), "w", newline="\r\n") as f:
+            f.write("JVM_EXE: bin\\javaw.exe\nJVM_PROPERTIES\njava.vendor=Oracle...\n"
+                    "java.version=1.8*\n/:\nPATH_HINT:\n%s\n/:\n" % windows_path(self.home)[3:])
+        write_properties(os.path.join(specs, "jvmspecs.properties"), {
+            "build.option": "withoutvm", "build.without.vm.search.option": "10",
+            "build.jvmspec.applicable": "true", "build.jvmspec.total.num": "1",
+            "build.jvmspec.0": "runtime.spec"})
+        self.start = os.path.join(self.root, "start")
+        os.makedirs(os.path.join(self.start, "Windows", "jvmspecs"))
+
+    def test_a_slow_probe_is_ended_at_the_configured_limit(self):
+        limit = max(1, int(round(scaled(1))))
+        with open(os.path.join(self.home, "bin", "verify-delay-ms.txt"), "w") as f:
+            f.write(str(int(limit * 2500)))
+        trace = os.path.join(self.root, "trace.txt")
+        self.kiv(minimal_properties(**{"kiv.nl.verify.timeout": str(limit)}))
+        result = self.launch(cwd=self.start, env={"KIV_TRACE": windows_path(trace)})
+        self.assertEqual(result.returncode, 1, result.stderr)
+        [probe] = self.records()
+        self.assertIn(" Verify java.vendor java.version", probe["commandline"])
+        with open(trace, encoding="utf-8") as f:
+            text = f.read()
+        self.assertIn("Verify probe in %s still ran at its limit of %d ms: ended"
+                      % (windows_path(os.path.join(self.home, "bin", "javaw.exe")), limit * 1000),
+                      text)
+        # Given time, the same VM is confirmed and started.
+        self.kiv(minimal_properties(**{"kiv.nl.verify.timeout": str(limit * 10)}))
+        os.remove(self.record)
+        result = self.launch(cwd=self.start)
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+        probe, application = self.records()
+        self.assertIn(" Verify java.vendor java.version", probe["commandline"])
+        self.assertIn(" com.example.Main ", application["commandline"])
 
 
 @unittest.skipUnless(WINE_BUILD == "i686", "file-system redirection applies to 32-bit programs")
