@@ -1,7 +1,10 @@
 """FOR TESTS ONLY: the Linux side of tests/standins/JavaBridge.cpp. Runs this machine's `java`
 with the arguments a Windows VM would have received, their Windows paths (drive letters through
 the Wine prefix's dosdevices, ";" between class-path entries) turned into Linux paths, and
-writes the JVM's exit code and a line end into the result file named first. The JVM's output
+writes the JVM's exit code and a line end into the result file named first. A Java argument file
+("@file") is handed on as it is, only its own path mapped, so that the JVM reads the launcher's
+text itself; where its class path names Windows files, KIV_JAVA_BRIDGE_BOOT (a Linux path) names
+a jar put on the JVM's boot class path, from which the main class is then loaded. The JVM's output
 goes to "<result>.out" and "<result>.err", which the Windows side hands on to its own standard
 handles: Wine does not give a Linux program a pipe that a Windows program created."""
 import os
@@ -36,8 +39,12 @@ def main():
             mapped.append(unix_class_path(argument))
         elif LAUNCHER_PATH.match(argument):
             mapped.append(unix(argument))
+        elif argument.startswith("@") and DRIVE_PATH.match(argument[1:]):
+            mapped.append("@" + unix(argument[1:]))
         else:
             mapped.append(argument)
+    if os.environ.get("KIV_JAVA_BRIDGE_BOOT"):
+        mapped.insert(0, "-Xbootclasspath/a:" + os.environ["KIV_JAVA_BRIDGE_BOOT"])
     environment = dict(os.environ)
     if "CLASSPATH" in environment:
         environment["CLASSPATH"] = unix_class_path(environment["CLASSPATH"])

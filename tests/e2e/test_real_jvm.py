@@ -63,6 +63,36 @@ class RealJvm(LayoutTestCase):
                 self.assertEqual(result.returncode, 5 if accepted else 1, result.stderr)
 
 
+    def test_a_java_17_reads_the_class_path_from_the_argument_file_escapes_and_all(self):
+        reg_file = os.path.join(BUILD, "real-jvm-keys.reg")
+        clear_java_registry(reg_file)
+        self.addCleanup(clear_java_registry, reg_file)
+        home = os.path.dirname(os.path.dirname(self.java))
+        import_registry({"SOFTWARE\\JavaSoft\\JDK\\17": {"JavaHome": windows_path(home)}},
+                        reg_file)
+        # Too many entries for a command line; among them the characters an argument file
+        # escapes or would misread: spaces, quotes, backslashes (a folder entry ends in one,
+        # just before the closing quote), "#" (a comment outside quotes) and "@".
+        special = ["lib\\a b.jar", "classes\\", 'lib\\say "hi".jar', "lib\\#1 @2.jar"]
+        entries = ["lib\\part%04d.jar" % i for i in range(3000)] + special
+        self.kiv(minimal_properties(**{
+            "kiv.nl.java.launcher.main.class": "tarrowtest.RealMain",
+            "kiv.class.path": ";".join(entries)}))
+        trace = os.path.join(self.root, "trace.txt")
+        env = dict(self.env, KIV_TRACE=windows_path(trace),
+                   KIV_JAVA_BRIDGE_BOOT=os.path.join(JAVA_OUT, "TarrowTestApp.jar"))
+        result = self.launch(["6"], env=env, timeout=120)
+        self.assertEqual(result.returncode, 6, result.stderr)
+        with open(trace, encoding="utf-8") as f:
+            self.assertIn("class path passed through the argument file ", f.read())
+        lines = dict(l.split("=", 1) for l in result.stdout.decode("utf-8").splitlines()
+                     if "=" in l)
+        received = lines["classPath"].split(";")
+        app = windows_path(self.app)
+        self.assertEqual(received[-len(special) - 1:],
+                         ["%s\\%s" % (app, e) for e in special] + [""])
+        self.assertEqual(received, ["%s\\%s" % (app, e) for e in entries] + [""])
+
     def test_the_real_verify_probe_confirms_a_described_vm(self):
         vendor = subprocess.run(["java", "-XshowSettings:properties", "-version"],
                                 stderr=subprocess.PIPE).stderr.decode()

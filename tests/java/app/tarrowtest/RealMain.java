@@ -10,6 +10,7 @@ public class RealMain {
         System.out.println("args=" + String.join("|", args));
         System.out.println("maxMemory=" + Runtime.getRuntime().maxMemory());
         System.out.println("property=" + System.getProperty("tarrow.test"));
+        System.out.println("classPath=" + System.getProperty("java.class.path"));
         Properties info = new Properties();
         try (InputStream in = new FileInputStream(args[1])) {
             info.load(in);
