@@ -79,3 +79,22 @@ TEST(MSJVMLine, ClassPathSwitchAndNoOtherOptions) {
         L"\"C:\\WINNT\\system32\\jview.exe\" /cp \"C:\\App\\lib\\a.jar;C:\\App\\lib\\b.jar;\" "
         L"com.example.Main \"C:/x/y.kiv\" \"C:/Temp/kiv1.tmp\" \"C:\\\\a b\\\\c\" plain");
 }
+
+// Inside double quotes an argument file takes "\" as an escape: every backslash and quote is
+// escaped, "#" and blanks are kept as they are (a real JVM reads this back in the end-to-end
+// tests), and the class path switch comes first.
+TEST(ArgumentFile, QuotedClassPathWithEscapes) {
+    const struct {
+        const wchar_t* classPath;
+        const wchar_t* text;
+    } cases[] = {
+        {L"C:\\a b\\x.jar;", L"-classpath \"C:\\\\a b\\\\x.jar;\"\r\n"},
+        {L"C:\\say \"hi\".jar;", L"-classpath \"C:\\\\say \\\"hi\\\".jar;\"\r\n"},
+        {L"C:\\#1 @2.jar;", L"-classpath \"C:\\\\#1 @2.jar;\"\r\n"},
+        {L"C:\\classes\\", L"-classpath \"C:\\\\classes\\\\\"\r\n"},
+        {L"\\\\server\\share\\a.jar;", L"-classpath \"\\\\\\\\server\\\\share\\\\a.jar;\"\r\n"},
+        {L"", L"-classpath \"\"\r\n"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(javaArgumentFileText(c.classPath), c.text) << c.classPath;
+}
