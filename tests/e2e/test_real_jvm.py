@@ -6,7 +6,7 @@ import subprocess
 import unittest
 
 from kivtest import (BUILD, SOURCE, LayoutTestCase, clear_java_registry, import_registry,
-                     minimal_properties, windows_path, write_properties)
+                     minimal_properties, scaled, windows_path, write_properties)
 
 JAVA_OUT = os.path.join(BUILD, "java")
 BRIDGE_SCRIPT = os.path.abspath(os.path.join(SOURCE, "tests", "e2e", "java_bridge.py"))
@@ -111,7 +111,9 @@ class RealJvm(LayoutTestCase):
             "build.jvmspec.0": "runtime.spec"})
         self.kiv(minimal_properties(**{
             "kiv.nl.java.launcher.main.class": "tarrowtest.RealMain",
-            "kiv.class.path": windows_path(os.path.join(JAVA_OUT, "TarrowTestApp.jar"))}))
+            "kiv.class.path": windows_path(os.path.join(JAVA_OUT, "TarrowTestApp.jar")),
+            # A real JVM may start slowly on a loaded or emulated machine.
+            "kiv.nl.verify.timeout": str(int(scaled(60)))}))
         cases = [  # (vendor pattern, version pattern, accepted)
             (vendor, "17*", True), (vendor[:3] + "...", "1*", True), ("No Such Vendor", "*", False)]
         for vendor_pattern, version_pattern, accepted in cases:
