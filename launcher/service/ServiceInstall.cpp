@@ -74,6 +74,22 @@ DWORD changeIfKnown(const ServiceManagerFunctions& f, SC_HANDLE service, DWORD l
     return 0;
 }
 
+// Restarts after a failure; 0, or the error of the first change refused.
+DWORD configureRestarts(const ServiceManagerFunctions& f, SC_HANDLE service,
+                        const ServiceRegistration& r, std::wstring& unsupported) {
+    std::vector<SC_ACTION> actions;
+    for (unsigned long seconds : r.restartDelays)
+        actions.push_back({SC_ACTION_RESTART, seconds * 1000});
+    SERVICE_FAILURE_ACTIONSW failure = {r.restartResetSeconds, nullptr, nullptr,
+                                        static_cast<DWORD>(actions.size()), actions.data()};
+    if (const DWORD error = change(f, service, SERVICE_CONFIG_FAILURE_ACTIONS, &failure))
+        return error;
+    // A VM that ends by itself with a non-zero code counts as a failure too.
+    SERVICE_FAILURE_ACTIONS_FLAG flag = {TRUE};
+    return changeIfKnown(f, service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag,
+                         L"restarts after a non-zero exit code", unsupported);
+}
+
 // The description, delayed start and restarts; 0, or the error of the first change refused.
 DWORD configure(const ServiceManagerFunctions& f, SC_HANDLE service, const ServiceRegistration& r,
                 std::wstring& unsupported) {
@@ -86,19 +102,7 @@ DWORD configure(const ServiceManagerFunctions& f, SC_HANDLE service, const Servi
     if (r.delayedStart && (error = changeIfKnown(f, service, SERVICE_CONFIG_DELAYED_AUTO_START_INFO,
                                                  &delayed, L"delayed start", unsupported)))
         return error;
-    if (r.restartDelays.empty())
-        return 0;
-    std::vector<SC_ACTION> actions;
-    for (unsigned long seconds : r.restartDelays)
-        actions.push_back({SC_ACTION_RESTART, seconds * 1000});
-    SERVICE_FAILURE_ACTIONSW failure = {r.restartResetSeconds, nullptr, nullptr,
-                                        static_cast<DWORD>(actions.size()), actions.data()};
-    if ((error = change(f, service, SERVICE_CONFIG_FAILURE_ACTIONS, &failure)))
-        return error;
-    // A VM that ends by itself with a non-zero code counts as a failure too.
-    SERVICE_FAILURE_ACTIONS_FLAG flag = {TRUE};
-    return changeIfKnown(f, service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &flag,
-                         L"restarts after a non-zero exit code", unsupported);
+    return r.restartDelays.empty() ? 0 : configureRestarts(f, service, r, unsupported);
 }
 
 void install(const CommandLine& commandLine) {
