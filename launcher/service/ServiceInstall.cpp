@@ -1,5 +1,6 @@
 #include "ServiceInstall.h"
 
+#include <memory>
 #include <vector>
 
 #include "Errors.h"
@@ -23,37 +24,36 @@ namespace {
 constexpr DWORD kStopMarginSeconds = 10;
 constexpr DWORD kStatusPollMs = 200;
 
-std::wstring quoted(const std::wstring& text) {
-    return L"\"" + text + L"\"";
+// The error line "the service "NAME" ...".
+[[noreturn]] void fail(const std::wstring& name, const std::wstring& what) {
+    throw TerminalError(L"the service \"" + name + L"\" " + what);
 }
 
 // The error line of a refusal of the service control manager.
-[[noreturn]] void refused(bool installing, const std::wstring& name, DWORD error) {
-    const std::wstring service = L"the service " + quoted(name);
-    switch (error) {
-    case ERROR_ACCESS_DENIED:
-        throw TerminalError(std::wstring(installing ? L"installing " : L"removing ") + service +
-                            L" is not allowed: run the command from an elevated prompt "
-                            L"(as administrator)");
-    case ERROR_SERVICE_EXISTS:
-        throw TerminalError(service + L" is already registered; it was left as it was");
-    case ERROR_DUPLICATE_SERVICE_NAME:
-        throw TerminalError(L"another service already has the name or display name of " + service);
-    case ERROR_SERVICE_DOES_NOT_EXIST:
-        throw TerminalError(L"there is no service named " + quoted(name));
-    case ERROR_SERVICE_MARKED_FOR_DELETE:
-        throw TerminalError(service + L" is marked for removal; it goes once it has stopped");
-    default:
-        throw TerminalError(
-            service + (installing ? L" could not be installed: " : L" could not be removed: ") +
-            systemMessage(error) + L" (Windows error " + decimal(error) + L")");
+[[noreturn]] void refused(const std::wstring& name, DWORD error) {
+    static const struct {
+        DWORD error;
+        const wchar_t* what;
+    } known[] = {
+        {ERROR_ACCESS_DENIED, L"may be installed and removed only from an elevated prompt "
+                              L"(\"Run as administrator\")"},
+        {ERROR_SERVICE_EXISTS, L"is already registered; it was left as it was"},
+        {ERROR_DUPLICATE_SERVICE_NAME, L"has the name or display name of another service"},
+        {ERROR_SERVICE_DOES_NOT_EXIST, L"does not exist"},
+        {ERROR_SERVICE_MARKED_FOR_DELETE, L"is marked for removal; it goes once it has stopped"},
+    };
+    for (const auto& k : known) {
+        if (k.error == error)
+            fail(name, k.what);
     }
+    fail(name,
+         L"was refused: " + systemMessage(error) + L" (Windows error " + decimal(error) + L")");
 }
 
-const ServiceManagerFunctions& functions(bool installing, const std::wstring& name) {
+const ServiceManagerFunctions& functions(const std::wstring& name) {
     const ServiceManagerFunctions* f = serviceManagerFunctions();
     if (!f)
-        refused(installing, name, GetLastError());
+        refused(name, GetLastError());
     return *f;
 }
 
@@ -77,11 +77,12 @@ DWORD changeIfKnown(const ServiceManagerFunctions& f, SC_HANDLE service, DWORD l
 // Restarts after a failure; 0, or the error of the first change refused.
 DWORD configureRestarts(const ServiceManagerFunctions& f, SC_HANDLE service,
                         const ServiceRegistration& r, std::wstring& unsupported) {
-    std::vector<SC_ACTION> actions;
-    for (unsigned long seconds : r.restartDelays)
-        actions.push_back({SC_ACTION_RESTART, seconds * 1000});
+    const size_t count = r.restartDelays.size();
+    const std::unique_ptr<SC_ACTION[]> actions(new SC_ACTION[count]);
+    for (size_t i = 0; i < count; ++i)
+        actions[i] = {SC_ACTION_RESTART, r.restartDelays[i] * 1000};
     SERVICE_FAILURE_ACTIONSW failure = {r.restartResetSeconds, nullptr, nullptr,
-                                        static_cast<DWORD>(actions.size()), actions.data()};
+                                        static_cast<DWORD>(count), actions.get()};
     if (const DWORD error = change(f, service, SERVICE_CONFIG_FAILURE_ACTIONS, &failure))
         return error;
     // A VM that ends by itself with a non-zero code counts as a failure too.
@@ -116,10 +117,10 @@ void install(const CommandLine& commandLine) {
     trace(L"service " + r.name + L" program " + r.commandLine);
     trace(describeRegistration(r));
 
-    const ServiceManagerFunctions& f = functions(true, r.name);
+    const ServiceManagerFunctions& f = functions(r.name);
     const UniqueServiceHandle manager(f.openManager(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
     if (!manager)
-        refused(true, r.name, GetLastError());
+        refused(r.name, GetLastError());
     const UniqueServiceHandle service(f.createService(
         manager.get(), r.name.c_str(), r.displayName.c_str(),
         SERVICE_CHANGE_CONFIG | SERVICE_START | DELETE, SERVICE_WIN32_OWN_PROCESS,
@@ -127,17 +128,16 @@ void install(const CommandLine& commandLine) {
         nullptr, r.dependencies.empty() ? nullptr : r.dependencies.c_str(),
         r.account.empty() ? nullptr : r.account.c_str(), nullptr));
     if (!service)
-        refused(true, r.name, GetLastError());
+        refused(r.name, GetLastError());
     std::wstring unsupported;
     if (const DWORD error = configure(f, service.get(), r, unsupported)) {
         f.deleteService(service.get()); // nothing stays registered
-        refused(true, r.name, error);
+        refused(r.name, error);
     }
-    Reporter::always().sayWide(
-        L"The service " + quoted(r.name) + L" is installed" +
-        (unsupported.empty() ? L""
-                             : L" (this system's service manager ignores: " + unsupported + L")") +
-        L".\n");
+    std::wstring line = L"The service \"" + r.name + L"\" is installed";
+    if (!unsupported.empty())
+        line.append(L" (this system's service manager ignores: ").append(unsupported).append(L")");
+    Reporter::always().sayWide(line + L".\n");
 }
 
 // How long the service's stop may take: the ".kiv" beside this launcher says, else the default.
@@ -157,7 +157,7 @@ SERVICE_STATUS_PROCESS queryStatus(const ServiceManagerFunctions& f, SC_HANDLE s
     DWORD needed = 0;
     if (!f.queryStatus(service, SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
                        sizeof status, &needed))
-        refused(false, name, GetLastError());
+        refused(name, GetLastError());
     return status;
 }
 
@@ -183,27 +183,25 @@ bool stopService(const ServiceManagerFunctions& f, SC_HANDLE service, const std:
 
 void uninstall(const CommandLine& commandLine) {
     const std::wstring& name = commandLine.serviceName();
-    if (name.empty())
-        throw TerminalError(L"a service name is needed after the command");
-    const ServiceManagerFunctions& f = functions(false, name);
+    const ServiceManagerFunctions& f = functions(name);
     const UniqueServiceHandle manager(f.openManager(nullptr, nullptr, SC_MANAGER_CONNECT));
     if (!manager)
-        refused(false, name, GetLastError());
+        refused(name, GetLastError());
     const UniqueServiceHandle service(
         f.openService(manager.get(), name.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
     if (!service)
-        refused(false, name, GetLastError());
+        refused(name, GetLastError());
     const DWORD limitSeconds = stopLimitSeconds(commandLine);
     bool wasRunning = false;
     const bool stopped = stopService(f, service.get(), name, limitSeconds * 1000, wasRunning);
     if (!f.deleteService(service.get()))
-        refused(false, name, GetLastError());
+        refused(name, GetLastError());
     if (!stopped)
-        throw TerminalError(L"the service " + quoted(name) + L" did not stop within " +
-                            decimal(limitSeconds) +
-                            L" seconds; it is marked for removal and goes once it has stopped");
-    Reporter::always().sayWide(L"The service " + quoted(name) +
-                               (wasRunning ? L" is stopped and removed.\n" : L" is removed.\n"));
+        fail(name, L"did not stop within " + decimal(limitSeconds) +
+                       L" seconds; it is marked for removal and goes once it has stopped");
+    Reporter::always().sayWide(
+        L"The service \"" + name +
+        (wasRunning ? L"\" is stopped and removed.\n" : L"\" is removed.\n"));
 }
 
 } // namespace

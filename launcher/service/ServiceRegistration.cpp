@@ -43,11 +43,9 @@ bool usableName(const std::wstring& name) {
 }
 
 void checkName(const std::wstring& name) {
-    if (name.empty())
-        throw TerminalError(L"a service name is needed after the command");
     if (!usableName(name))
         throw TerminalError(L"the service name \"" + name +
-                            L"\" cannot be used: at most 256 characters, without spaces, "
+                            L"\" cannot be used: give 1 to 256 characters without spaces, "
                             L"quotes, \"/\" or \"\\\"");
 }
 
@@ -147,18 +145,19 @@ ServiceRegistration serviceRegistration(const std::wstring& name, const Property
 }
 
 std::wstring describeRegistration(const ServiceRegistration& r) {
-    static const wchar_t* const kStarts[] = {L"automatic", L"manual", L"disabled"};
-    std::wstring line =
-        L"service " + r.name + L": start " + kStarts[static_cast<unsigned long>(r.startType) - 2] +
-        (r.delayedStart ? L" (delayed)" : L"") + L", account " +
-        (r.account.empty() ? L"LocalSystem" : r.account) + L", dependencies \"" +
-        trim(replaceAll(r.dependencies, std::wstring(1, L'\0'), L" ")) + L"\", restart";
-    if (r.restartDelays.empty())
-        return line + L" never";
+    std::wstring line = L"service " + r.name + L": start type ";
+    line.append(decimal(static_cast<long long>(r.startType)))
+        .append(r.delayedStart ? L" delayed" : L"")
+        .append(L", account ")
+        .append(r.account.empty() ? L"LocalSystem" : r.account)
+        .append(L", dependencies \"")
+        .append(trim(replaceAll(r.dependencies, std::wstring(1, L'\0'), L" ")))
+        .append(L"\", restart delays \"");
     for (size_t i = 0; i < r.restartDelays.size(); ++i)
-        line += (i ? L"," : L" after ") + decimal(r.restartDelays[i]);
-    return line + L" s (the last repeats), failure count reset after " +
-           decimal(r.restartResetSeconds) + L" s, failure actions also on a non-zero exit code";
+        line.append(i ? L"," : L"").append(decimal(r.restartDelays[i]));
+    return line.append(L"\" s, reset after ")
+        .append(decimal(r.restartResetSeconds))
+        .append(r.restartDelays.empty() ? L" s" : L" s, failure actions flag set");
 }
 
 } // namespace tarrow

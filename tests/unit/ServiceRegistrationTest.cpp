@@ -159,10 +159,10 @@ TEST(ServiceRegistration, TheTraceLineSaysWhatWasAskedFor) {
     p.set(L"kiv.nl.service.restart.delays", L"10,60");
     p.set(L"kiv.nl.service.restart.reset", L"3600");
     EXPECT_EQ(describeRegistration(serviceRegistration(L"App", p, kProgram, {})),
-              L"service App: start automatic (delayed), account NT AUTHORITY\\NetworkService, "
-              L"dependencies \"Tcpip EventLog\", restart after 10,60 s (the last repeats), "
-              L"failure count reset after 3600 s, failure actions also on a non-zero exit code");
+              L"service App: start type 2 delayed, account NT AUTHORITY\\NetworkService, "
+              L"dependencies \"Tcpip EventLog\", restart delays \"10,60\" s, reset after 3600 s, "
+              L"failure actions flag set");
     EXPECT_EQ(describeRegistration(serviceRegistration(L"App", PropertySet(), kProgram, {})),
-              L"service App: start automatic, account LocalSystem, dependencies \"\", restart "
-              L"never");
+              L"service App: start type 2, account LocalSystem, dependencies \"\", restart "
+              L"delays \"\" s, reset after 86400 s");
 }

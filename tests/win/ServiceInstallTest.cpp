@@ -279,9 +279,9 @@ TEST_F(ServiceCommands, DelayedStartAndRestartsAreAskedFor) {
     EXPECT_EQ(std::count(installed.out.begin(), installed.out.end(), '\n'), 1);
     const std::string trace = readFile(folder / L"trace.txt");
     EXPECT_NE(trace.find(" service " + narrow(name) +
-                         ": start automatic (delayed), account LocalSystem, dependencies \"\", "
-                         "restart after 10,60,300 s (the last repeats), failure count reset "
-                         "after 3600 s, failure actions also on a non-zero exit code\r\n"),
+                         ": start type 2 delayed, account LocalSystem, dependencies \"\", "
+                         "restart delays \"10,60,300\" s, reset after 3600 s, failure actions "
+                         "flag set\r\n"),
               std::string::npos)
         << trace;
     UniqueServiceHandle service = open();
@@ -391,7 +391,7 @@ TEST_F(ServiceCommands, UninstallingAnUnknownServiceFails) {
     const Outcome removed = uninstall();
     EXPECT_EQ(removed.code, 1u);
     EXPECT_EQ(removed.err,
-              "Pellinor Error: there is no service named \"" + narrow(name) + "\"\r\n");
+              "Pellinor Error: the service \"" + narrow(name) + "\" does not exist\r\n");
 }
 
 TEST_F(ServiceCommands, EachInvalidSettingIsRefusedWithNothingRegistered) {
