@@ -207,6 +207,9 @@ void uninstall(const CommandLine& commandLine) {
 } // namespace
 
 void runServiceCommand(const CommandLine& commandLine) {
+    if (commandLine.serviceName().empty())
+        throw TerminalError(L"the service's name is missing: -mvkivinstall NAME [arguments...] "
+                            L"or -mvkivuninstall NAME");
     if (commandLine.serviceCommand() == ServiceCommand::Install)
         install(commandLine);
     else

@@ -390,8 +390,18 @@ TEST_F(ServiceCommands, AServiceThatDoesNotStopInTimeIsMarkedForRemoval) {
 TEST_F(ServiceCommands, UninstallingAnUnknownServiceFails) {
     const Outcome removed = uninstall();
     EXPECT_EQ(removed.code, 1u);
+    EXPECT_EQ(removed.out, "");
     EXPECT_EQ(removed.err,
               "Pellinor Error: the service \"" + narrow(name) + "\" does not exist\r\n");
+}
+
+TEST_F(ServiceCommands, ACommandWithoutANameSaysHowToUseIt) {
+    for (const wchar_t* command : {L"-mvkivinstall", L"-mvkivuninstall"}) {
+        const Outcome outcome = run(command);
+        EXPECT_EQ(outcome.code, 1u);
+        EXPECT_EQ(outcome.err, "Pellinor Error: the service's name is missing: -mvkivinstall NAME "
+                               "[arguments...] or -mvkivuninstall NAME\r\n");
+    }
 }
 
 TEST_F(ServiceCommands, EachInvalidSettingIsRefusedWithNothingRegistered) {
