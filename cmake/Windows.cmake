@@ -80,10 +80,12 @@ target_link_libraries(kiv_vmpack PUBLIC kiv_vm kiv_vmpack_logic minizip)
 
 add_library(kiv_service STATIC
   launcher/service/ServiceApi.cpp
+  launcher/service/ServiceInstall.cpp
+  launcher/service/ServiceManager.cpp
   launcher/service/Thread.cpp
 )
 target_include_directories(kiv_service PUBLIC launcher/service)
-target_link_libraries(kiv_service PUBLIC kiv_core)
+target_link_libraries(kiv_service PUBLIC kiv_core kiv_service_logic)
 
 add_library(kiv_app STATIC
   launcher/app/KIV.cpp

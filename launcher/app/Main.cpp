@@ -11,6 +11,7 @@
 #include "Errors.h"
 #include "FileSystem.h"
 #include "KIV.h"
+#include "ServiceInstall.h"
 #include "ServiceKIV.h"
 #include "Settings.h"
 #include "Trace.h"
@@ -66,6 +67,10 @@ int wmain() {
     startTrace(commandLine.serviceSwitch());
     trace(L"launcher " + std::wstring(GetCommandLineW()));
     try {
+        if (commandLine.serviceCommand() != ServiceCommand::None) {
+            runServiceCommand(commandLine);
+            return 0;
+        }
         if (commandLine.serviceSwitch())
             return static_cast<int>(runService(commandLine));
         return static_cast<int>(runConsole(commandLine));

@@ -11,6 +11,15 @@ const std::wstring kServiceSwitch = L"-mvkivservice";
 const std::wstring kConsoleSwitch = L"-i";
 const std::wstring kConsoleWord = L"console";
 const std::wstring kVmSwitch = L"KIV_VM";
+const std::wstring kInstallSwitch = L"-mvkivinstall";
+const std::wstring kUninstallSwitch = L"-mvkivuninstall";
+
+// The service command that `token` names, when it is the first argument.
+ServiceCommand serviceCommandOf(const std::wstring& token) {
+    if (token == kInstallSwitch)
+        return ServiceCommand::Install;
+    return token == kUninstallSwitch ? ServiceCommand::Uninstall : ServiceCommand::None;
+}
 
 bool closesQuote(const std::wstring& token) {
     return token.size() >= 2 && token.back() == L'"';
@@ -57,8 +66,14 @@ CommandLine CommandLine::parse(const std::wstring& commandLine,
         }
     }
     const std::vector<std::wstring> tokens = tokenize(rest, L" ");
+    const size_t first = raw.empty() ? 1 : 0; // the first token after the program
     for (size_t i = 0; i < tokens.size(); ++i) {
-        if (tokens[i] == kServiceSwitch) {
+        if (i == first && serviceCommandOf(tokens[i]) != ServiceCommand::None) {
+            // The name may be missing: the command then says so.
+            record.serviceCommand_ = serviceCommandOf(tokens[i]);
+            if (i + 1 < tokens.size())
+                record.serviceName_ = tokens[++i];
+        } else if (tokens[i] == kServiceSwitch) {
             if (i + 1 >= tokens.size())
                 break;
             record.serviceName_ = tokens[++i];

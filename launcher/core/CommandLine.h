@@ -9,6 +9,9 @@
 
 namespace tarrow {
 
+// A command that registers or removes the service named after it instead of launching.
+enum class ServiceCommand { None, Install, Uninstall };
+
 class CommandLine {
   public:
     // Given one argument, returns its full path when it names an existing file or directory.
@@ -17,7 +20,8 @@ class CommandLine {
     CommandLine() = default;
 
     // Builds the record from the whole process command line: program token, space-separated
-    // tokens, the "-mvkivservice NAME" and "-i WORD" switches, quoted arguments re-joined, and
+    // tokens, the "-mvkivservice NAME" and "-i WORD" switches ("-mvkivinstall NAME" and
+    // "-mvkivuninstall NAME" only as the first argument), quoted arguments re-joined, and
     // arguments that name existing files replaced by `resolve`'s full path.
     static CommandLine parse(const std::wstring& commandLine, const ExistingPathResolver& resolve);
 
@@ -25,6 +29,8 @@ class CommandLine {
     const std::vector<std::wstring>& arguments() const { return arguments_; }
     bool serviceSwitch() const { return serviceSwitch_; }
     bool consoleRequested() const { return consoleRequested_; }
+    ServiceCommand serviceCommand() const { return serviceCommand_; }
+    // The NAME after "-mvkivservice", "-mvkivinstall" or "-mvkivuninstall".
     const std::wstring& serviceName() const { return serviceName_; }
 
     // The argument after the first "KIV_VM" argument; empty when there is none.
@@ -34,6 +40,7 @@ class CommandLine {
     std::vector<std::wstring> arguments_;
     bool serviceSwitch_ = false;
     bool consoleRequested_ = false;
+    ServiceCommand serviceCommand_ = ServiceCommand::None;
     std::wstring serviceName_;
 };
 

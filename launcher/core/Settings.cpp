@@ -140,6 +140,43 @@ bool areComplete(const PropertySet& p, const std::wstring& environmentClassPath)
     return !classPath(p, environmentClassPath).empty();
 }
 
+namespace {
+const wchar_t kServiceDisplayName[] = L"kiv.nl.service.display.name";
+const wchar_t kServiceDescription[] = L"kiv.nl.service.description";
+const wchar_t kServiceStart[] = L"kiv.nl.service.start";
+const wchar_t kServiceAccount[] = L"kiv.nl.service.account";
+const wchar_t kServiceDependencies[] = L"kiv.nl.service.dependencies";
+const wchar_t kServiceRestartDelays[] = L"kiv.nl.service.restart.delays";
+const wchar_t kServiceRestartReset[] = L"kiv.nl.service.restart.reset";
+
+Setting setting(const PropertySet& p, const wchar_t* key) {
+    return Setting{key, trim(p.get(key))};
+}
+} // namespace
+
+std::wstring serviceDisplayName(const PropertySet& p) {
+    const std::wstring name = trim(p.get(kServiceDisplayName));
+    return name.empty() ? applicationName(p) : name;
+}
+std::wstring serviceDescription(const PropertySet& p) {
+    return trim(p.get(kServiceDescription));
+}
+Setting serviceStart(const PropertySet& p) {
+    return setting(p, kServiceStart);
+}
+Setting serviceAccount(const PropertySet& p) {
+    return setting(p, kServiceAccount);
+}
+Setting serviceDependencies(const PropertySet& p) {
+    return setting(p, kServiceDependencies);
+}
+Setting serviceRestartDelays(const PropertySet& p) {
+    return setting(p, kServiceRestartDelays);
+}
+Setting serviceRestartReset(const PropertySet& p) {
+    return setting(p, kServiceRestartReset);
+}
+
 } // namespace settings
 
 } // namespace tarrow

@@ -51,6 +51,22 @@ unsigned long verifyTimeoutSeconds(const PropertySet& p);
 // empty, or when the class path is empty after its substitution.
 bool areComplete(const PropertySet& p, const std::wstring& environmentClassPath);
 
+// A setting's key with its trimmed text, for checks whose message names the key.
+struct Setting {
+    const wchar_t* key;
+    std::wstring text;
+};
+
+// The settings of a service that the launcher registers, read when it installs the service.
+// The display name: the application's name unless set.
+std::wstring serviceDisplayName(const PropertySet& p);
+std::wstring serviceDescription(const PropertySet& p);
+Setting serviceStart(const PropertySet& p);
+Setting serviceAccount(const PropertySet& p);
+Setting serviceDependencies(const PropertySet& p);
+Setting serviceRestartDelays(const PropertySet& p);
+Setting serviceRestartReset(const PropertySet& p);
+
 } // namespace settings
 
 } // namespace tarrow

@@ -117,3 +117,34 @@ TEST(ShellSplit, FollowsTheShellsQuoteAndBackslashRules) {
     for (const auto& c : cases)
         EXPECT_EQ(splitLikeShell(c.line), c.arguments) << c.line;
 }
+
+TEST(CommandLineRecord, ServiceCommandsOnlyAsTheFirstArgument) {
+    const struct {
+        const wchar_t* line;
+        ServiceCommand command;
+        const wchar_t* name;
+        Args arguments;
+    } cases[] = {
+        {L"\"C:\\A B\\t.exe\" -mvkivinstall Svc a \"b c\"",
+         ServiceCommand::Install,
+         L"Svc",
+         {L"C:\\A B\\t.exe", L"a", L"b c"}},
+        {L"t.exe -mvkivuninstall Svc", ServiceCommand::Uninstall, L"Svc", {L"t.exe"}},
+        {L"t.exe -mvkivinstall", ServiceCommand::Install, L"", {L"t.exe"}},
+        {L"t.exe a -mvkivinstall Svc",
+         ServiceCommand::None,
+         L"",
+         {L"t.exe", L"a", L"-mvkivinstall", L"Svc"}},
+        {L"\"t.exe\" x -mvkivuninstall",
+         ServiceCommand::None,
+         L"",
+         {L"t.exe", L"x", L"-mvkivuninstall"}},
+    };
+    for (const auto& c : cases) {
+        const CommandLine record = CommandLine::parse(c.line, resolveNothing);
+        EXPECT_EQ(record.serviceCommand(), c.command) << c.line;
+        EXPECT_EQ(record.serviceName(), c.name) << c.line;
+        EXPECT_EQ(record.arguments(), c.arguments) << c.line;
+        EXPECT_FALSE(record.serviceSwitch()) << c.line;
+    }
+}
