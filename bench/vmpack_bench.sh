@@ -57,7 +57,11 @@ sha=$(seconds "$t0" "$t1"); shanative=$(seconds "$t1" "$t2")
 
 python3 -m http.server --bind 127.0.0.1 --directory "$work/web" 18765 >/dev/null 2>&1 &
 server=$!
-sleep 1
+# Ready once it answers (a loaded machine can take seconds to start it); at most 30 s.
+for _ in $(seq 300); do
+  curl -s -o /dev/null http://127.0.0.1:18765/ && break
+  sleep 0.1
+done
 t0=$(now); /usr/lib/wine/wine64 "$tool" download http://127.0.0.1:18765/pack.vm "$(win "$work/dl.vm")"; t1=$(now)
 curl -s -o "$work/curl.vm" http://127.0.0.1:18765/pack.vm; t2=$(now)
 /usr/lib/wine/wine64 "$minimal" http://127.0.0.1:18765/pack.vm "$(win "$work/minimal.vm")"; t3=$(now)
