@@ -427,7 +427,9 @@ class Extraction(unittest.TestCase):
         shutil.rmtree(self.root, ignore_errors=True)
 
     def extract(self):
-        return run_wine(TOOL, ["extract", windows_path(self.pack), windows_path(self.target) + "\\"])
+        """Runs the extraction with the trace on standard error."""
+        return run_wine(TOOL, ["extract", windows_path(self.pack), windows_path(self.target) + "\\"],
+                        env={"KIV_TRACE": "1"})
 
     def write_pack(self, data):
         with open(self.pack, "wb") as f:
@@ -435,8 +437,13 @@ class Extraction(unittest.TestCase):
 
     def test_hostile_names_never_leave_the_base_folder(self):
         members = [(name, b"hostile") for name in HOSTILE]
-        self.write_pack(vm_pack(members + [("bin/java.exe", b"x")], extra_members=members))
-        self.assertEqual(self.extract().returncode, 0)
+        # A name with nothing left inside the folder is skipped, and the trace says so.
+        self.write_pack(vm_pack(members + [("..", b"nothing"), ("bin/java.exe", b"x")],
+                                extra_members=members))
+        result = self.extract()
+        self.assertEqual(result.returncode, 0)
+        self.assertIn(b"entry 5 skipped: its name leaves nothing inside", result.stderr)
+        self.assertIn(b"6 extracted, 1 skipped for their names", result.stderr)
         everything = []
         for folder, _, files in os.walk(self.root):
             everything += [os.path.join(folder, f) for f in files]
@@ -482,12 +489,16 @@ class Extraction(unittest.TestCase):
         members = [("bin/java.exe", b"new"), ("lib/a.txt", b"new"), ("lib/b.bin", os.urandom(50000))]
         data_damaged = bytearray(zip_bytes(members))
         data_damaged[data_damaged.index(b"lib/b.bin") + 200] ^= 0xFF
-        # (what is damaged, the inner archive)
-        for damage, inner in (("central directory", damage_central_record(zip_bytes(members), 1)),
-                              ("entry data", bytes(data_damaged))):
+        # (what is damaged, the inner archive, what the trace says)
+        for damage, inner, why in (
+                ("central directory", damage_central_record(zip_bytes(members), 1),
+                 b"entry 1 of 3 cannot be read"),
+                ("entry data", bytes(data_damaged), b"entry 2 of 3 is damaged")):
             with self.subTest(damage=damage):
                 self.write_pack(zip_bytes([("vm.zip", inner)]))
-                self.assertEqual(self.extract().returncode, 1)
+                result = self.extract()
+                self.assertEqual(result.returncode, 1)
+                self.assertIn(why, result.stderr)
                 for name in ("bin/java.exe", "lib/a.txt"):
                     with open(os.path.join(self.target, name), "rb") as f:
                         self.assertEqual(f.read(), b"earlier")
