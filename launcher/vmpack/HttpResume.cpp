@@ -45,6 +45,15 @@ bool holdsControlCharacter(const std::wstring& text) {
 
 } // namespace
 
+std::wstring byteCountText(std::uint64_t count) {
+    std::wstring digits;
+    do {
+        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + count % 10));
+        count /= 10;
+    } while (count != 0);
+    return digits;
+}
+
 std::optional<std::uint64_t> parseByteCount(const std::wstring& text) {
     size_t at = 0;
     skipSpaces(text, at);
@@ -114,8 +123,7 @@ std::wstring resumeValidator(const std::wstring& entityTag, const std::wstring& 
 std::wstring resumeHeaders(std::uint64_t from, const std::wstring& validator) {
     if (from == 0)
         return std::wstring();
-    std::wstring headers =
-        L"Range: bytes=" + std::to_wstring(static_cast<unsigned long long>(from)) + L"-\r\n";
+    std::wstring headers = L"Range: bytes=" + byteCountText(from) + L"-\r\n";
     if (!validator.empty() && !holdsControlCharacter(validator))
         headers += L"If-Range: " + validator + L"\r\n";
     return headers;

@@ -12,6 +12,9 @@ namespace tarrow {
 // number holds; none for an empty, signed, non-decimal or overflowing text.
 std::optional<std::uint64_t> parseByteCount(const std::wstring& text);
 
+// A count of bytes in decimal, as a header writes it.
+std::wstring byteCountText(std::uint64_t count);
+
 // The bytes a "Content-Range" header says an answer holds: "bytes FIRST-LAST/TOTAL", the total
 // being "*" when the server does not know it. Always first <= last, and last < total when the
 // total is known.

@@ -59,7 +59,7 @@ std::wstring queryText(const InternetFunctions& net, HINTERNET request, DWORD wh
 }
 
 std::wstring countText(std::optional<std::uint64_t> count) {
-    return count ? std::to_wstring(static_cast<unsigned long long>(*count)) : L"unknown";
+    return count ? byteCountText(*count) : L"unknown";
 }
 
 // What a transfer knows about the file on the server: its size (none while unknown, read as a

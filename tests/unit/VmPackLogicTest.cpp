@@ -151,6 +151,12 @@ TEST(HttpResume, ByteCountsAreSixtyFourBit) {
         EXPECT_EQ(parseByteCount(c.text), c.count) << c.text;
 }
 
+TEST(HttpResume, ByteCountsAsText) {
+    EXPECT_EQ(byteCountText(0), L"0");
+    EXPECT_EQ(byteCountText(4294967296ULL), L"4294967296");
+    EXPECT_EQ(byteCountText(UINT64_MAX), L"18446744073709551615");
+}
+
 TEST(HttpResume, ContentRangeForms) {
     const struct {
         const wchar_t* text;
