@@ -25,7 +25,21 @@ win() { echo "Z:${1//\//\\}"; }
 now() { date +%s.%N; }
 seconds() { python3 -c "print(f'{$2 - $1:.3f}')"; }
 
-/usr/lib/wine/wineserver -p600 || true
+# A server that stays 600 s for the prefix, started in the foreground of a background job so that
+# its pid is known, with output discarded: a server holding the script's output would keep a
+# pipe reading it open until it ends. When a server already runs for the prefix, this one exits
+# at once and the running one is used and left alone. Only the server started here is ended.
+/usr/lib/wine/wineserver -f -p600 </dev/null >/dev/null 2>&1 &
+wineserver_pid=$!
+server=
+finish() {
+  [ -z "$server" ] || kill "$server" 2>/dev/null || true
+  if kill -0 "$wineserver_pid" 2>/dev/null; then
+    /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1 || true
+    wait "$wineserver_pid" 2>/dev/null || true
+  fi
+}
+trap finish EXIT
 /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 cp "$work/web/pack.vm" "$work/pack.vm"
@@ -43,8 +57,11 @@ sha=$(seconds "$t0" "$t1"); shanative=$(seconds "$t1" "$t2")
 
 python3 -m http.server --bind 127.0.0.1 --directory "$work/web" 18765 >/dev/null 2>&1 &
 server=$!
-trap 'kill $server 2>/dev/null || true' EXIT
-sleep 1
+# Ready once it answers (a loaded machine can take seconds to start it); at most 30 s.
+for _ in $(seq 300); do
+  curl -s -o /dev/null http://127.0.0.1:18765/ && break
+  sleep 0.1
+done
 t0=$(now); /usr/lib/wine/wine64 "$tool" download http://127.0.0.1:18765/pack.vm "$(win "$work/dl.vm")"; t1=$(now)
 curl -s -o "$work/curl.vm" http://127.0.0.1:18765/pack.vm; t2=$(now)
 /usr/lib/wine/wine64 "$minimal" http://127.0.0.1:18765/pack.vm "$(win "$work/minimal.vm")"; t3=$(now)

@@ -2,9 +2,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "DownloadProgress.h"
+#include "HttpResume.h"
 #include "Reporter.h"
 #include "RuntimeImports.h"
 #include "Trace.h"
@@ -27,6 +31,7 @@ constexpr DWORD kReadBytes = 1024 * 1024;
 constexpr DWORD kSchemeChars = 32;
 constexpr DWORD kHostChars = 256;
 constexpr DWORD kPathChars = 2048;
+constexpr DWORD kHeaderChars = 1024;
 // A pack always comes from the server, and no copy of it is left in the user's Internet cache
 // (a pack is tens of megabytes, and writing the copy slows the download down).
 constexpr DWORD kNoCache = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
@@ -44,23 +49,50 @@ DWORD queryNumber(const InternetFunctions& net, HINTERNET request, DWORD what) {
     return value;
 }
 
-// Opens the URL, from byte `from` on when it is not 0 (a "Range" request); `status` gets the
-// HTTP status, 0 when the request failed.
+// A header of the answer as the server sent it; empty when absent or longer than the buffer.
+std::wstring queryText(const InternetFunctions& net, HINTERNET request, DWORD what) {
+    wchar_t value[kHeaderChars] = {};
+    DWORD size = sizeof value - sizeof value[0]; // bytes, leaving room for the terminator
+    if (!net.httpQueryInfo(request, what, value, &size, nullptr))
+        return std::wstring();
+    return std::wstring(value, std::min<size_t>(size / sizeof value[0], kHeaderChars - 1));
+}
+
+std::wstring countText(std::optional<std::uint64_t> count) {
+    return count ? byteCountText(*count) : L"unknown";
+}
+
+// What a transfer knows about the file on the server: its size (none while unknown, read as a
+// 64-bit number) and the validator that a resume must match.
+struct RemoteFile {
+    std::optional<std::uint64_t> size;
+    std::wstring validator;
+
+    void learn(const InternetFunctions& net, HINTERNET request) {
+        size = parseByteCount(queryText(net, request, HTTP_QUERY_CONTENT_LENGTH));
+        validator = resumeValidator(queryText(net, request, HTTP_QUERY_ETAG),
+                                    queryText(net, request, HTTP_QUERY_LAST_MODIFIED));
+    }
+};
+
+// Opens the URL, from byte `from` on when it is not 0 (a "Range" request that holds only while
+// the file still matches `validator`); `status` gets the HTTP status, 0 when the request failed.
 UniqueInternetHandle requestHttp(const InternetFunctions& net, HINTERNET root,
-                                 const std::wstring& url, unsigned long long from, DWORD& status) {
-    const std::wstring range =
-        from ? L"Range: bytes=" + decimal(static_cast<long long>(from)) + L"-\r\n" : L"";
+                                 const std::wstring& url, std::uint64_t from,
+                                 const std::wstring& validator, DWORD& status) {
+    const std::wstring headers = resumeHeaders(from, validator);
     // A call that returned a handle succeeded, whatever error code the thread still holds.
-    UniqueInternetHandle request(net.openUrl(root, url.c_str(), from ? range.c_str() : nullptr,
-                                             from ? static_cast<DWORD>(-1) : 0, kNoCache, 0));
+    UniqueInternetHandle request(
+        net.openUrl(root, url.c_str(), headers.empty() ? nullptr : headers.c_str(),
+                    headers.empty() ? 0 : static_cast<DWORD>(-1), kNoCache, 0));
     status = request ? queryNumber(net, request.get(), HTTP_QUERY_STATUS_CODE) : 0;
     return request;
 }
 
 UniqueInternetHandle openHttp(const InternetFunctions& net, HINTERNET root, const std::wstring& url,
-                              const Reporter& out, DWORD& announced) {
+                              const Reporter& out, RemoteFile& remote) {
     DWORD status = 0;
-    UniqueInternetHandle request = requestHttp(net, root, url, 0, status);
+    UniqueInternetHandle request = requestHttp(net, root, url, 0, std::wstring(), status);
     if (!request) {
         out.say("\nError in opening internet connection with URL\n");
         out.say("\nWininet Error code: %lu\n", GetLastError());
@@ -71,7 +103,7 @@ UniqueInternetHandle openHttp(const InternetFunctions& net, HINTERNET root, cons
         out.say("HTTP Status code: %lu\n", status);
         return UniqueInternetHandle();
     }
-    announced = queryNumber(net, request.get(), HTTP_QUERY_CONTENT_LENGTH);
+    remote.learn(net, request.get());
     return request;
 }
 
@@ -113,14 +145,21 @@ FtpRequest openFtp(const InternetFunctions& net, HINTERNET root, const std::wstr
     return request;
 }
 
-// The local file of a download and what it holds so far.
+// The local file of a download. What it holds is read from the file itself, never counted.
 class PackFile {
   public:
     explicit PackFile(const std::wstring& path)
         : file_(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr)) {}
     bool opened() const { return static_cast<bool>(file_); }
-    unsigned long long received() const { return received_; }
+
+    // The bytes on disk; none when the size cannot be read.
+    std::optional<std::uint64_t> size() const {
+        LARGE_INTEGER bytes = {};
+        if (!GetFileSizeEx(file_.get(), &bytes))
+            return std::nullopt;
+        return static_cast<std::uint64_t>(bytes.QuadPart);
+    }
 
     // Appends the request's data until it ends; false when a read or a write fails.
     bool copy(const InternetFunctions& net, HINTERNET request, const Reporter& out) {
@@ -134,68 +173,95 @@ class PackFile {
             DWORD written = 0;
             if (!WriteFile(file_.get(), buffer.data(), got, &written, nullptr) || written != got)
                 return false;
-            received_ += got;
             const std::string marks = progress_.bytesRead(got);
             if (!marks.empty())
                 out.say("%s", marks.c_str());
         }
     }
 
-    // Empties the file, for a server that sends the whole file again.
+    // Empties the file, for an answer that brings the whole file again.
     bool restart() {
-        received_ = 0;
-        return SetFilePointer(file_.get(), 0, nullptr, FILE_BEGIN) == 0 &&
+        LARGE_INTEGER zero = {};
+        return SetFilePointerEx(file_.get(), zero, nullptr, FILE_BEGIN) &&
                SetEndOfFile(file_.get());
     }
 
   private:
     UniqueHandle file_;
-    unsigned long long received_ = 0;
     DownloadProgress progress_;
 };
 
-bool completeAt(const PackFile& file, DWORD announced) {
-    return announced == 0 || file.received() >= announced;
+// Whether the file on disk is the whole file: exactly the size the server gave, or, where it
+// gave none, whatever arrived when the data ended without a failure (`copied`).
+bool completeAt(const PackFile& file, const RemoteFile& remote, bool copied) {
+    const std::optional<std::uint64_t> size = file.size();
+    return size && (remote.size ? *size == *remote.size : copied);
+}
+
+const wchar_t* actionName(ResumeAction action) {
+    return action == ResumeAction::Append    ? L"appended"
+           : action == ResumeAction::Replace ? L"replaces what was received"
+                                             : L"restarting the transfer";
 }
 
 // Asks the server for the rest of the file and copies it; false when that does not complete it.
+// The answer continues the file, replaces it whole, or else the file is fetched again from its
+// start.
 bool resume(const InternetFunctions& net, HINTERNET root, const std::wstring& url, PackFile& file,
-            DWORD& announced, const Reporter& out) {
+            RemoteFile& remote, const Reporter& out) {
+    const std::optional<std::uint64_t> received = file.size();
+    if (!received)
+        return false;
     DWORD status = 0;
-    UniqueInternetHandle request = requestHttp(net, root, url, file.received(), status);
-    trace(L"resumed at byte " + decimal(static_cast<long long>(file.received())) +
-          L": HTTP status " + decimal(status));
-    if (status == 200) {
-        // The server ignored the range: the file starts again from its beginning.
+    UniqueInternetHandle request = requestHttp(net, root, url, *received, remote.validator, status);
+    if (!request) {
+        trace(L"resume at byte " + countText(received) + L" got no answer");
+        return false; // what was received stays for the next attempt
+    }
+    const ResumeAnswer answer{status, queryText(net, request.get(), HTTP_QUERY_CONTENT_RANGE),
+                              queryText(net, request.get(), HTTP_QUERY_CONTENT_LENGTH)};
+    const ResumePlan plan = judgeResumeAnswer(answer, *received, remote.size);
+    trace(L"resumed at byte " + countText(received) + L": HTTP status " + decimal(status) +
+          (answer.contentRange.empty() ? L"" : L", range " + answer.contentRange) + L": " +
+          actionName(plan.action));
+    if (plan.action == ResumeAction::Restart) {
+        request = requestHttp(net, root, url, 0, std::wstring(), status);
+        if (status != 200)
+            return false;
+    }
+    if (plan.action == ResumeAction::Append) {
+        remote.size = plan.total;
+    } else {
         if (!file.restart())
             return false;
-        announced = queryNumber(net, request.get(), HTTP_QUERY_CONTENT_LENGTH);
-    } else if (status != 206) {
-        return false;
+        remote.learn(net, request.get());
+        if (plan.action == ResumeAction::Replace && plan.total)
+            remote.size = plan.total;
     }
-    return file.copy(net, request.get(), out) && completeAt(file, announced);
+    const bool copied = file.copy(net, request.get(), out);
+    return completeAt(file, remote, copied);
 }
 
 // Copies the request's data into the destination, resuming an HTTP transfer that breaks off;
 // false when the whole file did not arrive.
 bool transfer(const InternetFunctions& net, HINTERNET root, HINTERNET request,
               const std::wstring& url, bool resumable, const std::wstring& destination,
-              DWORD announced, const Reporter& out) {
+              RemoteFile& remote, const Reporter& out) {
     PackFile file(destination);
     if (!file.opened())
         return false;
     const ULONGLONG started = GetTickCount64();
-    bool complete = file.copy(net, request, out) && completeAt(file, announced);
+    const bool copied = file.copy(net, request, out);
+    bool complete = completeAt(file, remote, copied);
     for (int attempt = 1; !complete && resumable && attempt <= kResumeAttempts; ++attempt) {
-        trace(L"transfer broke off after " + decimal(static_cast<long long>(file.received())) +
-              L" bytes (announced " + decimal(announced) + L"): resuming, attempt " +
-              decimal(attempt) + L" of " + decimal(kResumeAttempts));
+        trace(L"transfer broke off after " + countText(file.size()) + L" bytes (announced " +
+              countText(remote.size) + L"): resuming, attempt " + decimal(attempt) + L" of " +
+              decimal(kResumeAttempts));
         Sleep(kResumePauseMs * static_cast<DWORD>(attempt));
-        complete = resume(net, root, url, file, announced, out);
+        complete = resume(net, root, url, file, remote, out);
     }
-    trace(L"received " + decimal(static_cast<long long>(file.received())) + L" bytes (announced " +
-          decimal(announced) + L") in " +
-          decimal(static_cast<long long>(GetTickCount64() - started)) + L" ms");
+    trace(L"received " + countText(file.size()) + L" bytes (announced " + countText(remote.size) +
+          L") in " + decimal(static_cast<long long>(GetTickCount64() - started)) + L" ms");
     return complete;
 }
 
@@ -216,12 +282,12 @@ bool downloadVmPack(const std::wstring& url, const std::wstring& destination,
         out.say("\nWininet Error code: %lu\n", rootError);
         return false;
     }
-    DWORD announced = 0;
+    RemoteFile remote;
     UniqueInternetHandle httpRequest;
     FtpRequest ftpRequest;
     HINTERNET request = nullptr;
     if (startsWith(url, L"http")) {
-        httpRequest = openHttp(*net, root.get(), url, out, announced);
+        httpRequest = openHttp(*net, root.get(), url, out, remote);
         if (!httpRequest)
             return false;
         request = httpRequest.get();
@@ -232,7 +298,7 @@ bool downloadVmPack(const std::wstring& url, const std::wstring& destination,
         request = ftpRequest.file.get();
     }
     if (!request || !transfer(*net, root.get(), request, url, httpRequest.get() != nullptr,
-                              destination, announced, out)) {
+                              destination, remote, out)) {
         out.say("\nAttempt to download VM failed");
         if (request)
             DeleteFileW(destination.c_str());

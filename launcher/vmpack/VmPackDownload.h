@@ -11,9 +11,12 @@ struct DownloadSettings {
 
 // True when the whole file arrived at `destination`, from the server, never from the user's
 // Internet cache, and leaving no copy there. An HTTP transfer that breaks off (a read fails, or
-// less than the announced length arrived) is resumed from where it stopped with a "Range"
-// request, up to three times; a server that answers with the whole file starts it again. A
-// download that still does not complete fails and leaves no file behind.
+// the file on disk is not the announced size) is resumed from the size on disk with a "Range"
+// request, up to three times. The request carries "If-Range" with the first answer's entity tag
+// (else its modification date): a file that changed on the server comes whole instead of being
+// spliced. An answer is appended only when it starts where the file on disk ends; an answer with
+// the whole file replaces it; any other answer starts the file again. A download that still does
+// not complete fails and leaves no file behind.
 bool downloadVmPack(const std::wstring& url, const std::wstring& destination,
                     const DownloadSettings& settings);
 

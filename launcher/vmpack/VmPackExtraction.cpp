@@ -6,55 +6,166 @@
 #include "PathString.h"
 #include "Text.h"
 #include "Trace.h"
+#include "UniqueHandle.h"
 #include "ZipReader.h"
 
 namespace tarrow {
 
 namespace {
 
-// Extracts every entry; false when an entry's data was damaged.
+using UniqueFindHandle = UniqueAny<HANDLE, &::FindClose>;
+
+const wchar_t* failureText(ZipResult result) {
+    switch (result) {
+    case kZipFailed:
+        return L"cannot be read";
+    case kZipCorrupt:
+        return L"is damaged";
+    default:
+        return L"cannot be written";
+    }
+}
+
+// Extracts every entry below `base`; false at the first entry that cannot be read, is damaged
+// or cannot be written. Only entries whose names leave nothing inside the folder are skipped.
 bool extractAll(ZipReader& reader, const std::wstring& base) {
     ZipEntry count;
     if (reader.item(-1, count) != kZipOk)
         return false;
     reader.setBaseFolder(base);
-    bool intact = true;
-    long long extracted = 0, skipped = 0, damaged = 0; // for the trace
+    long long extracted = 0, skipped = 0; // for the trace
     for (std::int32_t index = 0; index < count.index; ++index) {
         ZipEntry entry;
-        if (reader.item(index, entry) != kZipOk) {
+        ZipResult result = reader.item(index, entry);
+        if (result == kZipOk)
+            result = reader.extractItem(index, entry.name);
+        if (result == kZipOk) {
+            ++extracted;
+        } else if (result == kZipSkipped) {
             ++skipped;
-            continue;
+            trace(L"entry " + decimal(index) + L" skipped: its name leaves nothing inside " + base);
+        } else {
+            trace(L"entry " + decimal(index) + L" of " + decimal(count.index) + L" " +
+                  failureText(result) + L": the extraction into " + base + L" fails");
+            return false;
         }
-        const ZipResult result = reader.extractItem(index, entry.name);
-        if (result == kZipCorrupt)
-            intact = false;
-        ++(result == kZipOk ? extracted : result == kZipCorrupt ? damaged : skipped);
     }
     trace(L"entries into " + base + L": " + decimal(extracted) + L" extracted, " +
-          decimal(skipped) + L" skipped, " + decimal(damaged) + L" damaged");
-    return intact;
+          decimal(skipped) + L" skipped for their names");
+    return true;
+}
+
+// Deletes the folder and everything in it, read-only files included; true when it is gone.
+// A linked folder inside loses only its link.
+bool removeTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    UniqueFindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
+    for (bool more = static_cast<bool>(search); more; more = FindNextFileW(search.get(), &found)) {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const std::wstring path = folder + L"\\" + name;
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileW(path.c_str());
+        else if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            RemoveDirectoryW(path.c_str());
+        else
+            removeTree(path);
+    }
+    search.reset();
+    SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryW(folder.c_str());
+    return !exists(folder);
+}
+
+// Creates the folder with every missing parent, one level at a time.
+bool createFolders(const std::wstring& folder) {
+    for (size_t at = folder.find_first_of(L"\\/"); at != std::wstring::npos;
+         at = folder.find_first_of(L"\\/", at + 1)) {
+        const std::wstring level = folder.substr(0, at);
+        if (!level.empty() && level.back() != L':' && !exists(level))
+            CreateDirectoryW(level.c_str(), nullptr);
+    }
+    return CreateDirectoryW(folder.c_str(), nullptr) != 0;
+}
+
+// A new, empty folder at `folder`, whatever was there before; false when it cannot be had.
+bool freshFolder(const std::wstring& folder) {
+    if ((exists(folder) && !removeTree(folder)) || !createFolders(folder)) {
+        trace(L"folder " + folder + L" cannot be made empty");
+        return false;
+    }
+    return true;
+}
+
+bool move(const std::wstring& from, const std::wstring& to) {
+    if (MoveFileExW(from.c_str(), to.c_str(), 0))
+        return true;
+    trace(L"moving " + from + L" to " + to + L" failed with error " +
+          decimal(static_cast<long long>(GetLastError())));
+    return false;
+}
+
+// Puts the complete VM in `fresh` at `target`: an earlier VM there is moved aside, the new one
+// moved in, then the earlier one deleted. When the new one cannot be moved in, the earlier one
+// is moved back, so that `target` always holds one whole VM.
+bool moveIntoPlace(const std::wstring& fresh, const std::wstring& target) {
+    const std::wstring aside = target + L".old";
+    if (exists(aside) && !removeTree(aside))
+        return false;
+    const bool earlier = exists(target);
+    if (earlier && !move(target, aside))
+        return false;
+    if (!move(fresh, target)) {
+        if (earlier)
+            move(aside, target);
+        return false;
+    }
+    if (earlier && !removeTree(aside))
+        trace(L"the replaced VM in " + aside + L" could not be deleted");
+    return true;
+}
+
+std::wstring withoutSeparator(std::wstring folder) {
+    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/'))
+        folder.pop_back();
+    return folder;
+}
+
+// Unpacks the inner archive beside the target folder and moves it into place whole.
+bool installVm(const std::wstring& inner, const std::wstring& targetFolder) {
+    const std::wstring target = withoutSeparator(targetFolder);
+    const std::wstring fresh = target + L".new";
+    if (target.empty() || !freshFolder(fresh))
+        return false;
+    bool unpacked = false;
+    {
+        std::unique_ptr<ZipReader> vm = ZipReader::open(inner);
+        unpacked = vm && extractAll(*vm, fresh);
+    }
+    if (unpacked && moveIntoPlace(fresh, target))
+        return true;
+    removeTree(fresh);
+    return false;
 }
 
 } // namespace
 
 bool extractVmPack(const std::wstring& pack, const std::wstring& target) {
     const std::wstring scratch = parent(pack, L".") + L"\\downloadIntermediary";
-    if (!exists(scratch))
-        CreateDirectoryW(scratch.c_str(), nullptr);
+    // Whatever an earlier run left there (a vm.zip above all) must never stand in for this
+    // pack's members.
+    if (!freshFolder(scratch))
+        return false;
     {
         std::unique_ptr<ZipReader> outer = ZipReader::open(pack);
         if (!outer || !extractAll(*outer, scratch))
             return false;
     }
     const std::wstring inner = scratch + L"\\vm.zip";
-    if (!exists(inner))
+    if (!exists(inner) || !installVm(inner, target))
         return false;
-    {
-        std::unique_ptr<ZipReader> vm = ZipReader::open(inner);
-        if (!vm || !extractAll(*vm, target))
-            return false;
-    }
     removeIntermediary(scratch);
     return true;
 }

@@ -6,9 +6,11 @@
 
 namespace tarrow {
 
-// True when both archives opened and every entry that could be created was written intact.
-// A damaged entry makes the extraction fail; an entry whose file cannot be created (such as a
-// read-only file already there) is skipped.
+// True when both archives opened and every entry was written intact. The scratch folder beside
+// the pack is emptied first. The VM is unpacked into a fresh folder beside `target` and moved
+// into place only when complete: `target` then holds either the earlier VM or the new one whole,
+// never a mix. An entry that cannot be read, is damaged or cannot be written fails the
+// extraction; only an entry whose name leaves nothing inside the folder is skipped.
 bool extractVmPack(const std::wstring& pack, const std::wstring& target);
 
 // Deletes vm.zip and vm.properties in the folder, then the folder when it is empty.

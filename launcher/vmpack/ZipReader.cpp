@@ -244,7 +244,7 @@ ZipResult ZipReader::extractItem(std::int32_t index, const std::wstring& name) {
     createParents(base_ + parent(relative, L""));
     OutputFile file(base_ + relative, entry.attributes & 0x27);
     if (!file.opened())
-        return kZipSkipped;
+        return kZipNotWritten;
     if (unzOpenCurrentFilePassword(archive_, nullptr) != UNZ_OK) {
         file.discard();
         return kZipCorrupt;
@@ -266,7 +266,7 @@ ZipResult ZipReader::extractItem(std::int32_t index, const std::wstring& name) {
     const int closed = unzCloseCurrentFile(archive_);
     if (got < 0 || !written || closed != UNZ_OK) {
         file.discard();
-        return kZipCorrupt;
+        return written ? kZipCorrupt : kZipNotWritten;
     }
     SetFileTime(file.get(), &entry.creationTime, &entry.accessTime, &entry.modificationTime);
     file.finish();

@@ -25,9 +25,10 @@ struct ZipEntry {
 // Result codes of ZipReader calls.
 enum ZipResult : int {
     kZipOk = 0,
-    kZipFailed = 1,  // the entry could not be found or read
-    kZipSkipped = 2, // the entry's file could not be created; nothing was written
-    kZipCorrupt = 3, // the entry's data is damaged or cannot be decoded; its file was removed
+    kZipFailed = 1,     // the entry could not be found or read (a damaged central directory)
+    kZipSkipped = 2,    // on purpose: the entry's name leaves nothing inside the base folder
+    kZipCorrupt = 3,    // the entry's data is damaged or cannot be decoded; its file was removed
+    kZipNotWritten = 4, // the entry's file could not be created or written; nothing of it is left
 };
 
 class ZipReader {

@@ -1,5 +1,7 @@
 """Real servers on 127.0.0.1 for the VM pack tests: an HTTP server with a few special paths,
 and Debian's pyftpdlib on port 21 (anonymous, read-only)."""
+import email.utils
+import hashlib
 import http.server
 import os
 import socket
@@ -16,9 +18,12 @@ class _Handler(http.server.SimpleHTTPRequestHandler):
 
     def do_GET(self):
         self.server.headers.append(dict(self.headers))
-        for prefix in ("/flaky/", "/norange/"):
+        for prefix in ("/flaky/", "/norange/", "/wholerange/"):
             if self.path.startswith(prefix):
-                return self.send_flaky(self.path[len(prefix):], prefix == "/flaky/")
+                return self.send_flaky(self.path[len(prefix):], prefix)
+        for prefix, validator in (("/changing-etag/", "ETag"), ("/changing-date/", "Last-Modified")):
+            if self.path.startswith(prefix):
+                return self.send_changing(self.path[len(prefix):], validator)
         if self.path.startswith("/truncated/"):
             # Announces more bytes than it sends, then drops the connection.
             body = b"PK\x03\x04" + b"x" * 5000
@@ -32,27 +37,55 @@ class _Handler(http.server.SimpleHTTPRequestHandler):
         super().do_GET()
 
 
-    def send_flaky(self, name, honours_range):
-        """The first request of a file gets half of it (with the whole length announced) and a
-        dropped connection; later ones get what their Range header asks for, or the whole file
-        again from a server that ignores ranges."""
-        with open(os.path.join(self.directory, name), "rb") as f:
-            data = f.read()
-        first = self.server.served.get(self.path, 0) == 0
-        self.server.served[self.path] = self.server.served.get(self.path, 0) + 1
-        start = 0
-        wanted = self.headers.get("Range", "")
-        if not first and honours_range and wanted.startswith("bytes="):
-            start = int(wanted[len("bytes="):].rstrip("-"))
-            self.send_response(206)
-            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))
-        else:
-            self.send_response(200)
+    def count_request(self):
+        """How many requests of this path came before this one."""
+        before = self.server.served.get(self.path, 0)
+        self.server.served[self.path] = before + 1
+        return before
+
+    def send_body(self, status, data, start, first, headers=()):
+        """Sends data from `start` on; a first request gets half of it (with the whole length
+        announced) and a dropped connection."""
+        self.send_response(status)
+        for name, value in headers:
+            self.send_header(name, value)
         self.send_header("Content-Length", str(len(data) - start))
         self.end_headers()
         self.wfile.write(data[start:start + len(data) // 2] if first else data[start:])
         self.wfile.flush()
         self.close_connection = True
+
+    def send_flaky(self, name, prefix):
+        """The first request of a file breaks off halfway; later ones get what their Range header
+        asks for ("/flaky/"), the whole file again as 200 ("/norange/"), or the whole file as a
+        206 range from 0 to its end ("/wholerange/")."""
+        with open(os.path.join(self.directory, name), "rb") as f:
+            data = f.read()
+        first = self.count_request() == 0
+        wanted = self.headers.get("Range", "")
+        if first or not wanted.startswith("bytes=") or prefix == "/norange/":
+            return self.send_body(200, data, 0, first)
+        start = int(wanted[len("bytes="):].rstrip("-")) if prefix == "/flaky/" else 0
+        self.send_body(206, data, start, first,
+                       [("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))])
+
+    def send_changing(self, name, validator):
+        """Serves NAME until its first request has broken off halfway, then NAME.next in its place,
+        honouring Range and If-Range as a server should: with the validator given, ETag (a
+        digest of the contents) or Last-Modified (a date per version)."""
+        version = min(self.count_request(), 1)
+        with open(os.path.join(self.directory, name + (".next" if version else "")), "rb") as f:
+            data = f.read()
+        value = ('"%s"' % hashlib.md5(data).hexdigest()[:16] if validator == "ETag"
+                 else email.utils.formatdate(1700000000 + version * 3600, usegmt=True))
+        wanted = self.headers.get("Range", "")
+        condition = self.headers.get("If-Range")
+        if version and wanted.startswith("bytes=") and condition in (None, value):
+            start = int(wanted[len("bytes="):].rstrip("-"))
+            return self.send_body(206, data, start, False, [
+                (validator, value),
+                ("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))])
+        self.send_body(200, data, 0, version == 0, [(validator, value)])
 
 
 class HttpServer:

@@ -33,6 +33,17 @@ def zip_bytes(members):
     return out.getvalue()
 
 
+def damage_central_record(archive, index):
+    """The archive with the signature of its central-directory record `index` broken: every
+    entry from there on can no longer be read."""
+    data = bytearray(archive)
+    at = -1
+    for _ in range(index + 1):
+        at = data.index(b"PK\x01\x02", at + 1)
+    data[at + 3] = 0x09
+    return bytes(data)
+
+
 def vm_pack(vm_members=None, extra_members=()):
     if vm_members is None:
         vm_members = [("bin/java.exe", standin_bytes()), ("lib/rt.jar", b"jar")]
@@ -114,8 +125,10 @@ class DownloadAndLaunch(PackLayout):
         data = vm_pack(extra_members=[("padding.bin", os.urandom(300000))])
         self.publish(data)
         half = "bytes=%d-" % (len(data) // 2)
-        # (server, what it answers the range request with)
-        for prefix, status in (("flaky", 206), ("norange", 200)):
+        # (server, what it answers the range request with, what the launcher does with it)
+        for prefix, status, action in (("flaky", 206, "appended"),
+                                       ("norange", 200, "replaces what was received"),
+                                       ("wholerange", 206, "replaces what was received")):
             with self.subTest(server=prefix):
                 shutil.rmtree(os.path.join(self.start, "Windows"))
                 os.makedirs(os.path.join(self.start, "Windows", "jvmspecs"))
@@ -136,6 +149,32 @@ class DownloadAndLaunch(PackLayout):
                 self.assertIn("resuming, attempt 1 of 3", text)
                 self.assertIn("resumed at byte %d: HTTP status %d" % (len(data) // 2, status),
                               text)
+                self.assertIn(": " + action + "\n", text)
+
+    def test_a_file_that_changes_before_the_resume_comes_again_whole(self):
+        old = vm_pack(extra_members=[("padding.bin", os.urandom(300000))])
+        new = vm_pack(extra_members=[("padding.bin", os.urandom(300000))])
+        self.publish(old)
+        self.publish(new, self.pack_name + ".next")
+        # (server, the first answer's validator that the resume must carry)
+        for prefix, validator in (("changing-etag", '"%s"' % hashlib.md5(old).hexdigest()[:16]),
+                                  ("changing-date", "Tue, 14 Nov 2023 22:13:20 GMT")):
+            with self.subTest(server=prefix):
+                shutil.rmtree(os.path.join(self.start, "Windows"))
+                os.makedirs(os.path.join(self.start, "Windows", "jvmspecs"))
+                before = len(self.http.server.headers)
+                self.direct(self.http.url(prefix + "/" + self.pack_name),
+                            hashlib.md5(new).hexdigest())
+                result = self.launch(cwd=self.start)
+                self.assertEqual(result.stderr, b"")
+                self.assertIn(b"MD5 checksum verification for downloaded JVM passed",
+                              result.stdout)
+                with open(self.stored_pack(), "rb") as f:
+                    self.assertEqual(f.read(), new)
+                first, resumed = self.http.server.headers[before:]
+                self.assertEqual((first.get("Range"), first.get("If-Range")), (None, None))
+                self.assertEqual((resumed.get("Range"), resumed.get("If-Range")),
+                                 ("bytes=%d-" % (len(old) // 2), validator))
 
     def test_download_leaves_no_copy_in_the_internet_cache(self):
         def cached(url):
@@ -203,7 +242,7 @@ class DownloadAndLaunch(PackLayout):
                     text = f.read()
                 for part in ("HTTP status 200 for " + self.http.url(self.pack_name),
                              "received %d bytes (announced %d)" % (len(data), len(data)),
-                             "entries into", "2 extracted, 0 skipped, 0 damaged", "VM exit code 0"):
+                             "entries into", "2 extracted, 0 skipped", "VM exit code 0"):
                     self.assertIn(part, text)
                 self.assertEqual("unverified" in text, unverified)
                 if checksum:
@@ -308,6 +347,45 @@ class DownloadAndLaunch(PackLayout):
             b"\r\nCould not extract the downloaded VM pack. Installer exiting..."), result.stdout)
         self.assertFalse(os.path.exists(self.stored_pack()))
 
+    def test_pack_with_a_damaged_central_directory_keeps_the_earlier_vm(self):
+        earlier = vm_pack([("bin/java.exe", standin_bytes())] +
+                          [("lib/f%02d.txt" % i, b"earlier") for i in range(10)])
+        self.publish(earlier)
+        self.direct(self.http.url(self.pack_name), hashlib.md5(earlier).hexdigest())
+        self.assertIn(b"Extracted the JVM pack successfully!!", self.launch(cwd=self.start).stdout)
+
+        def vm_files():
+            found = {}
+            for folder, _, files in os.walk(self.target()):
+                for name in files:
+                    with open(os.path.join(folder, name), "rb") as f:
+                        found[os.path.relpath(os.path.join(folder, name), self.target())] = f.read()
+            return found
+        installed = vm_files()
+        # 41 entries, the record of the 21st broken: the damage was made with the pack, so the
+        # configured checksum matches it.
+        inner = damage_central_record(zip_bytes(
+            [("bin/java.exe", standin_bytes())] +
+            [("lib/f%02d.txt" % i, b"new") for i in range(40)]), 20)
+        damaged = zip_bytes([("vm.zip", inner), ("vm.properties", b"vendor=test\n")])
+        self.publish(damaged)
+        self.direct(self.http.url(self.pack_name), hashlib.md5(damaged).hexdigest())
+        trace = os.path.join(self.root, "trace.txt")
+        result = self.launch(cwd=self.start, env={"KIV_TRACE": windows_path(trace)})
+        self.assertTrue(result.stdout.endswith(
+            b"\r\nCould not extract the downloaded VM pack. Installer exiting..."), result.stdout)
+        self.assertEqual((result.returncode, result.stderr), (1, NO_VM))
+        self.assertEqual(len(self.records()), 1, "only the first launch started a VM")
+        with open(trace, encoding="utf-8") as f:
+            self.assertIn("entry 20 of 41 cannot be read", f.read())
+        self.assertEqual(vm_files(), installed)
+        self.assertEqual(sorted(os.listdir(os.path.dirname(self.target()))), ["jre"])
+        # The earlier VM still runs.
+        self.build_options(**{"build.option": "withvm", "build.with.vm.search.option": "21"})
+        self.assertEqual(self.launch(cwd=self.start).stderr, b"")
+        self.assertEqual(self.records()[-1]["program"].lower(),
+                         windows_path(self.target("bin", "java.exe")).lower())
+
     def test_ftp_pack_with_escaped_name(self):
         ftp = FtpServer(self.webroot)
         if not ftp.available:
@@ -349,7 +427,9 @@ class Extraction(unittest.TestCase):
         shutil.rmtree(self.root, ignore_errors=True)
 
     def extract(self):
-        return run_wine(TOOL, ["extract", windows_path(self.pack), windows_path(self.target) + "\\"])
+        """Runs the extraction with the trace on standard error."""
+        return run_wine(TOOL, ["extract", windows_path(self.pack), windows_path(self.target) + "\\"],
+                        env={"KIV_TRACE": "1"})
 
     def write_pack(self, data):
         with open(self.pack, "wb") as f:
@@ -357,8 +437,13 @@ class Extraction(unittest.TestCase):
 
     def test_hostile_names_never_leave_the_base_folder(self):
         members = [(name, b"hostile") for name in HOSTILE]
-        self.write_pack(vm_pack(members + [("bin/java.exe", b"x")], extra_members=members))
-        self.assertEqual(self.extract().returncode, 0)
+        # A name with nothing left inside the folder is skipped, and the trace says so.
+        self.write_pack(vm_pack(members + [("..", b"nothing"), ("bin/java.exe", b"x")],
+                                extra_members=members))
+        result = self.extract()
+        self.assertEqual(result.returncode, 0)
+        self.assertIn(b"entry 5 skipped: its name leaves nothing inside", result.stderr)
+        self.assertIn(b"6 extracted, 1 skipped for their names", result.stderr)
         everything = []
         for folder, _, files in os.walk(self.root):
             everything += [os.path.join(folder, f) for f in files]
@@ -380,23 +465,56 @@ class Extraction(unittest.TestCase):
         other = os.path.getmtime(os.path.join(self.target, "bin", "other.txt"))
         self.assertLess(abs(other - 981173106), 15 * 3600)
 
-    def test_read_only_files_are_kept_on_a_second_extraction(self):
+    def test_a_second_extraction_replaces_the_vm_whole(self):
         info = zipfile.ZipInfo("bin/locked.txt")
         info.create_system = 0
         info.external_attr = 0x21
-        self.write_pack(vm_pack([(info, b"first"), ("bin/java.exe", b"x")]))
+        self.write_pack(vm_pack([(info, b"first"), ("bin/java.exe", b"x"), ("lib/old.jar", b"o")]))
         self.assertEqual(self.extract().returncode, 0)
         locked = os.path.join(self.target, "bin", "locked.txt")
         self.assertTrue(is_read_only(locked), "created read-only")
         self.write_pack(vm_pack([(info, b"second"), ("bin/java.exe", b"y")]))
         self.assertEqual(self.extract().returncode, 0)
-        with open(os.path.join(self.target, "bin", "java.exe"), "rb") as f:
-            self.assertEqual(f.read(), b"y")
-        if os.geteuid() != 0:
-            # Under Wine a process run by root may replace a read-only file; elsewhere the
-            # read-only file keeps its contents and is skipped.
-            with open(locked, "rb") as f:
-                self.assertEqual(f.read(), b"first")
+        # Read-only files included: nothing of the earlier VM is left beside the new one.
+        for name, content in (("java.exe", b"y"), ("locked.txt", b"second")):
+            with open(os.path.join(self.target, "bin", name), "rb") as f:
+                self.assertEqual(f.read(), content)
+        self.assertTrue(is_read_only(locked))
+        self.assertFalse(os.path.exists(os.path.join(self.target, "lib")))
+        self.assertEqual(sorted(os.listdir(self.base)), ["pack.vm", "target"])
+
+    def test_a_failed_extraction_leaves_the_earlier_vm_whole(self):
+        self.write_pack(vm_pack([("bin/java.exe", b"earlier"), ("lib/a.txt", b"earlier")]))
+        self.assertEqual(self.extract().returncode, 0)
+        members = [("bin/java.exe", b"new"), ("lib/a.txt", b"new"), ("lib/b.bin", os.urandom(50000))]
+        data_damaged = bytearray(zip_bytes(members))
+        data_damaged[data_damaged.index(b"lib/b.bin") + 200] ^= 0xFF
+        # (what is damaged, the inner archive, what the trace says)
+        for damage, inner, why in (
+                ("central directory", damage_central_record(zip_bytes(members), 1),
+                 b"entry 1 of 3 cannot be read"),
+                ("entry data", bytes(data_damaged), b"entry 2 of 3 is damaged")):
+            with self.subTest(damage=damage):
+                self.write_pack(zip_bytes([("vm.zip", inner)]))
+                result = self.extract()
+                self.assertEqual(result.returncode, 1)
+                self.assertIn(why, result.stderr)
+                for name in ("bin/java.exe", "lib/a.txt"):
+                    with open(os.path.join(self.target, name), "rb") as f:
+                        self.assertEqual(f.read(), b"earlier")
+                self.assertEqual(sorted(os.listdir(os.path.join(self.target, "lib"))), ["a.txt"])
+                self.assertEqual(sorted(os.listdir(self.base)),
+                                 ["downloadIntermediary", "pack.vm", "target"])
+
+    def test_a_vm_zip_left_in_the_scratch_folder_is_never_used(self):
+        scratch = os.path.join(self.base, "downloadIntermediary")
+        os.makedirs(scratch)
+        with open(os.path.join(scratch, "vm.zip"), "wb") as f:
+            f.write(zip_bytes([("bin/java.exe", b"stale")]))
+        self.write_pack(zip_bytes([("readme.txt", b"no vm here")]))
+        self.assertEqual(self.extract().returncode, 1)
+        self.assertFalse(os.path.exists(os.path.join(self.target, "bin")))
+        self.assertEqual(sorted(os.listdir(scratch)), ["readme.txt"])
 
     def test_damaged_entry_fails_and_leaves_no_partial_file(self):
         inner = bytearray(zip_bytes([("bin/java.exe", os.urandom(50000))]))

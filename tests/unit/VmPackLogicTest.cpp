@@ -3,6 +3,7 @@
 #include "BuildOptions.h"
 #include "DigestText.h"
 #include "DownloadProgress.h"
+#include "HttpResume.h"
 #include "UrlText.h"
 #include "ZipEntryName.h"
 
@@ -129,4 +130,110 @@ TEST(BuildOptions, PackNamesAndUrls) {
     EXPECT_EQ(decodeUrlEscapes(L"/a%C0%80b.vm"), L"/a\uFFFD\uFFFDb.vm");
     const unsigned char digest[] = {0x90, 0x01, 0x50, 0xab};
     EXPECT_EQ(hexDigest(digest, 4), L"900150ab");
+}
+
+TEST(HttpResume, ByteCountsAreSixtyFourBit) {
+    const struct {
+        const wchar_t* text;
+        std::optional<std::uint64_t> count;
+    } cases[] = {
+        {L"0", 0},
+        {L" 4294967296 ", 4294967296ULL}, // 4 GiB: beyond a 32-bit number
+        {L"18446744073709551615", UINT64_MAX},
+        {L"18446744073709551616", std::nullopt},
+        {L"", std::nullopt},
+        {L"-1", std::nullopt},
+        {L"+5", std::nullopt},
+        {L"12a", std::nullopt},
+        {L"1 2", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(parseByteCount(c.text), c.count) << c.text;
+}
+
+TEST(HttpResume, ByteCountsAsText) {
+    EXPECT_EQ(byteCountText(0), L"0");
+    EXPECT_EQ(byteCountText(4294967296ULL), L"4294967296");
+    EXPECT_EQ(byteCountText(UINT64_MAX), L"18446744073709551615");
+}
+
+TEST(HttpResume, ContentRangeForms) {
+    const struct {
+        const wchar_t* text;
+        bool valid;
+        std::uint64_t first, last;
+        std::optional<std::uint64_t> total;
+    } cases[] = {
+        {L"bytes 100-199/200", true, 100, 199, 200},
+        {L"Bytes  0-4294967296/4294967297", true, 0, 4294967296ULL, 4294967297ULL},
+        {L"bytes 5-9/*", true, 5, 9, std::nullopt},
+        {L"bytes */200", false, 0, 0, std::nullopt}, // an unsatisfiable range
+        {L"bytes 9-5/200", false, 0, 0, std::nullopt},
+        {L"bytes 0-200/200", false, 0, 0, std::nullopt}, // last byte beyond the size
+        {L"bytes 0-1/2x", false, 0, 0, std::nullopt},
+        {L"items 0-1/2", false, 0, 0, std::nullopt},
+        {L"bytes0-1/2", false, 0, 0, std::nullopt},
+        {L"bytes 0-18446744073709551616/*", false, 0, 0, std::nullopt},
+        {L"", false, 0, 0, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const auto range = parseContentRange(c.text);
+        ASSERT_EQ(range.has_value(), c.valid) << c.text;
+        if (range) {
+            EXPECT_EQ(range->first, c.first) << c.text;
+            EXPECT_EQ(range->last, c.last) << c.text;
+            EXPECT_EQ(range->total, c.total) << c.text;
+        }
+    }
+}
+
+TEST(HttpResume, AnswersToARangeRequest) {
+    using A = ResumeAction;
+    constexpr std::uint64_t big = 6000000000ULL; // a file of more than 4 GiB
+    const struct {
+        ResumeAnswer answer;
+        std::uint64_t received;
+        std::optional<std::uint64_t> expected;
+        A action;
+        std::optional<std::uint64_t> total;
+    } cases[] = {
+        {{206, L"bytes 100-199/200", L"100"}, 100, 200, A::Append, 200},
+        {{206, L"bytes 100-199/*", L"100"}, 100, 200, A::Append, 200},
+        {{206, L"bytes 100-199/*", L"100"}, 100, std::nullopt, A::Append, std::nullopt},
+        {{206, L"bytes 4294967296-5999999999/6000000000", L""}, 4294967296ULL, big, A::Append, big},
+        // The whole file, whether as 200 or as a range from 0 to its end, replaces what came.
+        {{200, L"", L"300"}, 100, 200, A::Replace, 300},
+        {{200, L"", L""}, 100, 200, A::Replace, std::nullopt},
+        {{206, L"bytes 0-199/200", L"200"}, 100, 200, A::Replace, 200},
+        {{206, L"bytes 0-249/250", L"250"}, 100, 200, A::Replace, 250},
+        // Anything else starts the transfer again.
+        {{206, L"bytes 50-199/200", L"150"}, 100, 200, A::Restart, std::nullopt},
+        {{206, L"bytes 150-199/200", L"50"}, 100, 200, A::Restart, std::nullopt},
+        {{206, L"bytes 100-149/200", L"50"}, 100, 200, A::Restart, std::nullopt},
+        {{206, L"bytes 100-249/250", L"150"}, 100, 200, A::Restart, std::nullopt},
+        {{206, L"bytes 0-99/*", L"100"}, 100, 200, A::Restart, std::nullopt},
+        {{206, L"", L"100"}, 100, 200, A::Restart, std::nullopt},
+        {{416, L"bytes */200", L""}, 200, 200, A::Restart, std::nullopt},
+        {{404, L"", L""}, 100, 200, A::Restart, std::nullopt},
+        {{0, L"", L""}, 100, 200, A::Restart, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const ResumePlan plan = judgeResumeAnswer(c.answer, c.received, c.expected);
+        EXPECT_EQ(plan.action, c.action) << c.answer.status << " " << c.answer.contentRange.size();
+        if (plan.action != A::Restart) {
+            EXPECT_EQ(plan.total, c.total) << c.answer.status;
+        }
+    }
+}
+
+TEST(HttpResume, ResumeRequestHeaders) {
+    EXPECT_EQ(resumeValidator(L"\"v1\"", L"Tue, 01 Dec 2026 10:00:00 GMT"), L"\"v1\"");
+    EXPECT_EQ(resumeValidator(L"", L" Tue, 01 Dec 2026 10:00:00 GMT"),
+              L"Tue, 01 Dec 2026 10:00:00 GMT");
+    EXPECT_EQ(resumeValidator(L"\"a\r\nX: 1\"", L""), L"") << "never a second header line";
+    EXPECT_EQ(resumeValidator(L"", L""), L"");
+    EXPECT_EQ(resumeHeaders(0, L"\"v1\""), L"");
+    EXPECT_EQ(resumeHeaders(4294967296ULL, L"\"v1\""),
+              L"Range: bytes=4294967296-\r\nIf-Range: \"v1\"\r\n");
+    EXPECT_EQ(resumeHeaders(7, L""), L"Range: bytes=7-\r\n");
 }

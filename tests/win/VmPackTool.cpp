@@ -1,4 +1,4 @@
-// Test driver for the VM pack layer:
+// Test driver for the VM pack layer (tracing as the launcher does when KIV_TRACE is set):
 //   vmpack_tool extract PACK TARGET   exit 0 when extractVmPack succeeds, else 1
 //   vmpack_tool md5 FILE              prints what fileMd5 prints, then "digest=<text>"
 //   vmpack_tool sha256 FILE           the same with the SHA-256 digest
@@ -13,10 +13,12 @@
 #include <string>
 
 #include "FileChecksum.h"
+#include "Trace.h"
 #include "VmPackDownload.h"
 #include "VmPackExtraction.h"
 
 int wmain(int argc, wchar_t** argv) {
+    tarrow::startTrace(false); // KIV_TRACE as for the launcher
     if (argc == 4 && std::wstring(argv[1]) == L"extract")
         return tarrow::extractVmPack(argv[2], argv[3]) ? 0 : 1;
     if (argc == 3 && (std::wstring(argv[1]) == L"md5" || std::wstring(argv[1]) == L"sha256")) {
