@@ -79,6 +79,7 @@ target_link_libraries(kiv_vmpack PUBLIC kiv_vm kiv_vmpack_logic minizip)
 add_library(kiv_service STATIC
   launcher/service/ServiceApi.cpp
   launcher/service/ServiceState.cpp
+  launcher/service/ServiceStop.cpp
 )
 target_include_directories(kiv_service PUBLIC launcher/service)
 target_link_libraries(kiv_service PUBLIC kiv_core)

@@ -11,6 +11,7 @@
 #include "JavaOptions.h"
 #include "Registry.h"
 #include "ServiceApi.h"
+#include "ServiceStop.h"
 #include "Settings.h"
 #include "Text.h"
 #include "Trace.h"
@@ -23,10 +24,6 @@ namespace {
 constexpr size_t kServiceNameChars = 256;
 constexpr DWORD kStartWaitHintMs = 5000;
 constexpr DWORD kLaunchFailedCode = 1;
-// While a stop waits for the application to end, the checkpoint grows this often.
-constexpr DWORD kCheckpointMs = 1000;
-// How long ended processes may take to be gone; their files stay if they take longer.
-constexpr DWORD kEndedWaitMs = 30000;
 // How long services may take at a system shutdown when Windows does not say.
 constexpr DWORD kDefaultShutdownMs = 5000;
 
@@ -157,52 +154,18 @@ void ServiceKIV::vmEnded() {
 // with, so that it never counts as a failure to recover from.
 void ServiceKIV::stop() {
     const DWORD control = state_->stopControl();
-    state_->stopPending(2 * kCheckpointMs);
-    const std::wstring stopClass = settings::serviceStopMainClass(settings());
     const DWORD systemMs = control == SERVICE_CONTROL_PRESHUTDOWN ? preshutdownMs_
                            : control == SERVICE_CONTROL_SHUTDOWN  ? waitToKillServiceMs()
                                                                   : 0;
-    const DWORD limitMs =
-        stopWaitLimitMs(control, settings::serviceStopTimeoutSeconds(settings()) * 1000, systemMs);
-    trace(std::wstring(controlName(control)) + L" asked for" +
-          (stopClass.empty() ? L"" : L": waiting up to " + decimal(limitMs) + L" ms"));
-    UniqueHandle stopVm;
-    bool ended = WaitForSingleObject(vmProcess(), 0) == WAIT_OBJECT_0;
-    if (!ended && !stopClass.empty()) {
-        stopVm = startStopVm();
-        // Without a stop VM nothing asks the application to end: no reason to wait.
-        ended = stopVm && waitForVm(limitMs);
-    }
-    trace(ended ? L"VM ended after the stop request"
-                : L"VM ended by the service after the stop request");
-    if (endEverything(stopVm.get()))
+    trace(std::wstring(controlName(control)) + L" asked for");
+    ServiceStop stop{
+        *state_, vmProcess(), vmJob(), nullptr,
+        stopWaitLimitMs(control, settings::serviceStopTimeoutSeconds(settings()) * 1000, systemMs)};
+    if (!settings::serviceStopMainClass(settings()).empty())
+        stop.startStopVm = [this] { return startStopVm(); };
+    if (stop.run())
         discardFiles();
     finish(NO_ERROR, 0, 0);
-}
-
-bool ServiceKIV::waitForVm(DWORD limitMs) {
-    const ULONGLONG deadline = GetTickCount64() + limitMs;
-    for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
-        const DWORD slice =
-            static_cast<DWORD>(deadline - now < kCheckpointMs ? deadline - now : kCheckpointMs);
-        if (WaitForSingleObject(vmProcess(), slice) == WAIT_OBJECT_0)
-            return true;
-        state_->stopPending(2 * kCheckpointMs);
-    }
-    return WaitForSingleObject(vmProcess(), 0) == WAIT_OBJECT_0;
-}
-
-bool ServiceKIV::endEverything(HANDLE stopVm) {
-    TerminateProcess(vmProcess(), 0);
-    if (stopVm)
-        TerminateProcess(stopVm, 0);
-    vmJob().terminate(0);
-    const HANDLE processes[] = {vmProcess(), stopVm};
-    const DWORD count = stopVm ? 2 : 1;
-    if (WaitForMultipleObjects(count, processes, TRUE, kEndedWaitMs) == WAIT_OBJECT_0)
-        return true;
-    trace(L"VM still running after it was ended: its files stay");
-    return false;
 }
 
 void ServiceKIV::discardFiles() {
@@ -245,8 +208,8 @@ UniqueHandle ServiceKIV::startStopVm() {
 void ServiceKIV::failedLaunch(const std::wstring& message) {
     trace(L"launch failed: " + message);
     reportServiceError(commandLine().serviceName(), message, kLaunchFailedCode);
-    // A VM that did start is ended first; its files go only once it has.
-    if (!vmProcess() || endEverything(nullptr))
+    // A VM that did start keeps its files; it ends with the service process (kill-on-close).
+    if (!vmProcess())
         discardFiles();
     finish(ERROR_SERVICE_SPECIFIC_ERROR, kLaunchFailedCode, kLaunchFailedCode);
 }

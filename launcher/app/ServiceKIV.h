@@ -43,18 +43,14 @@ class ServiceKIV : public KIV {
     // The launch; on failure reports stopped with a service-specific error and ends the process.
     void launch();
     // A stop asked for by the user or the system: waits for the application as the stop class
-    // and the time Windows gives allow, ends whatever still runs, reports stopped with 0.
+    // and the time Windows gives allow (ServiceStop), ends whatever still runs, removes the
+    // files once everything has ended, reports stopped with 0.
     [[noreturn]] void stop();
     // The VM ended by itself: stopped with 0, or with the VM's code as a service-specific error.
     [[noreturn]] void vmEnded();
     // Starts the stop class in a VM like the application's, in the VM's job; null when it
     // cannot start.
     UniqueHandle startStopVm();
-    // Waits up to `limitMs` for the VM to end, reporting progress; false when it still runs.
-    bool waitForVm(DWORD limitMs);
-    // Ends the VM and every process of its job, and waits until the VM and `stopVm` have ended;
-    // false when they have not.
-    bool endEverything(HANDLE stopVm);
     // Removes the VM's and the stop VM's files; only once both have ended.
     void discardFiles();
     [[noreturn]] void finish(DWORD win32ExitCode, DWORD vmCode, DWORD processExitCode);
