@@ -145,7 +145,8 @@ void ServiceKIV::vmEnded() {
     discardFiles();
     if (!code) // an exit code that cannot be learned is no clean stop
         finish(ERROR_SERVICE_SPECIFIC_ERROR, kLaunchFailedCode, kLaunchFailedCode);
-    if (*code == 0)
+    // A stop asked for while the VM was ending still counts as a stop that was asked for.
+    if (*code == 0 || state_->stopControl() != 0)
         finish(NO_ERROR, 0, 0);
     finish(ERROR_SERVICE_SPECIFIC_ERROR, *code, *code);
 }
@@ -175,6 +176,9 @@ void ServiceKIV::discardFiles() {
 }
 
 void ServiceKIV::finish(DWORD win32ExitCode, DWORD vmCode, DWORD processExitCode) {
+    // Set first: once stopped is reported, the dispatcher may return and the main thread end
+    // the process with this code.
+    exitCode_ = processExitCode;
     state_->stopped(win32ExitCode, win32ExitCode == NO_ERROR ? 0 : vmCode);
     ExitProcess(processExitCode);
 }
@@ -224,8 +228,9 @@ void reportServiceError(const std::wstring& serviceName, const std::wstring& mes
 }
 
 DWORD runService(const CommandLine& commandLine) {
-    ServiceKIV::instance(commandLine).dispatch();
-    return 0;
+    ServiceKIV& service = ServiceKIV::instance(commandLine);
+    service.dispatch();
+    return service.exitCode();
 }
 
 } // namespace tarrow

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 
 #include "KIV.h"
@@ -28,6 +29,10 @@ class ServiceKIV : public KIV {
     // Hands the calling thread to the service control manager; returns when the service has
     // stopped, or at once (0) when the program was not started by it.
     BOOL dispatch();
+
+    // The process exit code once the dispatcher has returned: 0, or the code that the service
+    // thread ends the process with.
+    DWORD exitCode() const { return exitCode_; }
 
     // The control handler: stop, shutdown and pre-shutdown ask the service thread to stop (the
     // first one counts); false for controls the service does not handle.
@@ -63,11 +68,11 @@ class ServiceKIV : public KIV {
     // The time Windows gives the service at a pre-shutdown; 0 where it is not offered.
     DWORD preshutdownMs_ = 0;
     std::unique_ptr<JVM> stopVm_;
+    std::atomic<DWORD> exitCode_{0};
 };
 
 // The service branch of the entry point: creates the ServiceKIV and dispatches; returns the
-// process exit code when the dispatcher returns (0: the service thread ends the process itself
-// once the service has stopped).
+// process exit code.
 DWORD runService(const CommandLine& commandLine);
 
 // An error of a service, where nobody sees standard error: the launcher's error line for

@@ -429,7 +429,8 @@ TEST_F(ServiceMode, FilesAreRemovedOnceTheVmHasEnded) {
     folder.write(L"vm9\\bin\\standin-record.txt", narrow(record));
     folder.write(L"vm9\\bin\\standin-sleep-ms.txt", "600000");
     // A marker in every entry, to find this launch's argument file in the temporary folder.
-    const std::string marker = "svcfiles" + std::to_string(GetCurrentProcessId());
+    const std::string marker =
+        "svcfiles" + std::to_string(GetTickCount64()) + "_" + std::to_string(GetCurrentProcessId());
     std::string classPath;
     for (int i = 0; i < 3000; ++i)
         classPath += "lib/" + marker + "_" + std::to_string(i) + ".jar;";
