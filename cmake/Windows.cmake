@@ -82,7 +82,8 @@ add_library(kiv_service STATIC
   launcher/service/ServiceApi.cpp
   launcher/service/ServiceInstall.cpp
   launcher/service/ServiceManager.cpp
-  launcher/service/Thread.cpp
+  launcher/service/ServiceState.cpp
+  launcher/service/ServiceStop.cpp
 )
 target_include_directories(kiv_service PUBLIC launcher/service)
 target_link_libraries(kiv_service PUBLIC kiv_core kiv_service_logic)

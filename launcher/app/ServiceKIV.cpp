@@ -1,9 +1,8 @@
 #include "ServiceKIV.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
-
-#include <algorithm>
 
 #include "Console.h"
 #include "ErrorLine.h"
@@ -12,6 +11,7 @@
 #include "JavaOptions.h"
 #include "Registry.h"
 #include "ServiceApi.h"
+#include "ServiceStop.h"
 #include "Settings.h"
 #include "Text.h"
 #include "Trace.h"
@@ -24,26 +24,32 @@ namespace {
 constexpr size_t kServiceNameChars = 256;
 constexpr DWORD kStartWaitHintMs = 5000;
 constexpr DWORD kLaunchFailedCode = 1;
-// How long a stop waits for the ended VM to let go of its files.
-constexpr DWORD kStopWaitMs = 5000;
-// While a stop waits for the application to end, the checkpoint grows this often.
-constexpr DWORD kCheckpointMs = 1000;
 // How long services may take at a system shutdown when Windows does not say.
 constexpr DWORD kDefaultShutdownMs = 5000;
 
-// The time Windows gives services at a system shutdown, less a second for the last reports.
-DWORD shutdownLimitMs() {
-    DWORD limit = kDefaultShutdownMs;
+// The time Windows gives services at a system shutdown (WaitToKillServiceTimeout).
+DWORD waitToKillServiceMs() {
     try {
         RegistryKey control(L"SYSTEM\\CurrentControlSet\\Control", KEY_READ);
         const std::wstring value = control.readString(L"WaitToKillServiceTimeout");
         if (!value.empty() && value.find_first_not_of(L"0123456789") == std::wstring::npos &&
             value.size() < 9)
-            limit = static_cast<DWORD>(std::wcstoul(value.c_str(), nullptr, 10));
+            return static_cast<DWORD>(std::wcstoul(value.c_str(), nullptr, 10));
     } catch (const RegistryException&) {
         // Not set: the default applies.
     }
-    return limit > 2000 ? limit - 1000 : 1000;
+    return kDefaultShutdownMs;
+}
+
+const wchar_t* controlName(DWORD control) {
+    switch (control) {
+    case SERVICE_CONTROL_PRESHUTDOWN:
+        return L"pre-shutdown";
+    case SERVICE_CONTROL_SHUTDOWN:
+        return L"shutdown";
+    default:
+        return L"stop";
+    }
 }
 
 ServiceKIV* g_instance = nullptr;
@@ -57,9 +63,10 @@ void WINAPI serviceMain(DWORD, LPWSTR*) {
     service->start();
 }
 
-void WINAPI controlHandler(DWORD code) {
-    if (ServiceKIV* service = ServiceKIV::existing())
-        service->control(code);
+DWORD WINAPI controlHandler(DWORD code, DWORD, void*, void* context) {
+    if (code == SERVICE_CONTROL_INTERROGATE)
+        return NO_ERROR;
+    return static_cast<ServiceKIV*>(context)->control(code) ? NO_ERROR : ERROR_CALL_NOT_IMPLEMENTED;
 }
 
 // A user logging off must not end the service process; other events are handled as usual.
@@ -68,44 +75,6 @@ BOOL WINAPI consoleHandler(DWORD event) {
 }
 
 } // namespace
-
-// Runs the launch without waiting, reports running, waits for the VM and signals completion.
-class ServiceKIV::KIVThread : public Thread {
-  public:
-    explicit KIVThread(ServiceKIV& service)
-        : service_(service), completed_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-
-    void run() override {
-        try {
-            service_.KIV::run(false);
-        } catch (const TerminalError& error) {
-            service_.failedLaunch(error.message());
-        } catch (const std::exception& error) {
-            service_.failedLaunch(unknownExceptionMessage(error.what()));
-        }
-        service_.setStatus(SERVICE_RUNNING);
-        if (HANDLE process = service_.vmProcess())
-            WaitForSingleObject(process, INFINITE);
-        SetEvent(completed_.get());
-    }
-
-    HANDLE completed() const { return completed_.get(); }
-
-  private:
-    ServiceKIV& service_;
-    UniqueHandle completed_;
-};
-
-// Runs the stop through the stop class, so that the control handler returns at once.
-class ServiceKIV::StopThread : public Thread {
-  public:
-    StopThread(ServiceKIV& service, DWORD timeoutMs) : service_(service), timeoutMs_(timeoutMs) {}
-    void run() override { service_.gracefulStop(timeoutMs_); }
-
-  private:
-    ServiceKIV& service_;
-    DWORD timeoutMs_;
-};
 
 ServiceKIV::ServiceKIV(CommandLine commandLine) : KIV(std::move(commandLine)) {}
 
@@ -129,86 +98,89 @@ BOOL ServiceKIV::dispatch() {
     return ServiceApi::instance().startServiceCtrlDispatcher(table);
 }
 
-void ServiceKIV::setStatus(DWORD state) {
-    status_.dwCurrentState = state;
-    status_.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0;
-    ServiceApi::instance().setServiceStatus(statusHandle_, &status_);
+bool ServiceKIV::control(DWORD code) {
+    return state_ && state_->requestStop(code);
 }
 
-void ServiceKIV::control(DWORD code) {
-    if (code != SERVICE_CONTROL_STOP && code != SERVICE_CONTROL_SHUTDOWN)
+// The service thread: launch, then wait for a stop or the VM's own end, whichever comes first.
+void ServiceKIV::start() {
+    SetConsoleCtrlHandler(consoleHandler, TRUE);
+    const wchar_t* name = commandLine().serviceName().c_str();
+    ServiceApi& api = ServiceApi::instance();
+    preshutdownMs_ = api.preshutdownTimeoutMs(name);
+    trace(preshutdownMs_ ? L"service accepts pre-shutdown (" + decimal(preshutdownMs_) + L" ms)"
+                         : std::wstring(L"service accepts shutdown"));
+    state_ = std::make_unique<ServiceState>(
+        [this](const SERVICE_STATUS& status) {
+            SERVICE_STATUS report = status;
+            ServiceApi::instance().setServiceStatus(statusHandle_, &report);
+        },
+        preshutdownMs_ ? SERVICE_ACCEPT_PRESHUTDOWN : SERVICE_ACCEPT_SHUTDOWN);
+    statusHandle_ = api.registerServiceCtrlHandlerEx(name, controlHandler, this);
+    state_->startPending(kStartWaitHintMs);
+    launch();
+    state_->running();
+    const HANDLE events[] = {state_->stopRequested(), vmProcess()};
+    if (WaitForMultipleObjects(2, events, FALSE, INFINITE) == WAIT_OBJECT_0)
+        stop();
+    vmEnded();
+}
+
+void ServiceKIV::launch() {
+    try {
+        KIV::run(false);
         return;
-    if (settings::serviceStopMainClass(settings()).empty()) {
-        stopSequence();
-        return;
+    } catch (const TerminalError& error) {
+        failedLaunch(error.message());
+    } catch (const std::exception& error) {
+        failedLaunch(unknownExceptionMessage(error.what()));
     }
-    if (stopRequested_.exchange(true))
-        return; // a stop is already under way
-    DWORD timeoutMs = settings::serviceStopTimeoutSeconds(settings()) * 1000;
-    if (code == SERVICE_CONTROL_SHUTDOWN)
-        timeoutMs = std::min(timeoutMs, shutdownLimitMs());
-    status_.dwCheckPoint = 1;
-    status_.dwWaitHint = 2 * kCheckpointMs;
-    setStatus(SERVICE_STOP_PENDING);
-    stopper_ = std::make_unique<StopThread>(*this, timeoutMs);
-    if (!stopper_->start())
-        stopSequence();
 }
 
-void ServiceKIV::stopSequence() {
-    setStatus(SERVICE_STOP_PENDING);
-    if (vmProcess() && !vmCleared_.exchange(true))
-        endVm();
-    reportStopped(0);
+void ServiceKIV::vmEnded() {
+    const std::optional<DWORD> code = waitForExitCode(vmProcess());
+    trace(code ? L"VM exit code " + decimal(*code) : L"VM exit code unknown");
+    // What the application started on purpose to outlive it keeps running.
+    vmJob().keepProcessesOnClose();
+    discardFiles();
+    if (!code) // an exit code that cannot be learned is no clean stop
+        finish(ERROR_SERVICE_SPECIFIC_ERROR, kLaunchFailedCode, kLaunchFailedCode);
+    // A stop asked for while the VM was ending still counts as a stop that was asked for.
+    if (*code == 0 || state_->stopControl() != 0)
+        finish(NO_ERROR, 0, 0);
+    finish(ERROR_SERVICE_SPECIFIC_ERROR, *code, *code);
 }
 
-void ServiceKIV::endVm() {
-    TerminateProcess(vmProcess(), 0);
-    vmJob().terminate(0);
-    WaitForSingleObject(vmProcess(), kStopWaitMs);
+// A stop that the user or the system asked for ends stopped with 0, whatever code the VM ended
+// with, so that it never counts as a failure to recover from.
+void ServiceKIV::stop() {
+    const DWORD control = state_->stopControl();
+    const DWORD systemMs = control == SERVICE_CONTROL_PRESHUTDOWN ? preshutdownMs_
+                           : control == SERVICE_CONTROL_SHUTDOWN  ? waitToKillServiceMs()
+                                                                  : 0;
+    trace(std::wstring(controlName(control)) + L" asked for");
+    ServiceStop stop{
+        *state_, vmProcess(), vmJob(), nullptr,
+        stopWaitLimitMs(control, settings::serviceStopTimeoutSeconds(settings()) * 1000, systemMs)};
+    if (!settings::serviceStopMainClass(settings()).empty())
+        stop.startStopVm = [this] { return startStopVm(); };
+    if (stop.run())
+        discardFiles();
+    finish(NO_ERROR, 0, 0);
+}
+
+void ServiceKIV::discardFiles() {
     discardVmFiles();
-}
-
-void ServiceKIV::reportStopped(DWORD vmCode) {
-    status_.dwWin32ExitCode = vmCode == 0 ? 0 : ERROR_SERVICE_SPECIFIC_ERROR;
-    status_.dwServiceSpecificExitCode = vmCode;
-    status_.dwCheckPoint = 0;
-    status_.dwWaitHint = 0;
-    setStatus(SERVICE_STOPPED);
-}
-
-void ServiceKIV::gracefulStop(DWORD timeoutMs) {
-    if (!vmProcess()) {
-        reportStopped(0);
-        return;
-    }
-    // From here on the VM is this thread's: the service thread leaves it alone when it ends.
-    // When the service thread took it first (the VM ended by itself), it reports the end.
-    if (vmCleared_.exchange(true))
-        return;
-    UniqueHandle stopVm = startStopVm();
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    DWORD waited = WAIT_TIMEOUT;
-    while ((waited = WaitForSingleObject(vmProcess(), kCheckpointMs)) == WAIT_TIMEOUT &&
-           GetTickCount64() < deadline) {
-        ++status_.dwCheckPoint;
-        setStatus(SERVICE_STOP_PENDING);
-    }
-    DWORD code = 0;
-    if (waited == WAIT_OBJECT_0) {
-        code = waitForExitCode(vmProcess()).value_or(kLaunchFailedCode);
-        trace(L"VM ended after the stop request with exit code " + decimal(code));
-        discardVmFiles();
-    } else {
-        trace(L"VM did not end within " + decimal(static_cast<long long>(timeoutMs / 1000)) +
-              L" s of the stop request: ended");
-        endVm();
-    }
-    if (stopVm && WaitForSingleObject(stopVm.get(), 0) == WAIT_TIMEOUT)
-        TerminateProcess(stopVm.get(), 0);
     if (stopVm_)
         stopVm_->discardLaunchFiles();
-    reportStopped(code);
+}
+
+void ServiceKIV::finish(DWORD win32ExitCode, DWORD vmCode, DWORD processExitCode) {
+    // Set first: once stopped is reported, the dispatcher may return and the main thread end
+    // the process with this code.
+    exitCode_ = processExitCode;
+    state_->stopped(win32ExitCode, win32ExitCode == NO_ERROR ? 0 : vmCode);
+    ExitProcess(processExitCode);
 }
 
 UniqueHandle ServiceKIV::startStopVm() {
@@ -226,7 +198,7 @@ UniqueHandle ServiceKIV::startStopVm() {
     stop.launcherArguments.clear();
     stopVm_ = vm->clone();
     try {
-        UniqueHandle process = stopVm_->launch(stop);
+        UniqueHandle process = stopVm_->launch(stop, false, &vmJob());
         trace(L"stop class " + settings::serviceStopMainClass(settings()) + L" started");
         return process;
     } catch (const TerminalError& error) {
@@ -238,49 +210,12 @@ UniqueHandle ServiceKIV::startStopVm() {
 }
 
 void ServiceKIV::failedLaunch(const std::wstring& message) {
-    if (!message.empty()) {
-        trace(L"launch failed: " + message);
-        reportServiceError(commandLine().serviceName(), message, kLaunchFailedCode);
-    }
-    // Set first: once stopped is reported, the main thread may end the process.
-    exitCode_ = kLaunchFailedCode;
-    status_.dwWin32ExitCode = ERROR_SERVICE_SPECIFIC_ERROR;
-    status_.dwServiceSpecificExitCode = kLaunchFailedCode;
-    status_.dwCheckPoint = 0;
-    status_.dwWaitHint = 0;
-    setStatus(SERVICE_STOPPED);
-    ExitProcess(kLaunchFailedCode);
-}
-
-void ServiceKIV::start() {
-    SetConsoleCtrlHandler(consoleHandler, TRUE);
-    status_.dwServiceType = SERVICE_WIN32_OWN_PROCESS;
-    status_.dwControlsAccepted = 0;
-    status_.dwWin32ExitCode = 0;
-    status_.dwCheckPoint = 0;
-    status_.dwWaitHint = kStartWaitHintMs;
-    SetLastError(0);
-    statusHandle_ = ServiceApi::instance().registerServiceCtrlHandler(
-        commandLine().serviceName().c_str(), controlHandler);
-    setStatus(SERVICE_START_PENDING);
-
-    worker_ = std::make_unique<KIVThread>(*this);
-    if (!worker_->start())
-        failedLaunch();
-    WaitForSingleObject(worker_->completed(), INFINITE);
-
-    // Whoever clears the VM first (this thread once it ended, or a stop request) removes its
-    // files; the other leaves them alone.
-    if (!vmProcess() || vmCleared_.exchange(true))
-        ExitThread(0);
-    const std::optional<DWORD> code = waitForExitCode(vmProcess());
-    trace(code ? L"VM exit code " + decimal(*code) : L"VM exit code unknown");
-    discardVmFiles();
-    if (!code)
-        failedLaunch(); // an exit code that cannot be learned is no clean stop
-    if (*code == 0)
-        stopSequence();
-    ExitProcess(*code);
+    trace(L"launch failed: " + message);
+    reportServiceError(commandLine().serviceName(), message, kLaunchFailedCode);
+    // A VM that did start keeps its files; it ends with the service process (kill-on-close).
+    if (!vmProcess())
+        discardFiles();
+    finish(ERROR_SERVICE_SPECIFIC_ERROR, kLaunchFailedCode, kLaunchFailedCode);
 }
 
 void reportServiceError(const std::wstring& serviceName, const std::wstring& message,

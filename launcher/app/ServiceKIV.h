@@ -1,7 +1,8 @@
-// ServiceKIV: the launcher run as a Windows service. The main thread serves the service
-// control manager, the service thread reports the states, and a worker thread runs the launch
-// and waits for the VM; a stop request ends the VM, at once or, with a stop class set, once the
-// application has had its chance to end by itself.
+// ServiceKIV: the launcher run as a Windows service. The main thread serves the service control
+// manager, whose control handler only passes a stop on; the service thread runs the launch and
+// owns everything after it: the VM, its job, its files and every status report (through
+// ServiceState). A stop ends the VM, at once or, with a stop class set, once the application has
+// had its chance to end by itself.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +11,7 @@
 #include <memory>
 
 #include "KIV.h"
-#include "Thread.h"
+#include "ServiceState.h"
 #include "UniqueHandle.h"
 
 namespace tarrow {
@@ -29,50 +30,45 @@ class ServiceKIV : public KIV {
     // stopped, or at once (0) when the program was not started by it.
     BOOL dispatch();
 
-    // The process exit code once the dispatcher has returned: 0, or the code of a launch that
-    // failed on the worker thread.
+    // The process exit code once the dispatcher has returned: 0, or the code that the service
+    // thread ends the process with.
     DWORD exitCode() const { return exitCode_; }
 
-    // SERVICE_CONTROL_STOP and SERVICE_CONTROL_SHUTDOWN end the VM and report stopped. With a
-    // stop class set, a thread of its own runs the stop class in a second VM and waits for the
-    // application's VM to end (at most the stop timeout, capped at a system shutdown by the time
-    // Windows gives services) before it ends the VM; the handler returns at once.
-    void control(DWORD code);
+    // The control handler: stop, shutdown and pre-shutdown ask the service thread to stop (the
+    // first one counts); false for controls the service does not handle.
+    bool control(DWORD code);
 
-    // The service body on the service thread; never returns.
+    // The service body on the service thread; ends the process.
     [[noreturn]] void start();
 
   private:
     explicit ServiceKIV(CommandLine commandLine);
     ~ServiceKIV() override;
-    class KIVThread;
 
-    class StopThread;
-
-    void setStatus(DWORD state);
-    void stopSequence();
-    // The stop through the stop class, on the stop thread.
-    void gracefulStop(DWORD timeoutMs);
-    // Starts the stop class in a VM like the application's; null when it cannot start.
+    // The launch; on failure reports stopped with a service-specific error and ends the process.
+    void launch();
+    // A stop asked for by the user or the system: waits for the application as the stop class
+    // and the time Windows gives allow (ServiceStop), ends whatever still runs, removes the
+    // files once everything has ended, reports stopped with 0.
+    [[noreturn]] void stop();
+    // The VM ended by itself: stopped with 0, or with the VM's code as a service-specific error.
+    [[noreturn]] void vmEnded();
+    // Starts the stop class in a VM like the application's, in the VM's job; null when it
+    // cannot start.
     UniqueHandle startStopVm();
-    // Ends the VM and every process it started, and removes its files.
-    void endVm();
-    // Reports stopped: exit code 0 for a VM that ended with 0, else the VM's code as a
-    // service-specific error.
-    void reportStopped(DWORD vmCode);
+    // Removes the VM's and the stop VM's files; only once both have ended.
+    void discardFiles();
+    [[noreturn]] void finish(DWORD win32ExitCode, DWORD vmCode, DWORD processExitCode);
     // Reports stopped with a service-specific error after a launch that failed; the error line
-    // of `message`, when there is one, goes to standard error and the event log.
-    [[noreturn]] void failedLaunch(const std::wstring& message = std::wstring());
+    // of `message` goes to standard error and the event log.
+    [[noreturn]] void failedLaunch(const std::wstring& message);
 
-    SERVICE_STATUS status_ = {};
     SERVICE_STATUS_HANDLE statusHandle_ = nullptr;
-    // Set by the stop sequence: the VM has been ended and its handle must not be used again.
-    std::atomic<bool> vmCleared_{false};
-    std::atomic<DWORD> exitCode_{0};
-    std::unique_ptr<KIVThread> worker_;
-    std::atomic<bool> stopRequested_{false};
-    std::unique_ptr<StopThread> stopper_;
+    std::unique_ptr<ServiceState> state_;
+    // The time Windows gives the service at a pre-shutdown; 0 where it is not offered.
+    DWORD preshutdownMs_ = 0;
     std::unique_ptr<JVM> stopVm_;
+    std::atomic<DWORD> exitCode_{0};
 };
 
 // The service branch of the entry point: creates the ServiceKIV and dispatches; returns the

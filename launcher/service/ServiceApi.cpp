@@ -18,6 +18,12 @@ void releaseEventSource(HANDLE log) noexcept {
 }
 using UniqueEventSource = UniqueAny<HANDLE, &releaseEventSource>;
 
+// A service manager or service handle exists only where the functions were loaded.
+void releaseServiceHandle(SC_HANDLE handle) noexcept {
+    ServiceApi::instance().closeServiceHandle(handle);
+}
+using UniqueServiceHandle = UniqueAny<SC_HANDLE, &releaseServiceHandle>;
+
 } // namespace
 
 ServiceApi::ServiceApi() : module_(loadSystemLibrary(L"advapi32.dll")) {}
@@ -44,12 +50,43 @@ BOOL ServiceApi::startServiceCtrlDispatcher(const SERVICE_TABLE_ENTRYW* table) {
     return f ? f(table) : 0;
 }
 
-SERVICE_STATUS_HANDLE ServiceApi::registerServiceCtrlHandler(const wchar_t* name,
-                                                             LPHANDLER_FUNCTION handler) {
-    using Fn = SERVICE_STATUS_HANDLE(WINAPI*)(LPCWSTR, LPHANDLER_FUNCTION);
+SERVICE_STATUS_HANDLE ServiceApi::registerServiceCtrlHandlerEx(const wchar_t* name,
+                                                               LPHANDLER_FUNCTION_EX handler,
+                                                               void* context) {
+    using Fn = SERVICE_STATUS_HANDLE(WINAPI*)(LPCWSTR, LPHANDLER_FUNCTION_EX, LPVOID);
     const auto f =
-        function<Fn>(registerHandler_, registerHandlerLooked_, "RegisterServiceCtrlHandlerW");
-    return f ? f(name, handler) : nullptr;
+        function<Fn>(registerHandler_, registerHandlerLooked_, "RegisterServiceCtrlHandlerExW");
+    return f ? f(name, handler, context) : nullptr;
+}
+
+DWORD ServiceApi::preshutdownTimeoutMs(const wchar_t* name) {
+    using OpenManagerFn = SC_HANDLE(WINAPI*)(LPCWSTR, LPCWSTR, DWORD);
+    using OpenServiceFn = SC_HANDLE(WINAPI*)(SC_HANDLE, LPCWSTR, DWORD);
+    using QueryFn = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPBYTE, DWORD, LPDWORD);
+    const auto openManager =
+        function<OpenManagerFn>(openManager_, openManagerLooked_, "OpenSCManagerW");
+    const auto openService =
+        function<OpenServiceFn>(openService_, openServiceLooked_, "OpenServiceW");
+    const auto query =
+        function<QueryFn>(queryConfig2_, queryConfig2Looked_, "QueryServiceConfig2W");
+    if (!openManager || !openService || !query || !closeServiceHandle(nullptr))
+        return 0;
+    const UniqueServiceHandle manager(openManager(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager)
+        return 0;
+    const UniqueServiceHandle service(openService(manager.get(), name, SERVICE_QUERY_CONFIG));
+    SERVICE_PRESHUTDOWN_INFO info = {};
+    DWORD needed = 0;
+    if (!service || !query(service.get(), SERVICE_CONFIG_PRESHUTDOWN_INFO,
+                           reinterpret_cast<BYTE*>(&info), sizeof info, &needed))
+        return 0;
+    return info.dwPreshutdownTimeout;
+}
+
+bool ServiceApi::closeServiceHandle(SC_HANDLE handle) {
+    using Fn = BOOL(WINAPI*)(SC_HANDLE);
+    const auto f = function<Fn>(closeService_, closeServiceLooked_, "CloseServiceHandle");
+    return f && (!handle || f(handle));
 }
 
 BOOL ServiceApi::setServiceStatus(SERVICE_STATUS_HANDLE handle, SERVICE_STATUS* status) {

@@ -2,10 +2,13 @@
 // service in a fresh layout, starts and stops it, and watches the processes involved.
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "TestFolder.h"
 #include "UniqueHandle.h"
@@ -44,6 +47,18 @@ std::vector<std::string> recordValues(const std::string& record, const std::stri
             break;
     }
     return values;
+}
+
+// A command line split as a program's C runtime splits it (ASCII text).
+std::vector<std::string> arguments(const std::string& line) {
+    int count = 0;
+    const std::wstring wide(line.begin(), line.end());
+    LPWSTR* argv = CommandLineToArgvW(wide.c_str(), &count);
+    std::vector<std::string> result;
+    for (int i = 0; argv && i < count; ++i)
+        result.push_back(narrow(argv[i]));
+    LocalFree(argv);
+    return result;
 }
 
 class ServiceMode : public ::testing::Test {
@@ -144,8 +159,26 @@ class ServiceMode : public ::testing::Test {
     // The VM process of the record, ended by the test's end if still running.
     UniqueHandle openTheVm() {
         const DWORD vmPid = std::stoul(recordValues(vmRecord, "pid").at(0));
-        pidsToEnd = {vmPid};
+        pidsToEnd.push_back(vmPid);
         return UniqueHandle(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, vmPid));
+    }
+    // The child that the VM started, once it runs.
+    UniqueHandle openTheChild() {
+        const std::string childRecord = waitForRecord(folder / L"child-record.txt");
+        const DWORD pid = std::stoul(recordValues(childRecord, "pid").at(0));
+        pidsToEnd.push_back(pid);
+        return UniqueHandle(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid));
+    }
+    // Polls the service's state until it is stopped (or the time limit), keeping each change.
+    std::vector<DWORD> statesUntilStopped() {
+        std::vector<DWORD> states;
+        const ULONGLONG deadline = GetTickCount64() + scaledMilliseconds(20000);
+        do {
+            const DWORD state = query().dwCurrentState;
+            if (states.empty() || states.back() != state)
+                states.push_back(state);
+        } while (states.back() != SERVICE_STOPPED && GetTickCount64() < deadline);
+        return states;
     }
     // Asks for a stop; Wine's service manager can refuse a control that arrives right after the
     // running report (ERROR_SERVICE_NOT_ACTIVE, rarely seen natively, often under emulation), so
@@ -193,7 +226,12 @@ TEST_F(ServiceMode, StopEndsTheVmAndEverythingItStarted) {
     folder.write(L"vm\\bin\\standin-child.txt", narrow(child));
     UniqueHandle process = startServiceWithVm();
     ASSERT_TRUE(process);
-    EXPECT_EQ(query().dwControlsAccepted, static_cast<DWORD>(SERVICE_ACCEPT_STOP));
+    // Stop, and the control that Windows sends at a system shutdown: pre-shutdown where it
+    // offers it (Wine's manager does), else shutdown.
+    const DWORD accepted = query().dwControlsAccepted;
+    EXPECT_TRUE(accepted == (SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_PRESHUTDOWN) ||
+                accepted == (SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN))
+        << accepted;
 
     const std::string childRecord = waitForRecord(folder / L"child-record.txt");
     const auto lines = recordValues(vmRecord, "commandline");
@@ -230,28 +268,37 @@ TEST_F(ServiceMode, StopClassLetsTheApplicationEndByItself) {
     UniqueHandle vmProcess = openTheVm();
     ASSERT_TRUE(vmProcess);
     ASSERT_TRUE(requestStop());
+    // A stop that was asked for never counts as a failure, whatever the VM's code.
     const SERVICE_STATUS_PROCESS status = waitForState(SERVICE_STOPPED);
     EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
-    EXPECT_EQ(status.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
-    EXPECT_EQ(status.dwServiceSpecificExitCode, 7u);
+    EXPECT_EQ(status.dwWin32ExitCode, 0u);
+    EXPECT_EQ(status.dwServiceSpecificExitCode, 0u);
     EXPECT_EQ(exitCodeOf(vmProcess.get()), 7u) << "the VM ended by itself";
     EXPECT_EQ(exitCodeOf(process.get()), 0u);
-    // The stop VM ran the stop class with the application's options and class path.
+    // The stop VM runs the stop class and its arguments in the application's place: the same
+    // program, options and class path, without the application's arguments.
     const auto lines = recordValues(tarrow::test::readFile(record), "commandline");
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_NE(lines[1].find(" -Dservice=1 -Xrs -classpath \""), std::string::npos) << lines[1];
-    EXPECT_NE(lines[1].find("\" kiv.test.StopApplication " + release), std::string::npos)
-        << lines[1];
+    std::vector<std::string> expected = arguments(lines[0]);
+    const auto mainClass = std::find(expected.begin(), expected.end(), "com.example.Main");
+    ASSERT_NE(mainClass, expected.end()) << lines[0];
+    expected.erase(mainClass, expected.end());
+    expected.push_back("kiv.test.StopApplication");
+    expected.push_back(release);
+    EXPECT_EQ(arguments(lines[1]), expected) << lines[1];
 }
 
 // A stop class that does nothing: the VM is ended once the timeout has passed.
 TEST_F(ServiceMode, StopClassThatDoesNothingEndsTheVmAfterTheTimeout) {
     holdTheVm();
+    folder.write(L"vm\\bin\\standin-child.txt", narrow(child));
     writeStopClassProperties("kiv.nl.service.stop.timeout=2\r\n");
     UniqueHandle process = startServiceWithVm();
     ASSERT_TRUE(process);
     UniqueHandle vmProcess = openTheVm();
     ASSERT_TRUE(vmProcess);
+    UniqueHandle childProcess = openTheChild();
+    ASSERT_TRUE(childProcess);
     const ULONGLONG asked = GetTickCount64();
     ASSERT_TRUE(requestStop());
     // Still waiting for the application, with a growing checkpoint.
@@ -265,6 +312,8 @@ TEST_F(ServiceMode, StopClassThatDoesNothingEndsTheVmAfterTheTimeout) {
     EXPECT_EQ(exitCodeOf(vmProcess.get()), 0u) << "ended by the service";
     EXPECT_GE(GetTickCount64() - asked, 2000u);
     EXPECT_EQ(exitCodeOf(process.get()), 0u);
+    EXPECT_EQ(WaitForSingleObject(childProcess.get(), 0), static_cast<DWORD>(WAIT_OBJECT_0))
+        << "the VM's child is ended with it";
 }
 
 TEST_F(ServiceMode, VmEndingWithZeroStopsTheService) {
@@ -285,6 +334,10 @@ TEST_F(ServiceMode, VmEndingWithThreeEndsTheServiceProcessWithThree) {
     ASSERT_TRUE(process);
     releaseTheVm();
     EXPECT_EQ(exitCodeOf(process.get()), 3u);
+    // A failure that the service's recovery actions see.
+    const SERVICE_STATUS_PROCESS status = waitForState(SERVICE_STOPPED);
+    EXPECT_EQ(status.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_EQ(status.dwServiceSpecificExitCode, 3u);
 }
 
 // The service process may be gone before the test could open it: what the manager reports
@@ -319,4 +372,137 @@ TEST_F(ServiceMode, StartedFromAConsoleTheSwitchDoesNothing) {
     const std::string text = tarrow::test::readFile(trace);
     EXPECT_NE(text.find(" launcher \""), std::string::npos) << text;
     EXPECT_NE(text.find(" -mvkivservice "), std::string::npos) << text;
+}
+
+// A stop racing the VM's own end (the held VM is released as the stop is asked for): whichever
+// comes first, the states that the manager shows never go back, and the service ends stopped.
+TEST_F(ServiceMode, StopRacingTheVmsOwnEndNeverGoesBack) {
+    for (const char* exitCode : {"0", "5"}) {
+        SCOPED_TRACE(exitCode);
+        holdTheVm();
+        folder.write(L"vm\\bin\\standin-exit.txt", exitCode);
+        DeleteFileW(releaseFile().c_str());
+        DeleteFileW(record.c_str());
+        UniqueHandle process = startServiceWithVm();
+        ASSERT_TRUE(process);
+        releaseTheVm();
+        SERVICE_STATUS status;
+        ControlService(service.get(), SERVICE_CONTROL_STOP, &status); // may come too late
+        const std::vector<DWORD> states = statesUntilStopped();
+        const auto rank = [](DWORD state) {
+            return state == SERVICE_RUNNING ? 1 : state == SERVICE_STOP_PENDING ? 2 : 3;
+        };
+        for (size_t i = 1; i < states.size(); ++i)
+            EXPECT_LT(rank(states[i - 1]), rank(states[i])) << "state " << i;
+        EXPECT_EQ(states.back(), static_cast<DWORD>(SERVICE_STOPPED));
+        EXPECT_EQ(WaitForSingleObject(process.get(), scaledMilliseconds(20000)),
+                  static_cast<DWORD>(WAIT_OBJECT_0));
+    }
+}
+
+// A stop VM that cannot start (its program was moved away after the VM started) asks nothing of
+// the application: the VM is ended at once, not after the stop timeout.
+TEST_F(ServiceMode, StopVmThatCannotStartEndsTheVmAtOnce) {
+    holdTheVm();
+    writeStopClassProperties("kiv.nl.service.stop.timeout=600\r\n");
+    UniqueHandle process = startServiceWithVm();
+    ASSERT_TRUE(process);
+    UniqueHandle vmProcess = openTheVm();
+    ASSERT_TRUE(vmProcess);
+    ASSERT_TRUE(MoveFileW(vm.c_str(), (folder / L"vm\\bin\\moved.exe").c_str())) << GetLastError();
+    const ULONGLONG asked = GetTickCount64();
+    ASSERT_TRUE(requestStop());
+    const SERVICE_STATUS_PROCESS status = waitForState(SERVICE_STOPPED);
+    EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(status.dwWin32ExitCode, 0u);
+    EXPECT_EQ(WaitForSingleObject(vmProcess.get(), 0), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_LT(GetTickCount64() - asked, scaledMilliseconds(20000)) << "not the 600 s timeout";
+    EXPECT_EQ(recordValues(tarrow::test::readFile(record), "commandline").size(), 1u)
+        << "no stop VM ran";
+}
+
+// The files that a launch writes for its VM (here the argument file of a long class path for a
+// Java 9 VM) are gone once the service has stopped: after a stop that ended the VM, and after
+// a VM that could not start (its working directory is missing).
+TEST_F(ServiceMode, FilesAreRemovedOnceTheVmHasEnded) {
+    vm = folder.copyStandin(L"standin_sun_9", L"vm9\\bin\\java.exe");
+    folder.write(L"vm9\\bin\\standin-record.txt", narrow(record));
+    folder.write(L"vm9\\bin\\standin-sleep-ms.txt", "600000");
+    // A marker in every entry, to find this launch's argument file in the temporary folder.
+    const std::string marker =
+        "svcfiles" + std::to_string(GetTickCount64()) + "_" + std::to_string(GetCurrentProcessId());
+    std::string classPath;
+    for (int i = 0; i < 3000; ++i)
+        classPath += "lib/" + marker + "_" + std::to_string(i) + ".jar;";
+    const auto argumentFilesLeft = [&marker]() {
+        wchar_t temp[MAX_PATH];
+        const std::wstring folderPath(temp, GetTempPathW(MAX_PATH, temp));
+        int found = 0;
+        WIN32_FIND_DATAW data;
+        const HANDLE find = FindFirstFileW((folderPath + L"kiv*.tmp").c_str(), &data);
+        for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data))
+            found +=
+                tarrow::test::readFile(folderPath + data.cFileName).find(marker) !=
+                    std::string::npos &&
+                tarrow::test::readFile(folderPath + data.cFileName).rfind("-classpath", 0) == 0;
+        if (find != INVALID_HANDLE_VALUE)
+            FindClose(find);
+        return found;
+    };
+    const std::string common = "kiv.nl.java.launcher.main.class=com.example.Main\r\n"
+                               "kiv.class.path=" +
+                               classPath + "\r\nkiv.nl.current.vm=" + slashed(vm) + "\r\n";
+    // The VM runs and is stopped.
+    folder.write(L"app\\Tarrow.kiv", common);
+    UniqueHandle process = startServiceWithVm();
+    ASSERT_TRUE(process);
+    ASSERT_EQ(recordValues(vmRecord, "argfile").size(), 1u) << "the class path went through a file";
+    EXPECT_EQ(argumentFilesLeft(), 1);
+    UniqueHandle vmProcess = openTheVm();
+    ASSERT_TRUE(requestStop());
+    EXPECT_EQ(waitForState(SERVICE_STOPPED).dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+    EXPECT_EQ(exitCodeOf(process.get()), 0u);
+    EXPECT_EQ(argumentFilesLeft(), 0);
+
+    // The VM cannot start.
+    folder.write(L"app\\Tarrow.kiv", common + "kiv.user.dir=C:/no/such/folder\r\n");
+    ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
+    const SERVICE_STATUS_PROCESS failed = waitForStatus([](const SERVICE_STATUS_PROCESS& s) {
+        return s.dwCurrentState == SERVICE_STOPPED && s.dwProcessId == 0;
+    });
+    EXPECT_EQ(failed.dwWin32ExitCode, static_cast<DWORD>(ERROR_SERVICE_SPECIFIC_ERROR));
+    EXPECT_EQ(failed.dwServiceSpecificExitCode, 1u);
+    EXPECT_EQ(argumentFilesLeft(), 0);
+}
+
+// The system's own shutdown, end to end: Wine ends its session with wineboot. The stop class
+// releases the held VM, so the stop runs only if the manager sends the shutdown control. Wine's
+// manager sends none (measured with Wine 8.0); the stop that the control starts is tested
+// in-process (ServiceStop).
+TEST_F(ServiceMode, SystemShutdownRunsTheGracefulStop) {
+    holdTheVm();
+    writeStopClassProperties("kiv.nl.service.stop.arguments=" + slashed(releaseFile()) +
+                             "\r\nkiv.nl.service.stop.timeout=600\r\n");
+    UniqueHandle process = startServiceWithVm();
+    ASSERT_TRUE(process);
+    std::wstring line = L"wineboot.exe --end-session --shutdown";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+        GTEST_SKIP() << "no wineboot: not under Wine";
+    UniqueHandle wineboot(info.hProcess), thread(info.hThread);
+    ASSERT_EQ(WaitForSingleObject(wineboot.get(), scaledMilliseconds(30000)),
+              static_cast<DWORD>(WAIT_OBJECT_0));
+    const ULONGLONG deadline = GetTickCount64() + scaledMilliseconds(5000);
+    while (query().dwCurrentState == SERVICE_RUNNING && GetTickCount64() < deadline)
+        Sleep(20);
+    if (query().dwCurrentState == SERVICE_RUNNING)
+        GTEST_SKIP() << "expected failure: Wine's service manager sends neither "
+                        "SERVICE_CONTROL_PRESHUTDOWN nor SERVICE_CONTROL_SHUTDOWN when the "
+                        "session ends (wineboot --end-session --shutdown); at wineboot --kill it "
+                        "ends service processes without a control";
+    EXPECT_EQ(waitForState(SERVICE_STOPPED).dwWin32ExitCode, 0u);
+    EXPECT_EQ(recordValues(tarrow::test::readFile(record), "commandline").size(), 2u);
 }

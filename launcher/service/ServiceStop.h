@@ -1,0 +1,34 @@
+// The stop of a service's VM, once the user or the system has asked for it: the stop VM (when
+// there is a stop class) asks the application to end; the wait for the VM's own end lasts at
+// most `limitMs`, with progress reported; then whatever still runs in the VM's job is ended.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+#include "ServiceState.h"
+#include "UniqueHandle.h"
+#include "VmJob.h"
+
+namespace tarrow {
+
+struct ServiceStop {
+    ServiceState& state;
+    HANDLE vm;
+    const VmJob& job;
+    // Starts the stop VM in `job`; empty when there is no stop class or it cannot start, in
+    // which case nothing asks the application to end and there is no wait.
+    std::function<UniqueHandle()> startStopVm;
+    DWORD limitMs;
+
+    // Runs the stop. True once the VM and the stop VM have ended (their files may then go);
+    // false when they still run after being ended.
+    bool run();
+
+  private:
+    bool waitForVm();
+    bool endEverything(HANDLE stopVm);
+};
+
+} // namespace tarrow
