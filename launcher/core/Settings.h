@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "PropertySet.h"
 
@@ -28,6 +29,14 @@ std::wstring gcBackgroundThread(const PropertySet& p);
 std::wstring debugging(const PropertySet& p);
 std::wstring compiler(const PropertySet& p);
 std::wstring additionalOptions(const PropertySet& p);
+// The settings "kiv.nl.java.option.additional.for.<pattern>" in key order, each as its key,
+// the pattern (the rest of the key) and its value.
+struct VersionOptionsSetting {
+    std::wstring key;
+    std::wstring pattern;
+    std::wstring value;
+};
+std::vector<VersionOptionsSetting> versionOptions(const PropertySet& p);
 std::wstring initialHeapSize(const PropertySet& p);
 std::wstring maxHeapSize(const PropertySet& p);
 std::wstring microsoftVmMinVersion(const PropertySet& p);

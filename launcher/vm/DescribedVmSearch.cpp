@@ -34,9 +34,15 @@ void confirm(const std::wstring& program, const VmDescription& spec, const std::
         return;
     }
     trace(L"candidate " + program + L" from hint \"" + hint + L"\"");
-    if (!verifyProperties(program, spec.jvmProperties(), baseFolder))
+    // The probe runs with the options for the VM's version, which only a description learns;
+    // without such options the VM is described once it is confirmed, as it always was.
+    std::unique_ptr<JVM> vm =
+        options.versionOptions.empty() ? nullptr : describeVM(program, options);
+    const std::wstring vmOptions = vm ? vm->versionOptionsFor(options) : std::wstring();
+    if (!verifyProperties(program, spec.jvmProperties(), baseFolder, vmOptions))
         return;
-    std::unique_ptr<JVM> vm = describeVM(program, options);
+    if (!vm)
+        vm = describeVM(program, options);
     trace(L"confirmed " + vm->summary());
     (vm->is64Bit ? found.vms64 : found.vms32).push_back(std::move(vm));
 }

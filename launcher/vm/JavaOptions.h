@@ -17,6 +17,14 @@ namespace tarrow {
 // long for an environment variable).
 enum class ClassPathRoute { CommandLine, ArgumentFile, Environment, Jar };
 
+// Options that only VMs of some versions get: those of the setting whose key ends in a version
+// pattern, added after the additional options for a VM whose version the pattern accepts.
+struct VersionOptions {
+    std::wstring key;     // the setting's key, for the trace
+    std::wstring pattern; // isVersionOptionPattern
+    std::wstring options;
+};
+
 struct JavaOptions {
     std::wstring mainClass;
     std::wstring gcExtent;          // not empty: class garbage collection off
@@ -29,6 +37,12 @@ struct JavaOptions {
     std::int32_t msvmMinBuild = 0;
     std::int64_t initialHeap = 0; // bytes; 0 = not given
     std::int64_t maxHeap = 0;     // bytes; 0 = not given
+    // A heap size given as a share of physical memory (percent, 1-100; 0 = the size above).
+    // Each VM resolves it for its own bitness to whole megabytes (then in the size above) and
+    // writes it in megabytes.
+    int initialHeapShare = 0;
+    int maxHeapShare = 0;
+    std::vector<VersionOptions> versionOptions; // in key order
     bool verbose = false;
     bool debug = false;
     bool noAsyncGC = false;

@@ -79,6 +79,7 @@ bool runProbe(const std::wstring& commandLine, const std::wstring& directory, st
 bool runValidator(JVM& vm, const std::wstring& word) {
     JavaOptions options;
     options.classPath = vm.options.classPath;
+    options.versionOptions = vm.options.versionOptions;
     options.mainClass = L"com.mirov.util.jvm.Validator";
     options.appArguments = {L"1", word};
     try {
@@ -97,11 +98,13 @@ bool runValidator(JVM& vm, const std::wstring& word) {
 
 bool verifyProperties(const std::wstring& program,
                       const std::map<std::wstring, std::wstring>& properties,
-                      const std::wstring& baseFolder) {
+                      const std::wstring& baseFolder, const std::wstring& vmOptions) {
     const std::wstring archive = probeArchive(baseFolder);
     if (!exists(archive) || isDirectory(archive))
         return false;
-    std::wstring commandLine = L"\"" + program + L"\" -classpath \"" + archive + L"\" Verify";
+    std::wstring commandLine = L"\"" + program + L"\"" +
+                               (vmOptions.empty() ? L"" : L" " + vmOptions) + L" -classpath \"" +
+                               archive + L"\" Verify";
     for (const auto& property : properties)
         commandLine += L" " + property.first;
     std::string output;
