@@ -109,9 +109,9 @@ std::wstring compiler(const PropertySet& p) {
 std::wstring additionalOptions(const PropertySet& p) {
     return p.get(kAdditional);
 }
-std::vector<VersionOptionsSetting> versionOptions(const PropertySet& p) {
+std::vector<VersionOptions> versionOptions(const PropertySet& p) {
     const std::wstring prefix = kAdditionalForVersion;
-    std::vector<VersionOptionsSetting> result;
+    std::vector<VersionOptions> result;
     for (auto entry = p.entries().lower_bound(prefix);
          entry != p.entries().end() && startsWith(entry->first, prefix); ++entry)
         result.push_back({entry->first, entry->first.substr(prefix.size()), entry->second});

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Path.h"
+#include "Settings.h"
 
 namespace tarrow {
 
@@ -16,14 +17,6 @@ namespace tarrow {
 // through a class-path jar whose manifest lists the entries (Java 2 VMs, for a class path too
 // long for an environment variable).
 enum class ClassPathRoute { CommandLine, ArgumentFile, Environment, Jar };
-
-// Options that only VMs of some versions get: those of the setting whose key ends in a version
-// pattern, added after the additional options for a VM whose version the pattern accepts.
-struct VersionOptions {
-    std::wstring key;     // the setting's key, for the trace
-    std::wstring pattern; // isVersionOptionPattern
-    std::wstring options;
-};
 
 struct JavaOptions {
     std::wstring mainClass;
@@ -42,7 +35,9 @@ struct JavaOptions {
     // writes it in megabytes.
     int initialHeapShare = 0;
     int maxHeapShare = 0;
-    std::vector<VersionOptions> versionOptions; // in key order
+    // Options for VMs whose version a pattern accepts (isVersionOptionPattern), in key order:
+    // each VM adds those for its version after the additional options when it is launched.
+    std::vector<VersionOptions> versionOptions;
     bool verbose = false;
     bool debug = false;
     bool noAsyncGC = false;

@@ -41,17 +41,18 @@ Path classPath(const LaunchContext& launch, const std::wstring& folder) {
 
 // The version-dependent options whose pattern is one; any other is left out with a warning.
 std::vector<VersionOptions> versionOptions(const LaunchContext& launch) {
-    std::vector<VersionOptions> result;
-    for (const auto& setting : settings::versionOptions(launch.settings)) {
-        if (isVersionOptionPattern(setting.pattern)) {
-            result.push_back({setting.key, setting.pattern, setting.value});
+    std::vector<VersionOptions> result = settings::versionOptions(launch.settings);
+    for (auto entry = result.begin(); entry != result.end();) {
+        if (isVersionOptionPattern(entry->pattern)) {
+            ++entry;
             continue;
         }
-        const std::wstring warning = L"ignoring " + setting.key + L": \"" + setting.pattern +
+        const std::wstring warning = L"ignoring " + entry->key + L": \"" + entry->pattern +
                                      L"\" is not a version pattern.\n";
         trace(warning.substr(0, warning.size() - 1));
         if (!launch.silent)
             std::fputws(warning.c_str(), stderr);
+        entry = result.erase(entry);
     }
     return result;
 }

@@ -108,7 +108,7 @@ TEST(Settings, VersionOptionsInKeyOrderWithTheirPatterns) {
     EXPECT_EQ(found[0].pattern, L"");
     EXPECT_EQ(found[1].key, L"kiv.nl.java.option.additional.for.17+");
     EXPECT_EQ(found[1].pattern, L"17+");
-    EXPECT_EQ(found[1].value, L"--enable-native-access=ALL-UNNAMED");
+    EXPECT_EQ(found[1].options, L"--enable-native-access=ALL-UNNAMED");
     EXPECT_EQ(found[2].pattern, L"9+");
     EXPECT_TRUE(settings::versionOptions(complete()).empty());
 }
