@@ -65,17 +65,20 @@ void JVM::fitOptions(JavaOptions& options) const {
     if (!GlobalMemoryStatusEx(&memory))
         memory.ullTotalPhys = 0;
     const bool vm32Bit = !isAmd64Image(executablePath());
-    const int initialShare = options.initialHeapShare, maxShare = options.maxHeapShare;
+    const int shares[] = {options.initialHeapShare, options.maxHeapShare};
     resolveHeapShares(options, memory.ullTotalPhys, vm32Bit);
-    const auto size = [](const wchar_t* name, int share, std::int64_t bytes) {
-        return share ? std::wstring(L", ") + name + L" " + decimal(share) + L"% = " +
-                           decimal(bytes / kMegabyte) + L" MB"
-                     : std::wstring();
-    };
-    trace(L"heap for a " + std::wstring(vm32Bit ? L"32" : L"64") + L"-bit VM, " +
-          decimal(static_cast<long long>(memory.ullTotalPhys / kMegabyte)) +
-          L" MB physical memory" + size(L"initial", initialShare, options.initialHeap) +
-          size(L"maximum", maxShare, options.maxHeap));
+    if (!tracing())
+        return;
+    std::wstring line = L"heap for a " + std::wstring(vm32Bit ? L"32" : L"64") + L"-bit VM, " +
+                        decimal(static_cast<long long>(memory.ullTotalPhys / kMegabyte)) +
+                        L" MB physical memory";
+    const std::int64_t sizes[] = {options.initialHeap, options.maxHeap};
+    for (int i = 0; i < 2; ++i) {
+        if (shares[i])
+            line += std::wstring(i ? L", maximum " : L", initial ") + decimal(shares[i]) + L"% = " +
+                    decimal(sizes[i] / kMegabyte) + L" MB";
+    }
+    trace(line);
 }
 
 UniqueHandle JVM::launch(const JavaOptions& given, bool wait, const VmJob* job) {

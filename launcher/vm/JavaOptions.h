@@ -19,6 +19,15 @@ namespace tarrow {
 enum class ClassPathRoute { CommandLine, ArgumentFile, Environment, Jar };
 
 struct JavaOptions {
+    // Copied and destroyed out of line: the record is copied in many places, and one copy of
+    // that code keeps the launcher small.
+    JavaOptions();
+    JavaOptions(const JavaOptions&);
+    JavaOptions(JavaOptions&&) noexcept;
+    JavaOptions& operator=(const JavaOptions&);
+    JavaOptions& operator=(JavaOptions&&) noexcept;
+    ~JavaOptions();
+
     std::wstring mainClass;
     std::wstring gcExtent;          // not empty: class garbage collection off
     std::wstring additionalOptions; // inserted into the command line as they stand
