@@ -69,8 +69,8 @@ std::wstring unescapeProperty(const std::wstring& text) {
 }
 
 void parseProperties(const std::string& contents, PropertySet& properties) {
-    for (const auto& line : splitLines(contents))
-        parseLine(widenLatin1(line), properties);
+    for (const auto& line : splitLines(decodeFileText(contents)))
+        parseLine(line, properties);
 }
 
 void appendEscapedForProperties(std::wstring& out, std::wstring_view text) {

@@ -9,11 +9,12 @@
 
 namespace tarrow {
 
-// Adds the entries of `contents` (the file's bytes, each byte one character) to `properties`.
-// Lines end at a line feed (a carriage return before it is dropped); "#" in the first column
-// starts a comment; the first "=" separates the trimmed key from the trimmed value; a value
-// ending in "\" has that backslash replaced by a space; "\u" with one to four hexadecimal digits
-// becomes that character and every other backslash pair is kept as it stands.
+// Adds the entries of `contents` (the file's bytes: UTF-8, with or without byte-order mark,
+// when they are well-formed UTF-8, else ISO 8859-1) to `properties`. Lines end at a line feed (a
+// carriage return before it is dropped); "#" in the first column starts a comment; the first "="
+// separates the trimmed key from the trimmed value; a value ending in "\" has that backslash
+// replaced by a space; "\u" with one to four hexadecimal digits becomes that character and every
+// other backslash pair is kept as it stands.
 void parseProperties(const std::string& contents, PropertySet& properties);
 
 // Resolves the "\u" escapes of one key or value.

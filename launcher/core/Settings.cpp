@@ -28,6 +28,7 @@ const wchar_t kGcBackground[] = L"kiv.nl.java.option.garbage.collection.backgrou
 const wchar_t kDebugging[] = L"kiv.nl.java.option.debugging";
 const wchar_t kCompiler[] = L"kiv.nl.java.option.compiler";
 const wchar_t kAdditional[] = L"kiv.nl.java.option.additional";
+const wchar_t kAdditionalForVersion[] = L"kiv.nl.java.option.additional.for.";
 const wchar_t kHeapInitial[] = L"kiv.nl.java.option.java.heap.size.initial";
 const wchar_t kHeapMax[] = L"kiv.nl.java.option.java.heap.size.max";
 const wchar_t kMsvmMin[] = L"kiv.nl.win32.microsoftvm.min.version";
@@ -118,6 +119,14 @@ std::wstring compiler(const PropertySet& p) {
 }
 std::wstring additionalOptions(const PropertySet& p) {
     return p.get(kAdditional);
+}
+std::vector<VersionOptions> versionOptions(const PropertySet& p) {
+    const std::wstring prefix = kAdditionalForVersion;
+    std::vector<VersionOptions> result;
+    for (auto entry = p.entries().lower_bound(prefix);
+         entry != p.entries().end() && startsWith(entry->first, prefix); ++entry)
+        result.push_back({entry->first, entry->first.substr(prefix.size()), entry->second});
+    return result;
 }
 std::wstring initialHeapSize(const PropertySet& p) {
     return p.get(kHeapInitial, L"0");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "PropertySet.h"
 
@@ -10,6 +11,14 @@ namespace tarrow {
 
 // "true", "yes" or "on" in any capitalisation.
 bool consoleFlag(const std::wstring& value);
+
+// A setting "kiv.nl.java.option.additional.for.<pattern>": options that only VMs of some
+// versions get.
+struct VersionOptions {
+    std::wstring key;     // the whole key, for the trace
+    std::wstring pattern; // the rest of the key after "for."
+    std::wstring options;
+};
 
 namespace settings {
 
@@ -28,6 +37,8 @@ std::wstring gcBackgroundThread(const PropertySet& p);
 std::wstring debugging(const PropertySet& p);
 std::wstring compiler(const PropertySet& p);
 std::wstring additionalOptions(const PropertySet& p);
+// The settings "kiv.nl.java.option.additional.for.<pattern>", in key order.
+std::vector<VersionOptions> versionOptions(const PropertySet& p);
 std::wstring initialHeapSize(const PropertySet& p);
 std::wstring maxHeapSize(const PropertySet& p);
 std::wstring microsoftVmMinVersion(const PropertySet& p);

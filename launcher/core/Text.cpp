@@ -113,6 +113,54 @@ std::wstring widenLatin1(const std::string& bytes) {
     return result;
 }
 
+// The length of the well-formed UTF-8 sequence at `at` that encodes a character above 127;
+// 0 when none starts there. The second byte's range rules out overlong forms, encoded
+// surrogates and characters above U+10FFFF.
+static size_t utf8SequenceLength(std::string_view bytes, size_t at) {
+    const unsigned lead = static_cast<unsigned char>(bytes[at]);
+    size_t length = 0;
+    unsigned low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    }
+    if (length == 0 || bytes.size() - at < length)
+        return 0;
+    for (size_t k = 1; k < length; ++k) {
+        const unsigned next = static_cast<unsigned char>(bytes[at + k]);
+        if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF))
+            return 0;
+    }
+    return length;
+}
+
+bool isWellFormedUtf8(std::string_view bytes) {
+    for (size_t i = 0; i < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[i]) < 0x80) {
+            ++i;
+            continue;
+        }
+        const size_t length = utf8SequenceLength(bytes, i);
+        if (length == 0)
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+std::wstring decodeFileText(const std::string& bytes) {
+    const bool bom = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    const std::string body = bom ? bytes.substr(3) : bytes;
+    return isWellFormedUtf8(body) ? fromUtf8(body) : widenLatin1(body);
+}
+
 std::string narrowLatin1(const std::wstring& text) {
     std::string result;
     result.reserve(text.size());
@@ -138,12 +186,12 @@ int hexDigitValue(wchar_t c) {
     return -1;
 }
 
-std::vector<std::string> splitLines(const std::string& contents) {
-    std::vector<std::string> lines;
+template <typename Text> static std::vector<Text> splitTextLines(const Text& contents) {
+    std::vector<Text> lines;
     size_t start = 0;
     while (start < contents.size()) {
         size_t end = contents.find('\n', start);
-        if (end == std::string::npos)
+        if (end == Text::npos)
             end = contents.size();
         size_t lineEnd = end;
         if (lineEnd > start && contents[lineEnd - 1] == '\r')
@@ -152,6 +200,14 @@ std::vector<std::string> splitLines(const std::string& contents) {
         start = end + 1;
     }
     return lines;
+}
+
+std::vector<std::string> splitLines(const std::string& contents) {
+    return splitTextLines(contents);
+}
+
+std::vector<std::wstring> splitLines(const std::wstring& contents) {
+    return splitTextLines(contents);
 }
 
 std::wstring decimal(long long value) {

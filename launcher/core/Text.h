@@ -34,6 +34,14 @@ std::wstring fromUtf8(const std::string& bytes);
 // Each byte becomes the character of the same code (ISO 8859-1).
 std::wstring widenLatin1(const std::string& bytes);
 
+// Whether the bytes are well-formed UTF-8: no stray or missing continuation byte, no overlong
+// form, no encoded surrogate, nothing above U+10FFFF.
+bool isWellFormedUtf8(std::string_view bytes);
+
+// The text of a file saved either as UTF-8 or as ISO 8859-1: a UTF-8 byte-order mark is
+// skipped; the rest is read as UTF-8 when it is well-formed UTF-8, else byte by byte.
+std::wstring decodeFileText(const std::string& bytes);
+
 // Each character below 256 becomes one byte; any other character becomes '?'.
 std::string narrowLatin1(const std::wstring& text);
 // The same, appended to `bytes`.
@@ -45,6 +53,7 @@ int hexDigitValue(wchar_t c);
 // The lines of file contents: split at line feeds, a carriage return before a line feed
 // dropped; a last line without line feed counts too.
 std::vector<std::string> splitLines(const std::string& contents);
+std::vector<std::wstring> splitLines(const std::wstring& contents);
 
 // Decimal text of a number.
 std::wstring decimal(long long value);

@@ -42,10 +42,16 @@ void confirm(const std::wstring& program, const Confirmation& with, Found& found
         return;
     }
     trace(L"candidate " + program + L" from hint \"" + hint + L"\"");
+    // The probe runs with the options for the VM's version, which only a description learns;
+    // without such options the VM is described once it is confirmed, as it always was.
+    std::unique_ptr<JVM> vm =
+        with.options.versionOptions.empty() ? nullptr : describeVM(program, with.options);
+    const std::wstring vmOptions = vm ? vm->versionOptionsFor(with.options) : std::wstring();
     if (!verifyProperties(program, with.spec.jvmProperties(), with.baseFolder,
-                          with.verifyTimeoutMs))
+                          with.verifyTimeoutMs, vmOptions))
         return;
-    std::unique_ptr<JVM> vm = describeVM(program, with.options);
+    if (!vm)
+        vm = describeVM(program, with.options);
     trace(L"confirmed " + vm->summary());
     (vm->is64Bit ? found.vms64 : found.vms32).push_back(std::move(vm));
 }

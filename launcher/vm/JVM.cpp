@@ -8,6 +8,7 @@
 #include "Errors.h"
 #include "FileSystem.h"
 #include "PathString.h"
+#include "PeImage.h"
 #include "StringTable.h"
 #include "Text.h"
 #include "Trace.h"
@@ -16,6 +17,10 @@
 #include "VmProcess.h"
 
 namespace tarrow {
+
+namespace {
+constexpr std::int64_t kMegabyte = 1024 * 1024;
+}
 
 bool isSystemFolder(const std::wstring& home) {
     const std::wstring last = fileName(home, true);
@@ -30,8 +35,55 @@ std::wstring JVM::summary() const {
            (is64Bit ? L", 64-bit)" : L", 32-bit)");
 }
 
+std::wstring JVM::versionOptionsFor(const JavaOptions& options) const {
+    std::wstring result;
+    if (options.versionOptions.empty())
+        return result;
+    const std::wstring program = executablePath();
+    if (version == JVMVersion()) {
+        trace(L"version of " + program + L" unknown: no version-dependent options");
+        return result;
+    }
+    for (const auto& entry : options.versionOptions) {
+        const bool applies = matchesVersionOptionPattern(version, entry.pattern);
+        trace(entry.key + (applies ? L" applies to " : L" does not apply to ") + program);
+        if (applies && !entry.options.empty())
+            result += (result.empty() ? L"" : L" ") + entry.options;
+    }
+    return result;
+}
+
+void JVM::fitOptions(JavaOptions& options) const {
+    const std::wstring added = versionOptionsFor(options);
+    if (!added.empty())
+        options.additionalOptions += (options.additionalOptions.empty() ? L"" : L" ") + added;
+    options.versionOptions.clear();
+    if (!options.initialHeapShare && !options.maxHeapShare)
+        return;
+    MEMORYSTATUSEX memory = {};
+    memory.dwLength = sizeof memory;
+    if (!GlobalMemoryStatusEx(&memory))
+        memory.ullTotalPhys = 0;
+    const bool vm32Bit = !isAmd64Image(executablePath());
+    const int shares[] = {options.initialHeapShare, options.maxHeapShare};
+    resolveHeapShares(options, memory.ullTotalPhys, vm32Bit);
+    if (!tracing())
+        return;
+    std::wstring line = L"heap for a " + std::wstring(vm32Bit ? L"32" : L"64") + L"-bit VM, " +
+                        decimal(static_cast<long long>(memory.ullTotalPhys / kMegabyte)) +
+                        L" MB physical memory";
+    const std::int64_t sizes[] = {options.initialHeap, options.maxHeap};
+    for (int i = 0; i < 2; ++i) {
+        if (shares[i])
+            line += std::wstring(i ? L", maximum " : L", initial ") + decimal(shares[i]) + L"% = " +
+                    decimal(sizes[i] / kMegabyte) + L" MB";
+    }
+    trace(line);
+}
+
 UniqueHandle JVM::launch(const JavaOptions& given, bool wait, const VmJob* job) {
     JavaOptions options = given;
+    fitOptions(options);
     std::wstring line = commandLine(options);
     if (line.size() > kMaxCommandLineChars)
         line = shortenedCommandLine(options);

@@ -36,6 +36,9 @@ class JVM {
     virtual std::unique_ptr<JVM> clone() const = 0;
     // One line for the launch trace: program, home, kind, vendor, version and bitness.
     std::wstring summary() const;
+    // The options of `options.versionOptions` whose pattern accepts this VM's version, in
+    // order, separated by spaces; none for a VM of unknown version. Traces each key's verdict.
+    std::wstring versionOptionsFor(const JavaOptions& options) const;
 
     JVMVersion version;
     std::wstring home;
@@ -54,6 +57,9 @@ class JVM {
     virtual bool readsClassPathJars() const { return false; }
 
   private:
+    // The options as this VM takes them: its version's options after the additional ones, and
+    // heap shares in megabytes of physical memory for its bitness (read from its program).
+    void fitOptions(JavaOptions& options) const;
     // The command line for a class path too long to pass on it; changes the route in
     // `options`.
     std::wstring shortenedCommandLine(JavaOptions& options);

@@ -90,4 +90,31 @@ bool matchesVersionSpec(const JVMVersion& version, const std::wstring& pattern) 
     return version == v;
 }
 
+bool isVersionOptionPattern(const std::wstring& pattern) {
+    const bool earlier = !pattern.empty() && pattern.back() == L'-';
+    const std::wstring version = earlier ? pattern.substr(0, pattern.size() - 1) : pattern;
+    if (version.empty() || (earlier && version.find_first_of(L"+*") != std::wstring::npos))
+        return false;
+    for (size_t start = 0;;) {
+        const size_t end = version.find(L'_', start);
+        const std::wstring piece = version.substr(start, end - start);
+        if (piece.empty() || !isVersionSpec(piece))
+            return false;
+        if (end == std::wstring::npos)
+            return true;
+        if (piece.find_first_of(L"+*") != std::wstring::npos)
+            return false;
+        start = end + 1;
+    }
+}
+
+bool matchesVersionOptionPattern(const JVMVersion& version, const std::wstring& pattern) {
+    if (pattern.empty() || pattern.back() != L'-')
+        return matchesVersionSpec(version, pattern);
+    const JVMVersion v = parseVersion(pattern.substr(0, pattern.size() - 1));
+    const JVMVersion bound(v.major(), v.minor() != 0 || v.micro() != 0 ? v.minor() : 255,
+                           v.micro() != 0 ? v.micro() : 255);
+    return !(version > bound);
+}
+
 } // namespace tarrow

@@ -49,4 +49,14 @@ bool isVersionSpec(const std::wstring& text);
 // exactly 8.0.45.
 bool matchesVersionSpec(const JVMVersion& version, const std::wstring& pattern);
 
+// A pattern of the version-dependent VM options: a version pattern as the valid VM list takes
+// it (pieces of isVersionSpec joined by "_", "+" or "*" only at the end, as in "9+", "1.8*",
+// "1.8.0_45"), or a version without "+" and "*" followed by "-". Not empty.
+bool isVersionOptionPattern(const std::wstring& pattern);
+
+// matchesVersionSpec, and for a pattern ending in "-" that version and every earlier one: the
+// components written as 0 bound nothing, so "13-" accepts every version with major 13 or
+// lower, "1.8.0_45-" 8.0.45 and earlier.
+bool matchesVersionOptionPattern(const JVMVersion& version, const std::wstring& pattern);
+
 } // namespace tarrow

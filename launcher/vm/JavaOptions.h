@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Path.h"
+#include "Settings.h"
 
 namespace tarrow {
 
@@ -18,6 +19,15 @@ namespace tarrow {
 enum class ClassPathRoute { CommandLine, ArgumentFile, Environment, Jar };
 
 struct JavaOptions {
+    // Copied and destroyed out of line: the record is copied in many places, and one copy of
+    // that code keeps the launcher small.
+    JavaOptions();
+    JavaOptions(const JavaOptions&);
+    JavaOptions(JavaOptions&&) noexcept;
+    JavaOptions& operator=(const JavaOptions&);
+    JavaOptions& operator=(JavaOptions&&) noexcept;
+    ~JavaOptions();
+
     std::wstring mainClass;
     std::wstring gcExtent;          // not empty: class garbage collection off
     std::wstring additionalOptions; // inserted into the command line as they stand
@@ -29,6 +39,14 @@ struct JavaOptions {
     std::int32_t msvmMinBuild = 0;
     std::int64_t initialHeap = 0; // bytes; 0 = not given
     std::int64_t maxHeap = 0;     // bytes; 0 = not given
+    // A heap size given as a share of physical memory (percent, 1-100; 0 = the size above).
+    // Each VM resolves it for its own bitness to whole megabytes (then in the size above) and
+    // writes it in megabytes.
+    int initialHeapShare = 0;
+    int maxHeapShare = 0;
+    // Options for VMs whose version a pattern accepts (isVersionOptionPattern), in key order:
+    // each VM adds those for its version after the additional options when it is launched.
+    std::vector<VersionOptions> versionOptions;
     bool verbose = false;
     bool debug = false;
     bool noAsyncGC = false;

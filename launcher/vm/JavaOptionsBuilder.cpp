@@ -4,9 +4,11 @@
 
 #include "Environment.h"
 #include "FileSystem.h"
+#include "JVMVersion.h"
 #include "OptionText.h"
 #include "PathString.h"
 #include "Settings.h"
+#include "Trace.h"
 #include "VmInfoFile.h"
 
 namespace tarrow {
@@ -33,6 +35,24 @@ Path classPath(const LaunchContext& launch, const std::wstring& folder) {
     return result;
 }
 
+// The version-dependent options whose pattern is one; any other is left out with a warning.
+std::vector<VersionOptions> versionOptions(const LaunchContext& launch) {
+    std::vector<VersionOptions> result = settings::versionOptions(launch.settings);
+    for (auto entry = result.begin(); entry != result.end();) {
+        if (isVersionOptionPattern(entry->pattern)) {
+            ++entry;
+            continue;
+        }
+        const std::wstring warning = L"ignoring " + entry->key + L": \"" + entry->pattern +
+                                     L"\" is not a version pattern.\n";
+        trace(warning.substr(0, warning.size() - 1));
+        if (!launch.silent)
+            std::fputws(warning.c_str(), stderr);
+        entry = result.erase(entry);
+    }
+    return result;
+}
+
 } // namespace
 
 JavaOptions buildJavaOptions(const LaunchContext& launch) {
@@ -44,8 +64,11 @@ JavaOptions buildJavaOptions(const LaunchContext& launch) {
 
     options.mainClass = settings::mainClass(s);
     options.additionalOptions = settings::additionalOptions(s);
+    options.versionOptions = versionOptions(launch);
     options.initialHeap = readSize(settings::initialHeapSize(s));
     options.maxHeap = readSize(settings::maxHeapSize(s));
+    options.initialHeapShare = readHeapShare(settings::initialHeapSize(s));
+    options.maxHeapShare = readHeapShare(settings::maxHeapSize(s));
     options.gcExtent = settings::gcExtent(s);
     options.noAsyncGC = optionFlag(settings::gcBackgroundThread(s));
     options.debug = optionFlag(settings::debugging(s));

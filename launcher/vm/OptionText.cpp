@@ -1,5 +1,6 @@
 #include "OptionText.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "Text.h"
@@ -59,6 +60,31 @@ std::int64_t readSize(const std::wstring& value) {
             text.pop_back();
     }
     return saturatingMultiply(readDecimal(text, std::numeric_limits<std::int64_t>::max()), factor);
+}
+
+int readHeapShare(const std::wstring& value) {
+    if (value.size() < 2 || value.size() > 4 || value.back() != L'%')
+        return 0;
+    int share = 0;
+    for (size_t i = 0; i + 1 < value.size(); ++i) {
+        if (value[i] < L'0' || value[i] > L'9')
+            return 0;
+        share = share * 10 + (value[i] - L'0');
+    }
+    return share >= 1 && share <= 100 ? share : 0;
+}
+
+std::int64_t heapShareMegabytes(int share, std::uint64_t physicalBytes, bool vm32Bit) {
+    constexpr std::uint64_t kMegabyte = 1024 * 1024;
+    constexpr std::int64_t kMost32Bit = 1024;
+    if (physicalBytes == 0)
+        return 0;
+    const std::uint64_t percent = static_cast<unsigned>(share);
+    // The exact share, rounded down, without overflow: 100q + r bytes give q·N + r·N/100.
+    const std::uint64_t bytes = physicalBytes / 100 * percent + physicalBytes % 100 * percent / 100;
+    const std::uint64_t megabytes = bytes / kMegabyte;
+    const std::int64_t result = std::max<std::int64_t>(1, static_cast<std::int64_t>(megabytes));
+    return vm32Bit ? std::min(result, kMost32Bit) : result;
 }
 
 std::int32_t readInteger(const std::wstring& value) {

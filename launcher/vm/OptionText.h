@@ -14,6 +14,15 @@ bool optionFlag(const std::wstring& value);
 // for "g". Sizes beyond the 64-bit range saturate.
 std::int64_t readSize(const std::wstring& value);
 
+// The share of physical memory that a heap size written "N%" asks for: N when it is a whole
+// number from 1 to 100; 0 for any other text, which reads as a size.
+int readHeapShare(const std::wstring& value);
+
+// `share` percent of `physicalBytes` in whole megabytes, rounded down but at least 1; at most
+// 1,024 for a 32-bit VM, which often cannot reserve more as one block. 0 (no size) when the
+// memory is unknown (0).
+std::int64_t heapShareMegabytes(int share, std::uint64_t physicalBytes, bool vm32Bit);
+
 // A decimal integer read like wcstol, limited to the 32-bit range.
 std::int32_t readInteger(const std::wstring& value);
 

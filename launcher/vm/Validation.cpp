@@ -83,6 +83,7 @@ ProbeRun runProbe(const std::wstring& commandLine, const std::wstring& directory
 bool runValidator(JVM& vm, const std::wstring& word) {
     JavaOptions options;
     options.classPath = vm.options.classPath;
+    options.versionOptions = vm.options.versionOptions;
     options.mainClass = L"com.mirov.util.jvm.Validator";
     options.appArguments = {L"1", word};
     try {
@@ -101,11 +102,14 @@ bool runValidator(JVM& vm, const std::wstring& word) {
 
 bool verifyProperties(const std::wstring& program,
                       const std::map<std::wstring, std::wstring>& properties,
-                      const std::wstring& baseFolder, unsigned long timeoutMs) {
+                      const std::wstring& baseFolder, unsigned long timeoutMs,
+                      const std::wstring& vmOptions) {
     const std::wstring archive = probeArchive(baseFolder);
     if (!exists(archive) || isDirectory(archive))
         return false;
-    std::wstring commandLine = L"\"" + program + L"\" -classpath \"" + archive + L"\" Verify";
+    std::wstring commandLine = L"\"" + program + L"\"" +
+                               (vmOptions.empty() ? L"" : L" " + vmOptions) + L" -classpath \"" +
+                               archive + L"\" Verify";
     for (const auto& property : properties)
         commandLine += L" " + property.first;
     std::string output;

@@ -1,5 +1,6 @@
 #include "VmCommandLine.h"
 
+#include "OptionText.h"
 #include "PathString.h"
 #include "Text.h"
 
@@ -11,8 +12,13 @@ std::wstring quoted(const std::wstring& text) {
     return L"\"" + text + L"\"";
 }
 
-std::wstring sizeOption(const wchar_t* name, std::int64_t bytes) {
-    return bytes > 0 ? L" " + std::wstring(name) + decimal(bytes) : std::wstring();
+constexpr std::int64_t kMegabyte = 1024 * 1024;
+
+// A share of memory is written in megabytes, any other size in bytes.
+std::wstring sizeOption(const wchar_t* name, std::int64_t bytes, int share) {
+    if (bytes <= 0)
+        return std::wstring();
+    return L" " + std::wstring(name) + (share ? decimal(bytes / kMegabyte) + L"m" : decimal(bytes));
 }
 
 std::wstring flagOption(bool on, const wchar_t* option) {
@@ -46,6 +52,20 @@ std::wstring classTail(const wchar_t* classPathSwitch, const JavaOptions& option
 
 } // namespace
 
+void resolveHeapShares(JavaOptions& options, std::uint64_t physicalBytes, bool vm32Bit) {
+    if (options.initialHeapShare)
+        options.initialHeap =
+            heapShareMegabytes(options.initialHeapShare, physicalBytes, vm32Bit) * kMegabyte;
+    if (options.maxHeapShare)
+        options.maxHeap =
+            heapShareMegabytes(options.maxHeapShare, physicalBytes, vm32Bit) * kMegabyte;
+    if ((options.initialHeapShare || options.maxHeapShare) && options.maxHeap > 0 &&
+        options.initialHeap > options.maxHeap) {
+        options.initialHeap = options.maxHeap;
+        options.initialHeapShare = options.maxHeapShare;
+    }
+}
+
 std::wstring javaArgumentFileText(const std::wstring& classPath) {
     // Inside double quotes a Java argument file takes the backslash as an escape character.
     std::wstring escaped;
@@ -75,7 +95,8 @@ std::wstring j2vmCommandLine(const std::wstring& executable, const JVMVersion& v
     std::wstring line = quoted(executable);
     if (version.major() >= 9)
         line += L" --add-opens java.base/jdk.internal.loader=ALL-UNNAMED";
-    line += sizeOption(L"-Xms", options.initialHeap) + sizeOption(L"-Xmx", options.maxHeap);
+    line += sizeOption(L"-Xms", options.initialHeap, options.initialHeapShare) +
+            sizeOption(L"-Xmx", options.maxHeap, options.maxHeapShare);
     if (options.verbose) {
         line += L" -verbose";
         if (!options.verbosityDetail.empty())
@@ -89,7 +110,8 @@ std::wstring j2vmCommandLine(const std::wstring& executable, const JVMVersion& v
 
 std::wstring j1vmCommandLine(const std::wstring& executable, const JavaOptions& options) {
     std::wstring line = quoted(executable);
-    line += sizeOption(L"-ms", options.initialHeap) + sizeOption(L"-mx", options.maxHeap);
+    line += sizeOption(L"-ms", options.initialHeap, options.initialHeapShare) +
+            sizeOption(L"-mx", options.maxHeap, options.maxHeapShare);
     line += flagOption(options.verbose, L"-verbose") + flagOption(options.debug, L"-debug") +
             flagOption(options.noAsyncGC, L"-noasyncgc") +
             flagOption(options.noCompiler, L"-nojit") +

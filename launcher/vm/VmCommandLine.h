@@ -2,6 +2,7 @@
 // and versions that need the file system.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "JVMVersion.h"
@@ -13,6 +14,11 @@ namespace tarrow {
 // application's arguments separated by spaces, backslashes doubled, quoted when they hold
 // a space.
 std::wstring argumentString(const JavaOptions& options);
+
+// Turns the heap sizes given as shares of physical memory into whole megabytes for a VM of
+// this bitness (heapShareMegabytes); when either size is such a share, an initial size above
+// the maximum becomes the maximum.
+void resolveHeapShares(JavaOptions& options, std::uint64_t physicalBytes, bool vm32Bit);
 
 // The text of a Java argument file that hands `classPath` to the VM: "-classpath" and the list
 // quoted by the rules of argument files.

@@ -47,8 +47,8 @@ std::wstring VmDescription::field(const std::wstring& keyword) const {
 
 void VmDescription::parse(const std::string& contents) {
     *this = VmDescription();
-    for (const auto& line : splitLines(contents))
-        parseLine(trim(widenLatin1(line)));
+    for (const auto& line : splitLines(decodeFileText(contents)))
+        parseLine(trim(line));
     block_ = Block::None;
 }
 

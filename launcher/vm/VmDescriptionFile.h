@@ -12,8 +12,9 @@ class VmDescription {
   public:
     VmDescription();
 
-    // Clears the previous content and reads a file's bytes (one character per byte; a carriage
-    // return before a line feed is dropped).
+    // Clears the previous content and reads a file's bytes (UTF-8 when they are well-formed
+    // UTF-8, a byte-order mark skipped, else one character per byte; a carriage return before a
+    // line feed is dropped).
     void parse(const std::string& contents);
 
     // The value of a single-line keyword such as "JVM_EXE:"; empty when the file does not set it.

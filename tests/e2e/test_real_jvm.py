@@ -93,6 +93,33 @@ class RealJvm(LayoutTestCase):
                          ["%s\\%s" % (app, e) for e in special] + [""])
         self.assertEqual(received, ["%s\\%s" % (app, e) for e in entries] + [""])
 
+    def test_options_for_java_17_and_later_are_accepted_by_a_real_vm(self):
+        reg_file = os.path.join(BUILD, "real-jvm-keys.reg")
+        clear_java_registry(reg_file)
+        self.addCleanup(clear_java_registry, reg_file)
+        home = os.path.dirname(os.path.dirname(self.java))
+        import_registry({"SOFTWARE\\JavaSoft\\JDK\\17": {"JavaHome": windows_path(home)}},
+                        reg_file)
+        trace = os.path.join(self.root, "trace.txt")
+        self.kiv(minimal_properties(**{
+            "kiv.nl.java.launcher.main.class": "tarrowtest.RealMain",
+            "kiv.class.path": windows_path(os.path.join(JAVA_OUT, "TarrowTestApp.jar")),
+            "kiv.nl.valid.vm.list": "17+",
+            "kiv.nl.java.option.additional.for.17+": "--enable-native-access=ALL-UNNAMED",
+            "kiv.nl.java.option.additional.for.9+": "--add-opens=java.base/java.lang=ALL-UNNAMED",
+            # Java 17 refuses to start with an option that Java 14 removed.
+            "kiv.nl.java.option.additional.for.13-": "-XX:+UseConcMarkSweepGC",
+            "kiv.nl.java.option.java.heap.size.max": "5%"}))
+        result = self.launch(["6"], env=dict(self.env, KIV_TRACE=windows_path(trace)),
+                             timeout=120)
+        self.assertEqual(result.returncode, 6, result.stderr)
+        with open(trace, encoding="utf-8") as f:
+            start = next(l for l in f.read().splitlines() if " start " in l)
+        self.assertIn(" --enable-native-access=ALL-UNNAMED "
+                      "--add-opens=java.base/java.lang=ALL-UNNAMED -classpath ", start)
+        self.assertRegex(start, r" -Xmx\d+m ")
+        self.assertNotIn("UseConcMarkSweepGC", start)
+
     def test_the_real_verify_probe_confirms_a_described_vm(self):
         vendor = subprocess.run(["java", "-XshowSettings:properties", "-version"],
                                 stderr=subprocess.PIPE).stderr.decode()

@@ -1,6 +1,8 @@
-// Properties files and the VM information file. Any file contents read without a fault; a
-// value escaped for the VM information file is one line of plain ASCII, and reading it back
-// by the rules of java.util.Properties (which the application uses) gives the value again.
+// Properties files and the VM information file. Any file contents read without a fault: as
+// UTF-8 exactly when they are well-formed UTF-8 (read back to the same bytes), else one
+// character per byte. A value escaped for the VM information file is one line of plain
+// ASCII, and reading it back by the rules of java.util.Properties (which the application
+// uses) gives the value again.
 #include <string>
 
 #include "FuzzInput.h"
@@ -68,11 +70,22 @@ void checkEscaping(const std::wstring& value) {
     require(javaValue(escaped) == utf16(value), "Java reads the escaped value back unchanged");
 }
 
+void checkDecoding(const std::string& bytes) {
+    const std::wstring text = tarrow::decodeFileText(bytes);
+    const std::string body = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
+    if (tarrow::isWellFormedUtf8(body))
+        require(tarrow::toUtf8(text) == body, "well-formed UTF-8 reads back to the same bytes");
+    else
+        require(text == tarrow::widenLatin1(body), "any other file is one character per byte");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    checkDecoding(bytes);
     tarrow::PropertySet properties;
-    tarrow::parseProperties(std::string(reinterpret_cast<const char*>(data), size), properties);
+    tarrow::parseProperties(bytes, properties);
     for (const auto& entry : properties.entries())
         checkEscaping(entry.second);
     // Raw text too, with every character the reader would never produce (line ends, blanks).

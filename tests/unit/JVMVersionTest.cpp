@@ -33,16 +33,15 @@ TEST(JVMVersion, FromTheFixedFileVersionOfAVmProgram) {
         bool sun;
         JVMVersion expected;
     } cases[] = {
-        {{1, 4, 20, 6}, true, JVMVersion(4, 2, 6)},       // 1.4.2 by Sun: update times ten
-        {{6, 0, 450, 6}, true, JVMVersion(6, 0, 45)},     // 1.6.0_45 written as 6.0.450
-        {{1, 6, 0, 0}, false, JVMVersion(6, 0, 0)},       // 1.6.0 by IBM: 1.x.y.z
-        {{8, 0, 1510, 12}, true, JVMVersion(8, 0, 151)},  // 8u151 reads as before
-        {{11, 0, 20, 0}, true, JVMVersion(11, 0, 20)},    // 9 and later: feature.interim.update
-        {{17, 0, 5, 0}, true, JVMVersion(17, 0, 5)},      // not 17.0.0
-        {{17, 0, 9, 0}, true, JVMVersion(17, 0, 9)},      // so 17.0.9 is above 17.0.5
-        {{17, 0, 5, 0}, false, JVMVersion(17, 0, 5)},     // IBM's 17.0.5, not 0.5.0
-        {{21, 0, 1, 0}, true, JVMVersion(21, 0, 1)},
-        {{9, 0, 4, 11}, true, JVMVersion(9, 0, 4)},
+        {{1, 4, 20, 6}, true, JVMVersion(4, 2, 6)},      // 1.4.2 by Sun: update times ten
+        {{6, 0, 450, 6}, true, JVMVersion(6, 0, 45)},    // 1.6.0_45 written as 6.0.450
+        {{1, 6, 0, 0}, false, JVMVersion(6, 0, 0)},      // 1.6.0 by IBM: 1.x.y.z
+        {{8, 0, 1510, 12}, true, JVMVersion(8, 0, 151)}, // 8u151 reads as before
+        {{11, 0, 20, 0}, true, JVMVersion(11, 0, 20)},   // 9 and later: feature.interim.update
+        {{17, 0, 5, 0}, true, JVMVersion(17, 0, 5)},     // not 17.0.0
+        {{17, 0, 9, 0}, true, JVMVersion(17, 0, 9)},     // so 17.0.9 is above 17.0.5
+        {{17, 0, 5, 0}, false, JVMVersion(17, 0, 5)},    // IBM's 17.0.5, not 0.5.0
+        {{21, 0, 1, 0}, true, JVMVersion(21, 0, 1)},     {{9, 0, 4, 11}, true, JVMVersion(9, 0, 4)},
     };
     for (const auto& c : cases) {
         const JVMVersion read = versionFromFileVersion(c.words, c.sun);
@@ -100,4 +99,59 @@ TEST(VersionPattern, RangesIncludeTheirBound) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(matchesVersionSpec(c.version, c.spec), c.matches) << c.spec;
+}
+
+TEST(VersionOptionPattern, FormsOfTheValidListAndTheEarlierForm) {
+    const struct {
+        const wchar_t* pattern;
+        bool valid;
+    } cases[] = {
+        {L"9+", true},       {L"1.8*", true},  {L"17*", true},       {L"11", true},
+        {L"1.8.0_45", true}, {L"13-", true},   {L"1.8.0_45-", true}, {L"1.8-", true},
+        {L"", false},        {L"-", false},    {L"9+-", false},      {L"17*-", false},
+        {L"1.8+_45", false}, {L"1.8_", false}, {L"_45", false},      {L"1.8__45", false},
+        {L"9 +", false},     {L"x", false},    {L"1..8", false},     {L".9", false},
+        {L"9-+", false},     {L"13--", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(isVersionOptionPattern(c.pattern), c.valid) << c.pattern;
+}
+
+TEST(VersionOptionPattern, MatchesLikeTheValidListOrThatVersionAndEarlier) {
+    const JVMVersion v8(8, 0, 151), v9(9, 0, 4), v13(13, 0, 2), v14(14, 0, 0), v17(17, 0, 9),
+        v25(25, 0, 1);
+    const struct {
+        const wchar_t* pattern;
+        JVMVersion version;
+        bool matches;
+    } cases[] = {
+        {L"9+", v8, false},
+        {L"9+", v9, true},
+        {L"9+", v25, true},
+        {L"17+", v14, false},
+        {L"17+", v17, true},
+        {L"1.8*", v8, true},
+        {L"1.8*", v9, false},
+        {L"17*", v17, true},
+        {L"11", JVMVersion(11, 0, 2), true},
+        {L"1.8.0_151", v8, true},
+        {L"1.8.0_45", v8, false},
+        {L"13-", v13, true},
+        {L"13-", v8, true},
+        {L"13-", v14, false},
+        {L"13-", JVMVersion(13, 4, 9), true},
+        {L"1.8-", v8, true},
+        {L"1.8-", v9, false},
+        {L"1.8.0_45-", JVMVersion(8, 0, 45), true},
+        {L"1.8.0_45-", JVMVersion(8, 0, 46), false},
+        {L"1.8.0_45-", JVMVersion(7, 0, 80), true},
+        {L"17.0.5-", JVMVersion(17, 0, 5), true},
+        {L"17.0.5-", v17, false},
+        {L"11.2-", JVMVersion(11, 2, 200), true},
+        {L"11.2-", JVMVersion(11, 3, 0), false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(matchesVersionOptionPattern(c.version, c.pattern), c.matches)
+            << c.pattern << " " << c.version.major() << "." << c.version.minor() << "."
+            << c.version.micro();
 }

@@ -49,3 +49,39 @@ TEST(OptionText, Verbosity) {
     EXPECT_FALSE(loud.verbose);
     EXPECT_EQ(loud.warning, L"invalid verbosity selection 'loud', disabling verbosity.\n");
 }
+
+TEST(OptionText, HeapSharesAreWholePercentsFromOneToAHundred) {
+    const struct {
+        const wchar_t* text;
+        int share;
+    } cases[] = {
+        {L"50%", 50}, {L"1%", 1},  {L"100%", 100}, {L"050%", 50}, {L"0%", 0}, {L"101%", 0},
+        {L"%", 0},    {L"-5%", 0}, {L"5.5%", 0},   {L" 5%", 0},   {L"50", 0}, {L"1000%", 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(readHeapShare(c.text), c.share) << c.text;
+    EXPECT_EQ(readSize(L"150%"), 150); // any other form reads as before
+}
+
+TEST(OptionText, HeapShareInWholeMegabytes) {
+    constexpr std::uint64_t MB = 1024 * 1024, GB = 1024 * MB;
+    const struct {
+        int share;
+        std::uint64_t memory;
+        bool vm32;
+        std::int64_t megabytes;
+    } cases[] = {
+        {50, 16 * GB, false, 8192},
+        {1, 16 * GB, false, 163}, // 163.84 rounds down
+        {100, 16 * GB, false, 16384},
+        {33, 3 * MB - 1, false, 1},          // just under a megabyte: at least 1
+        {50, 4 * GB + 3 * MB, false, 2049},  // 2049.5 rounds down
+        {50, 16 * GB, true, 1024},           // a 32-bit VM: at most 1,024 MB
+        {25, 2 * GB, true, 512},             // below the 32-bit limit
+        {100, 1ull << 62, false, 1ll << 42}, // no overflow
+        {50, 0, false, 0},                   // memory unknown: no size
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(heapShareMegabytes(c.share, c.memory, c.vm32), c.megabytes)
+            << c.share << "% of " << c.memory;
+}

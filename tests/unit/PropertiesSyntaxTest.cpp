@@ -67,6 +67,27 @@ TEST(PropertiesReader, BytesAreLatin1Characters) {
     EXPECT_EQ(p.get(L"name"), L"caf\u00e9");
 }
 
+TEST(PropertiesReader, Utf8FilesWithOrWithoutByteOrderMark) {
+    const struct {
+        const char* contents;
+        const wchar_t* expected; // the value of "cp"
+    } cases[] = {
+        {"cp=lib\\\xc3\xa4pp.jar\r\n", L"lib\\\u00e4pp.jar"}, // UTF-8
+        {"\xef\xbb\xbf"
+         "cp=\xe6\x97\xa5\xe6\x9c\xac.jar\n",
+         L"\u65e5\u672c.jar"}, // BOM, CJK
+        {"\xef\xbb\xbf"
+         "cp=\xe4pp\n",
+         L"\u00e4pp"},                                           // BOM, then ISO 8859-1
+        {"cp=\xe4pp\nx=\xc3\xa4\n", L"\u00e4pp"},                // one invalid byte: all ISO 8859-1
+        {"cp=\xf0\x9f\x98\x80 \\u00e4\n", L"\U0001F600 \u00e4"}, // 4 bytes and an escape
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(read(c.contents).get(L"cp", L"(missing)"), c.expected) << c.contents;
+    // An ISO 8859-1 file whose text happens to be valid UTF-8 now reads as UTF-8.
+    EXPECT_EQ(read("x=\xc3\xa4\n").get(L"x"), L"\u00e4");
+}
+
 TEST(PropertiesReader, LaterKeyWins) {
     const PropertySet p = read("a=1\na=2\n");
     EXPECT_EQ(p.get(L"a"), L"2");

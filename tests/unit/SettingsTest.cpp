@@ -109,3 +109,21 @@ TEST(Settings, CompletenessNeedsMainClassAVmKeyAndAClassPath) {
     EXPECT_FALSE(settings::areComplete(onlyMarker, L""));
     EXPECT_TRUE(settings::areComplete(onlyMarker, L"C:\\lib.jar"));
 }
+
+TEST(Settings, VersionOptionsInKeyOrderWithTheirPatterns) {
+    PropertySet p = complete();
+    p.set(L"kiv.nl.java.option.additional", L"-Dall=1");
+    p.set(L"kiv.nl.java.option.additional.for.9+", L"--add-opens=a/b=ALL-UNNAMED");
+    p.set(L"kiv.nl.java.option.additional.for.17+", L"--enable-native-access=ALL-UNNAMED");
+    p.set(L"kiv.nl.java.option.additional.for.", L"-Dempty");
+    p.set(L"kiv.nl.java.option.additional.fo", L"-Dnot");
+    p.set(L"kiv.nl.java.option.additional.forx", L"-Dnot");
+    const auto found = settings::versionOptions(p);
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[0].pattern, L"");
+    EXPECT_EQ(found[1].key, L"kiv.nl.java.option.additional.for.17+");
+    EXPECT_EQ(found[1].pattern, L"17+");
+    EXPECT_EQ(found[1].options, L"--enable-native-access=ALL-UNNAMED");
+    EXPECT_EQ(found[2].pattern, L"9+");
+    EXPECT_TRUE(settings::versionOptions(complete()).empty());
+}

@@ -59,3 +59,48 @@ TEST(Text, DecimalCoversSignAndBothEnds) {
     for (const auto& c : cases)
         EXPECT_EQ(decimal(c.value), c.text) << c.value;
 }
+
+TEST(Text, WellFormedUtf8) {
+    const struct {
+        const char* bytes;
+        bool wellFormed;
+    } cases[] = {
+        {"", true},
+        {"plain ASCII\r\n", true},
+        {"\xc3\xa4", true},          // U+00E4
+        {"\xe6\x97\xa5", true},      // U+65E5
+        {"\xef\xbf\xbf", true},      // U+FFFF
+        {"\xf0\x9f\x98\x80", true},  // U+1F600
+        {"\xf4\x8f\xbf\xbf", true},  // U+10FFFF, the last character
+        {"\xe4pp", false},           // ISO 8859-1 "a umlaut"
+        {"\x80", false},             // stray continuation byte
+        {"\xc0\x80", false},         // overlong NUL
+        {"\xc1\xbf", false},         // overlong two-byte form
+        {"\xe0\x9f\xbf", false},     // overlong three-byte form
+        {"\xf0\x8f\xbf\xbf", false}, // overlong four-byte form
+        {"\xed\xa0\x80", false},     // encoded high surrogate
+        {"\xed\xbf\xbf", false},     // encoded low surrogate
+        {"\xf4\x90\x80\x80", false}, // above U+10FFFF
+        {"\xf5\x80\x80\x80", false}, // no such lead byte
+        {"\xff", false},
+        {"ok\xc3", false},         // truncated at the end: two-byte form
+        {"ok\xe6\x97", false},     // three-byte form
+        {"ok\xf0\x9f\x98", false}, // four-byte form
+        {"\xc3\xa4\xc3", false},   // a good character, then a truncated one
+        {"\xc3" "A", false},      // continuation byte missing
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(isWellFormedUtf8(c.bytes), c.wellFormed) << c.bytes;
+}
+
+TEST(Text, FileTextIsUtf8WhenWellFormedElseLatin1) {
+    EXPECT_EQ(decodeFileText("\xef\xbb\xbf"
+                             "a\xc3\xa4"),
+              L"a\u00e4");
+    EXPECT_EQ(decodeFileText("\xef\xbb\xbf"), L"");
+    EXPECT_EQ(decodeFileText("\xef\xbb"), L"\u00ef\u00bb");                 // not a whole mark
+    EXPECT_EQ(decodeFileText("a\xc3\xa4\xe4"), L"a\u00c3\u00a4\u00e4");     // one bad byte
+    EXPECT_EQ(decodeFileText("x\xc3\xa4y\xef\xbb\xbf"), L"x\u00e4y\ufeff"); // a later mark stays
+    EXPECT_EQ(splitLines(std::wstring(L"a\r\nb\n\nc")),
+              (std::vector<std::wstring>{L"a", L"b", L"", L"c"}));
+}

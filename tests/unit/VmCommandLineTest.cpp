@@ -98,3 +98,39 @@ TEST(ArgumentFile, QuotedClassPathWithEscapes) {
     for (const auto& c : cases)
         EXPECT_EQ(javaArgumentFileText(c.classPath), c.text) << c.classPath;
 }
+
+TEST(HeapShares, ResolvedPerVmAndWrittenInMegabytes) {
+    constexpr std::int64_t MB = 1024 * 1024;
+    constexpr std::uint64_t memory = 16384ull * MB;
+    const struct {
+        std::int64_t initial;
+        int initialShare;
+        std::int64_t max;
+        int maxShare;
+        bool vm32;
+        const wchar_t* expected; // the heap options of the J2VM line
+    } cases[] = {
+        {0, 0, 0, 50, false, L" -Xmx8192m"},
+        {0, 0, 0, 50, true, L" -Xmx1024m"},
+        {0, 25, 0, 50, false, L" -Xms4096m -Xmx8192m"},
+        {0, 75, 0, 50, false, L" -Xms8192m -Xmx8192m"},            // initial above the maximum
+        {2048 * MB, 0, 0, 50, true, L" -Xms1024m -Xmx1024m"},      // fixed initial above the share
+        {0, 50, 64 * MB, 0, false, L" -Xms67108864 -Xmx67108864"}, // share above a fixed maximum
+        {0, 10, 0, 0, false, L" -Xms1638m"},                       // no maximum to keep to
+        {512 * MB, 0, 256 * MB, 0, false, L" -Xms536870912 -Xmx268435456"}, // no share: as given
+    };
+    for (const auto& c : cases) {
+        JavaOptions o = sampleOptions();
+        o.initialHeap = c.initial;
+        o.initialHeapShare = c.initialShare;
+        o.maxHeap = c.max;
+        o.maxHeapShare = c.maxShare;
+        resolveHeapShares(o, memory, c.vm32);
+        const std::wstring line = j2vmCommandLine(L"j", JVMVersion(8, 0, 0), o);
+        EXPECT_EQ(line.substr(3, line.find(L" -classpath") - 3), c.expected) << c.expected;
+    }
+    JavaOptions old = sampleOptions();
+    old.maxHeapShare = 50;
+    resolveHeapShares(old, memory, true);
+    EXPECT_NE(j1vmCommandLine(L"jre.exe", old).find(L" -mx1024m "), std::wstring::npos);
+}
