@@ -8,7 +8,8 @@ namespace tarrow {
 VmJob VmJob::create() {
     VmJob job(CreateJobObjectW(nullptr, nullptr));
     if (!job) {
-        trace(L"job not created (error " + decimal(GetLastError()) + L"): the VM runs outside a job");
+        trace(L"job not created (error " + decimal(GetLastError()) +
+              L"): the VM runs outside a job");
         return job;
     }
     if (!job.setLimits(JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_BREAKAWAY_OK)) {
@@ -16,6 +17,7 @@ VmJob VmJob::create() {
               L"): the VM runs outside a job");
         return VmJob();
     }
+    trace(L"job created: it ends the VM and every process it starts when the launcher ends");
     return job;
 }
 
@@ -29,16 +31,22 @@ bool VmJob::setLimits(DWORD flags) const {
 bool VmJob::assign(HANDLE process) const {
     if (!job_)
         return false;
-    if (AssignProcessToJobObject(job_.get(), process))
+    if (AssignProcessToJobObject(job_.get(), process)) {
+        trace(L"VM joined the job");
         return true;
+    }
     trace(L"process not added to the job (error " + decimal(GetLastError()) +
           L"): it runs outside a job");
     return false;
 }
 
 void VmJob::keepProcessesOnClose() const {
-    if (job_)
-        setLimits(JOB_OBJECT_LIMIT_BREAKAWAY_OK);
+    if (!job_)
+        return;
+    if (setLimits(JOB_OBJECT_LIMIT_BREAKAWAY_OK))
+        trace(L"job kill-on-close lifted: what the VM started keeps running");
+    else
+        trace(L"job kill-on-close not lifted (error " + decimal(GetLastError()) + L")");
 }
 
 bool VmJob::hasRunningProcesses() const {
