@@ -163,9 +163,6 @@ TEST_F(LaunchJob, ChildStartedWithBreakawayOutlivesAKilledLauncher) {
     ASSERT_TRUE(process);
     openTheVmAndItsChild();
     ASSERT_TRUE(vmProcess && childProcess);
-    BOOL inJob = TRUE;
-    ASSERT_TRUE(IsProcessInJob(childProcess.get(), nullptr, &inJob));
-    EXPECT_FALSE(inJob) << "the child left the VM's job";
     ASSERT_TRUE(TerminateProcess(process.get(), 9));
     const bool vmEnded = ends(vmProcess.get());
     if (!vmEnded && underWine())
