@@ -58,6 +58,7 @@ add_library(kiv_vm STATIC
   launcher/vm/JVM.cpp
   launcher/vm/JVMProbe.cpp
   launcher/vm/InstalledVmSearch.cpp
+  launcher/vm/LeftoverSweep.cpp
   launcher/vm/MoreVmSearch.cpp
   launcher/vm/PeImage.cpp
   launcher/vm/Registry.cpp

@@ -80,5 +80,7 @@ using UniqueHeapBlock = UniqueAny<void*, &releaseHeapBlock>;
 using UniqueEnvironmentBlock = UniqueAny<wchar_t*, &::FreeEnvironmentStringsW>;
 using UniqueMappedView = UniqueAny<void*, &::UnmapViewOfFile>;
 using UniqueStdioFile = UniqueAny<FILE*, &closeStdioFile>;
+// A directory listing of FindFirstFileExW.
+using UniqueFindHandle = UniqueAny<HANDLE, &::FindClose>;
 
 } // namespace tarrow

@@ -1,5 +1,7 @@
 #include "KIV.h"
 
+#include <optional>
+
 #include "Console.h"
 #include "CurrentVm.h"
 #include "Environment.h"
@@ -8,6 +10,7 @@
 #include "JVM.h"
 #include "JavaOptionsBuilder.h"
 #include "InstalledVmSearch.h"
+#include "LeftoverSweep.h"
 #include "PathString.h"
 #include "ProgramPath.h"
 #include "PropertiesFile.h"
@@ -22,8 +25,27 @@
 namespace tarrow {
 
 namespace {
+
 constexpr DWORD kUnknownExitCode = 1;
-}
+
+// Runs an action when the scope is left early, unless dismissed.
+template <typename Action> class UnlessDismissed {
+  public:
+    explicit UnlessDismissed(Action action) : action_(std::move(action)) {}
+    ~UnlessDismissed() {
+        if (!dismissed_)
+            action_();
+    }
+    UnlessDismissed(const UnlessDismissed&) = delete;
+    UnlessDismissed& operator=(const UnlessDismissed&) = delete;
+    void dismiss() { dismissed_ = true; }
+
+  private:
+    Action action_;
+    bool dismissed_ = false;
+};
+
+} // namespace
 
 KIV::KIV(CommandLine commandLine) : commandLine_(std::move(commandLine)) {
     const std::wstring program = programPath(commandLine_);
@@ -47,8 +69,14 @@ KIV::KIV(CommandLine commandLine) : commandLine_(std::move(commandLine)) {
 KIV::~KIV() = default;
 
 void KIV::discardVmFiles() {
+    // An application that started another instance of itself (or anything else that stays in
+    // its job) keeps its files while that runs.
+    const bool stillNeeded = vmJob_.hasRunningProcesses();
+    if (stillNeeded)
+        trace(L"a process the VM started still runs in its job: the launch files stay");
     if (vm_)
-        vm_->discardLaunchFiles();
+        vm_->discardLaunchFiles(stillNeeded);
+    discardVmInfoFile(stillNeeded);
 }
 
 void KIV::setUpConsole() {
@@ -79,6 +107,8 @@ std::unique_ptr<JVM> KIV::chooseVm(const LaunchContext& launch, const JavaOption
 }
 
 void KIV::run(bool wait) {
+    // A launch that fails before its VM runs leaves no file behind.
+    UnlessDismissed failed([this] { discardVmFiles(); });
     const LaunchContext launch = launchContext();
     const JavaOptions options = buildJavaOptions(launch);
     trace(L"settings: valid VM list \"" + settings::validVmList(settings_) + L"\", recorded VM \"" +
@@ -93,19 +123,29 @@ void KIV::run(bool wait) {
     trace(L"chosen " + vm_->summary());
     recordCurrentVM(*vm_);
     vmJob_ = VmJob::create();
+    // From the VM's start on, the console's control events are the VM's to answer.
+    std::optional<ControlEventsLeftToChild> events;
+    if (wait)
+        events.emplace();
     vmProcess_ = vm_->launch(options, false, &vmJob_);
+    failed.dismiss();
     options_ = std::make_unique<JavaOptions>(options);
     vmStarted(vmProcess_.get());
+    // While the VM starts up, what earlier launches could not remove goes.
+    sweepLeftovers();
+    if (wait)
+        waitForVm();
+}
+
+void KIV::waitForVm() {
     // An exit code that cannot be learned is never reported as success.
-    if (wait) {
-        const std::optional<DWORD> code = waitForExitCode(vmProcess_.get());
-        trace(code ? L"VM exit code " + decimal(*code) : L"VM exit code unknown");
-        vmExitCode_ = code.value_or(kUnknownExitCode);
-        // What the application started on purpose to outlive it (an updater, a relaunch)
-        // keeps running once the launcher exits.
-        vmJob_.keepProcessesOnClose();
-        discardVmFiles();
-    }
+    const std::optional<DWORD> code = waitForExitCode(vmProcess_.get());
+    trace(code ? L"VM exit code " + decimal(*code) : L"VM exit code unknown");
+    vmExitCode_ = code.value_or(kUnknownExitCode);
+    // What the application started on purpose to outlive it (an updater, a relaunch) keeps
+    // running once the launcher exits.
+    vmJob_.keepProcessesOnClose();
+    discardVmFiles();
 }
 
 } // namespace tarrow

@@ -50,7 +50,10 @@ class KIV {
     HANDLE vmProcess() const { return vmProcess_.get(); }
     // The job that holds the VM and every process it starts (empty where Windows refused one).
     const VmJob& vmJob() const { return vmJob_; }
-    // Removes what the launch left on disk for the VM (its argument file), once it has ended.
+    // Ends the life of the files made for the VM (the VM information file, the argument file or
+    // the class-path jar) once the VM has ended: removed, unless a process of the VM's job still
+    // runs (an application that restarted itself), which keeps them. Also called when the launch
+    // fails before the VM runs.
     void discardVmFiles();
     // The chosen VM and the options it was started with; null before the VM has started.
     const JVM* chosenVm() const { return vm_.get(); }
@@ -58,6 +61,8 @@ class KIV {
 
   private:
     void setUpConsole();
+    // Waits for the VM, keeps its exit code and ends the life of its files.
+    void waitForVm();
     // What the searches and the options builder need of this launch.
     LaunchContext launchContext() const;
     // Chooses the VM: the one named on the command line, else a search. Null when none.

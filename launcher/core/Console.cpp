@@ -3,6 +3,8 @@
 #include "ErrorLine.h"
 #include "Errors.h"
 #include "StringTable.h"
+#include "Text.h"
+#include "Trace.h"
 
 namespace tarrow {
 
@@ -40,7 +42,32 @@ void writeToFile(HANDLE handle, const std::string& bytes) {
     }
 }
 
+BOOL WINAPI leaveToChild(DWORD event) {
+    switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+        trace(L"console event " + decimal(event) + L" left to the VM");
+        return TRUE;
+    case CTRL_CLOSE_EVENT:
+        // Windows ends the process as soon as this returns; the main thread ends it first, once
+        // the VM has ended and the files are gone.
+        trace(L"console closed: waiting for the VM to end");
+        Sleep(INFINITE);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
 } // namespace
+
+ControlEventsLeftToChild::ControlEventsLeftToChild() {
+    SetConsoleCtrlHandler(leaveToChild, TRUE);
+}
+
+ControlEventsLeftToChild::~ControlEventsLeftToChild() {
+    SetConsoleCtrlHandler(leaveToChild, FALSE);
+}
 
 HANDLE Console::input() const {
     return GetStdHandle(STD_INPUT_HANDLE);

@@ -22,6 +22,20 @@ class Console {
     std::wstring printError(const std::wstring& message);
 };
 
+// While it lives, the console's control events are left to the child that shares the console
+// and receives them too (the VM): the launcher ignores Ctrl+C and Ctrl+Break, and at a close of
+// the console it holds on (until Windows' time for the close is up) so that it can end by
+// itself once the child has, with the child's exit code and without leaving files behind.
+// Log-off and shutdown keep their default handling: Windows does not send them to a program
+// that has loaded the user-interface library, as the launcher has.
+class ControlEventsLeftToChild {
+  public:
+    ControlEventsLeftToChild();
+    ~ControlEventsLeftToChild();
+    ControlEventsLeftToChild(const ControlEventsLeftToChild&) = delete;
+    ControlEventsLeftToChild& operator=(const ControlEventsLeftToChild&) = delete;
+};
+
 // The process-wide console object.
 Console& console();
 

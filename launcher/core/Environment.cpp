@@ -51,8 +51,8 @@ Path searchPath() {
     return name ? Path(getVariable(*name)) : Path();
 }
 
-void exportEnvironment(const std::wstring& file) {
-    appendToFile(file, environmentExportText(environment(), expandReferences));
+std::string exportedEnvironment() {
+    return environmentExportText(environment(), expandReferences);
 }
 
 } // namespace tarrow

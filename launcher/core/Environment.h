@@ -19,7 +19,7 @@ std::wstring getVariable(const std::wstring& name);
 // an empty list when there is no such variable.
 Path searchPath();
 
-// Appends the three export lines of every variable to the VM information file `file`.
-void exportEnvironment(const std::wstring& file);
+// The three export lines of every variable, as the VM information file holds them.
+std::string exportedEnvironment();
 
 } // namespace tarrow

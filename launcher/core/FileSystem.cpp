@@ -15,6 +15,7 @@ namespace {
 
 const wchar_t kCouldNotOpen[] = L"windows could not open the file specified";
 const wchar_t kCouldNotOpenForRead[] = L"could not open file for read";
+const wchar_t kCouldNotWrite[] = L"windows could not write the file specified";
 const wchar_t kCouldNotChangeTo[] = L"windows could not change to the folder specified";
 
 // Hands a file handle to a C stream; on success the stream owns the handle.
@@ -107,15 +108,45 @@ UniqueStdioFile openForRead(const std::wstring& path) {
     return stream;
 }
 
+namespace {
+
+UniqueHandle openForAppend(const std::wstring& path) {
+    return UniqueHandle(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// Writes every byte at the end of the file; the Windows error when that fails.
+DWORD writeAtEnd(HANDLE file, const std::string& bytes) {
+    const LARGE_INTEGER none = {};
+    if (!SetFilePointerEx(file, none, nullptr, FILE_END))
+        return GetLastError();
+    // A write may stop short (a file-size limit): the rest goes in another, which then fails.
+    size_t at = 0;
+    while (at < bytes.size()) {
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &written,
+                       nullptr))
+            return GetLastError();
+        if (written == 0)
+            return ERROR_DISK_FULL;
+        at += written;
+    }
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
+DWORD appendToFileStatus(const std::wstring& path, const std::string& bytes) {
+    UniqueHandle file = openForAppend(path);
+    return file ? writeAtEnd(file.get(), bytes) : GetLastError();
+}
+
 void appendToFile(const std::wstring& path, const std::string& bytes) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file = openForAppend(path);
     if (!file)
         throw FileException(kCouldNotOpen, path);
-    const LARGE_INTEGER none = {};
-    DWORD written = 0;
-    SetFilePointerEx(file.get(), none, nullptr, FILE_END);
-    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if (writeAtEnd(file.get(), bytes) != ERROR_SUCCESS)
+        throw FileException(kCouldNotWrite, path);
 }
 
 std::string readAll(FILE* stream) {

@@ -45,8 +45,11 @@ void changeDirectory(const std::wstring& folder);
 UniqueStdioFile openForRead(const std::wstring& path);
 
 // Appends bytes to the end of a file (created when missing), opened for writing with shared
-// write, in one write. Raises FileException when the file cannot be opened.
+// read and write. Raises FileException when the file cannot be opened or not all bytes could be
+// written (a full disk).
 void appendToFile(const std::wstring& path, const std::string& bytes);
+// The same, returning the Windows error (ERROR_SUCCESS when every byte was written).
+DWORD appendToFileStatus(const std::wstring& path, const std::string& bytes);
 
 // Reads the whole of a stream.
 std::string readAll(FILE* stream);

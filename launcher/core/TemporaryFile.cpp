@@ -2,44 +2,97 @@
 
 #include <windows.h>
 
-#include "UniqueHandle.h"
+#include "FileSystem.h"
+#include "TemporaryName.h"
+#include "Text.h"
+#include "Trace.h"
 
 namespace tarrow {
 
 namespace {
+
 // Room for the 13 characters that GetTempFileNameW adds.
 constexpr DWORD kTempDirectoryChars = MAX_PATH - 14;
+
+std::optional<std::wstring> windowsTemporaryName(const std::wstring& folder) {
+    wchar_t name[MAX_PATH];
+    if (GetTempFileNameW(folder.c_str(), L"kiv", 0, name) == 0) {
+        trace(L"no temporary file name from Windows (error " + decimal(GetLastError()) +
+              L"): the launcher makes its own");
+        return std::nullopt;
+    }
+    return std::wstring(name);
+}
+
+NameAttempt createNew(const std::wstring& path) {
+    if (path.size() >= MAX_PATH)
+        return NameAttempt::Failed;
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file)
+        return NameAttempt::Created;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NameAttempt::Exists
+                                                                       : NameAttempt::Failed;
+}
+
+// Different for every process alive at once (its id) and for the same id over time.
+std::uint64_t ownNameSeed() {
+    return (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32) | GetTickCount();
+}
+
 } // namespace
 
-std::wstring newTemporaryFile() {
+std::wstring temporaryFolder() {
     wchar_t directory[kTempDirectoryChars];
     const DWORD length = GetTempPathW(kTempDirectoryChars, directory);
     if (length == 0 || length >= kTempDirectoryChars)
         return std::wstring();
-    wchar_t name[MAX_PATH];
-    if (GetTempFileNameW(directory, L"kiv", 0, name) == 0)
+    return std::wstring(directory, length);
+}
+
+std::wstring newTemporaryFile() {
+    const std::wstring folder = temporaryFolder();
+    if (folder.empty())
         return std::wstring();
-    return name;
+    return newTemporaryName(
+               folder, ownNameSeed(), [&folder] { return windowsTemporaryName(folder); }, createNew)
+        .value_or(std::wstring());
+}
+
+TemporaryFile::TemporaryFile(std::wstring path)
+    : path_(std::move(path)),
+      // Read access with writing shared: readers and the launcher's own appends may open it,
+      // deleting it fails while this handle is open.
+      held_(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+
+std::unique_ptr<TemporaryFile> TemporaryFile::create() {
+    std::wstring name = newTemporaryFile();
+    if (name.empty())
+        return nullptr;
+    return std::unique_ptr<TemporaryFile>(new TemporaryFile(std::move(name)));
 }
 
 std::unique_ptr<TemporaryFile> TemporaryFile::write(const std::string& bytes) {
-    const std::wstring name = newTemporaryFile();
-    if (name.empty())
+    std::unique_ptr<TemporaryFile> file = create();
+    if (!file)
         return nullptr;
-    std::unique_ptr<TemporaryFile> file(new TemporaryFile(name));
-    UniqueHandle handle(CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_TEMPORARY, nullptr));
-    DWORD written = 0;
-    if (!handle ||
-        !WriteFile(handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                   nullptr) ||
-        written != bytes.size())
+    if (appendToFileStatus(file->path(), bytes) != ERROR_SUCCESS)
         return nullptr; // the file goes with its owner
     return file;
 }
 
 TemporaryFile::~TemporaryFile() {
-    DeleteFileW(path_.c_str());
+    held_.reset();
+    if (kept_) {
+        trace(L"kept " + path_);
+        return;
+    }
+    if (DeleteFileW(path_.c_str()))
+        trace(L"removed " + path_);
+    else
+        trace(L"not removed " + path_ + L" (error " + decimal(GetLastError()) + L")");
 }
 
 } // namespace tarrow

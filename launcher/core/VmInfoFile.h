@@ -1,5 +1,6 @@
 // The VM information file: a temporary properties file that the launcher appends facts to and
-// hands to the Java application.
+// hands to the Java application. It lives as long as the launch: the launcher removes it once
+// the VM and every process of its job have ended, or when the launch fails.
 #pragma once
 
 #include <string>
@@ -8,15 +9,20 @@
 namespace tarrow {
 
 // The path of the VM information file, created empty (prefix "kiv", in the temporary
-// directory) on the first call and kept for the life of the process. Empty when the file
-// could not be created.
+// directory) on the first call; the path stays the same for the life of the process. Empty when
+// the file could not be created.
 const std::wstring& vmInfoFilePath();
 
-// Appends whole lines to `file` (created when missing) as appendInfoFileLine encodes them.
-// Raises FileException when the file cannot be opened.
-void appendLines(const std::wstring& file, const std::vector<std::wstring>& lines);
-
-// Appends "key=value" lines to the VM information file.
+// Appends "key=value" lines to the VM information file, encoded as appendInfoFileLine does.
 void appendVmInfo(const std::vector<std::wstring>& lines);
+
+// Appends bytes that are whole lines to the VM information file. Raises FileException when the
+// file could not be created, and TerminalError naming the file and the Windows error when not
+// every byte could be written (a full disk): an incomplete file never reaches the application.
+void appendVmInfoBytes(const std::string& bytes);
+
+// Ends the life of the VM information file, if this process created one: removed (and traced),
+// or with `keep` left on disk for a process that still needs it.
+void discardVmInfoFile(bool keep = false);
 
 } // namespace tarrow

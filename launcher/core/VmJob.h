@@ -33,7 +33,8 @@ class VmJob {
     // Whether any process still runs in the job; false for an empty job.
     bool hasRunningProcesses() const;
 
-    // Ends every process in the job with `exitCode`; nothing for an empty job.
+    // Ends every process in the job with `exitCode` and waits (at most two seconds) until none
+    // runs any more; nothing for an empty job.
     void terminate(UINT exitCode) const;
 
   private:

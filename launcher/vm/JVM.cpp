@@ -100,6 +100,12 @@ UniqueHandle JVM::launch(const JavaOptions& given, bool wait, const VmJob* job) 
     return startProcess(options.workingDirectory, line, wait, job);
 }
 
+void JVM::discardLaunchFiles(bool keep) {
+    if (launchFile_ && keep)
+        launchFile_->keep();
+    launchFile_.reset();
+}
+
 std::wstring JVM::shortenedCommandLine(JavaOptions& options) {
     if (readsArgumentFiles()) {
         // Java reads argument files in the ANSI code page: a list it cannot hold goes through

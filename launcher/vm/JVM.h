@@ -23,11 +23,11 @@ class JVM {
     // an argument file, the environment or a class-path jar instead (the VM receives the same
     // entries); only when none fits, TerminalError 103 with error 206. Raises TerminalError when
     // the VM cannot be started. With a `job`, the VM joins it before it runs (startProcess).
-    UniqueHandle launch(const JavaOptions& options, bool wait = false,
-                        const VmJob* job = nullptr);
+    UniqueHandle launch(const JavaOptions& options, bool wait = false, const VmJob* job = nullptr);
     // Ends the life of what the last launch left on disk (the argument file or the class-path
-    // jar), once the VM has ended; the owner's destruction does the same.
-    void discardLaunchFiles() { launchFile_.reset(); }
+    // jar), once the VM has ended: removed, or with `keep` left on disk for a process that still
+    // needs it. The owner's destruction removes it too.
+    void discardLaunchFiles(bool keep = false);
     // The full path of the VM program.
     virtual std::wstring executablePath() const = 0;
     // The command line launch() starts; may raise TerminalError (Microsoft VM too old).

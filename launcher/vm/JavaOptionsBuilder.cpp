@@ -60,7 +60,7 @@ JavaOptions buildJavaOptions(const LaunchContext& launch) {
     const std::wstring folder = propertiesFolder(launch);
     JavaOptions options;
     options.workingDirectory = workingDirectory(launch, folder);
-    exportEnvironment(vmInfoFilePath());
+    appendVmInfoBytes(exportedEnvironment());
 
     options.mainClass = settings::mainClass(s);
     options.additionalOptions = settings::additionalOptions(s);

@@ -141,15 +141,21 @@ def read_record(path):
             elif key == "env":
                 name, _, val = value.partition("=")
                 current["env"][name] = val
+            elif key == "tempfile":
+                current.setdefault("tempfiles", []).append(bytes.fromhex(value))
             else:
                 current[key] = value
     return records
 
 
-def read_vm_info(path):
-    """The VM information file as (key, value) pairs in file order."""
-    with open(path, "rb") as f:
-        data = f.read()
+def read_vm_info(path_or_bytes):
+    """The VM information file (a path, or its bytes as the stand-in VM recorded them) as
+    (key, value) pairs in file order."""
+    if isinstance(path_or_bytes, bytes):
+        data = path_or_bytes
+    else:
+        with open(path_or_bytes, "rb") as f:
+            data = f.read()
     pairs = []
     for line in data.decode("latin-1").split("\r\n"):
         if line:

@@ -1,15 +1,22 @@
 """A launch with a VM named on the command line: the VM's exact command line, directory,
 output and exit code, and the VM information file."""
+import glob
 import io
 import os
 import re
+import resource
 import shutil
+import shlex
+import signal
+import subprocess
+import time
 import unittest
 import urllib.parse
 import zipfile
 
-from kivtest import (STANDINS, WINEPREFIX, LayoutTestCase, minimal_properties, read_vm_info, run_wine,
-                     temp_folder, unix_path, windows_path, write_properties)
+from kivtest import (STANDINS, WINE64, WINEPREFIX, LayoutTestCase, ensure_prefix,
+                     minimal_properties, read_record, read_vm_info, run_wine, scaled, temp_folder,
+                     unix_path, wine_env, windows_path, write_properties)
 
 TOO_LONG = b"Pellinor Error: Windows error 206 occured while loading the Java VM\r\n"
 NO_VM = (b"Pellinor Error: Could not find a valid Java virtual machine to load.\r\n\r\n"
@@ -85,9 +92,8 @@ class NamedVm(LayoutTestCase):
         result = self.launch(["KIV_VM", self.java_w])
         self.assertEqual(result.returncode, 0)
         [record] = self.records()
-        temp = re.escape(temp_folder().replace("\\", "/"))
-        info = re.findall('"(%s/[^"]+\\.tmp)"' % temp, record["commandline"])[0]
-        pairs = read_vm_info(unix_path(info))
+        [info] = record["tempfiles"]  # as the VM found it; gone once the VM has ended
+        pairs = read_vm_info(info)
         keys = [key for key, _ in pairs]
         self.assertEqual(keys[-1], "kiv.nl.current.vm")
         self.assertEqual(pairs[-1][1], self.java_w.replace("\\", "\\\\"))
@@ -230,6 +236,178 @@ class NamedVm(LayoutTestCase):
         self.kiv(minimal_properties(**{"kiv.win32.console.pause": "1"}))
         result = self.launch(["KIV_VM", self.java_w], input_bytes=b"\n")
         self.assertEqual(result.stdout, b"")
+
+
+def temp_files():
+    """The "kiv*.tmp" files in the prefix's temporary folder, as Unix paths."""
+    return set(glob.glob(os.path.join(unix_path(temp_folder()), "kiv*.tmp")))
+
+
+class NothingLeftBehind(LayoutTestCase):
+    """The files of a launch end with it; what earlier launches left is swept."""
+
+    def setUp(self):
+        super().setUp()
+        self.java = windows_path(self.install_vm(os.path.join(self.root, "jre8"),
+                                                 variant="standin_sun_1_8_0_151"))
+        self.java9 = windows_path(self.install_vm(os.path.join(self.root, "jdk9"),
+                                                  variant="standin_sun_9"))
+
+    def test_launches_whose_vm_has_ended_leave_no_file(self):
+        long_list = {"kiv.class.path": ";".join("lib\\part%04d.jar" % i for i in range(3000)),
+                     "kiv.nl.java.option.additional": " ".join(["-Dpad=" + "p" * 90] * 160)}
+        cases = [  # (what, properties, VM named, exit code, file the VM was handed)
+            ("information file", {}, self.java, 3, None),
+            ("argument file", long_list, self.java9, 3, "argfile"),
+            ("class-path jar", long_list, self.java, 3, "classpathjar"),
+            ("a VM that cannot start", {"kiv.user.dir": "C:\\no\\such\\folder"}, self.java, 1,
+             None),
+            ("no VM", {}, None, 1, None),
+        ]
+        for what, properties, java, code, handed in cases:
+            with self.subTest(what):
+                self.kiv(minimal_properties(**properties))
+                if os.path.exists(self.record):
+                    os.remove(self.record)
+                before = temp_files()
+                result = self.launch(["KIV_VM", java] if java else [],
+                                     env={"KIV_STANDIN_EXIT": "3"})
+                self.assertEqual(result.returncode, code, result.stderr)
+                if code == 3:
+                    [record] = self.records()
+                    self.assertEqual(len(record["tempfiles"]), 1)  # the information file
+                    if handed:
+                        self.assertIn(handed, record)
+                self.assertEqual(temp_files() - before, set())
+
+    def test_interrupted_launch_ends_with_the_vms_code_and_leaves_no_file(self):
+        # The host shares a console with the launcher and the VM (Wine gives a program a console
+        # only on a terminal, here a pseudo-terminal) and sends the event once the VM takes it;
+        # the VM lives on for a moment after the event and ends with 7.
+        if not shutil.which("script"):
+            self.skipTest("no pseudo-terminal here: util-linux's script is missing")
+        ready = os.path.join(self.root, "vm-ready")
+        trace = os.path.join(self.root, "trace.txt")
+        self.kiv(minimal_properties())
+        ensure_prefix()
+        for event, number in (("c", "0"), ("break", "1")):
+            with self.subTest(event):
+                for stale in (ready, self.record, trace):
+                    if os.path.exists(stale):
+                        os.remove(stale)
+                before = temp_files()
+                env = wine_env({"KIV_RUN_LINE": '"%s" KIV_VM "%s"' % (windows_path(self.exe),
+                                                                      self.java),
+                                "KIV_TRACE": windows_path(trace),
+                                "KIV_STANDIN_RECORD": windows_path(self.record),
+                                "KIV_STANDIN_CONSOLE_EVENT": windows_path(ready),
+                                "KIV_STANDIN_SLEEP_MS": "500", "KIV_STANDIN_EXIT": "7"})
+                host = " ".join(shlex.quote(part) for part in (
+                    WINE64, os.path.join(STANDINS, "console_event_host.exe"),
+                    windows_path(ready), event))
+                result = subprocess.run(["script", "-qec", host, "/dev/null"], cwd=self.root,
+                                        env=env, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                        timeout=scaled(120))
+                if result.returncode == 123 and event == "break":
+                    for left in temp_files() - before:  # of the launch the host abandoned
+                        os.remove(left)
+                    self.skipTest("expected failure: Wine's GenerateConsoleCtrlEvent does not "
+                                  "send CTRL_BREAK_EVENT")
+                # 120 to 124: the host could not do its part (see ConsoleEventHost.cpp).
+                self.assertEqual(result.returncode, 7, result.stdout[-400:])
+                [record] = self.records()
+                self.assertEqual(record.get("consoleevent"), number)
+                with open(trace, encoding="utf-8") as f:
+                    text = f.read()
+                self.assertIn("console event %s left to the VM" % number, text)
+                self.assertIn("VM exit code 7", text)
+                self.assertEqual(temp_files() - before, set())
+
+    def test_a_failing_write_of_the_information_file_ends_the_launch(self):
+        # A file-size limit makes the write fail as a full disk does; the environment alone is
+        # larger than the limit.
+        def limit_file_size():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (4096, 4096))
+
+        ensure_prefix()
+        self.kiv(minimal_properties())
+        before = temp_files()
+        env = {"KIV_STANDIN_RECORD": windows_path(self.record), "KIV_LARGE": "x" * 8000}
+        result = subprocess.run([WINE64, self.exe, "KIV_VM", self.java], cwd=self.root,
+                                env=wine_env(env), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                preexec_fn=limit_file_size, timeout=scaled(60))
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertRegex(result.stderr.decode("latin-1"),
+                         r"^Pellinor Error: Windows error \d+ occurred while writing the VM "
+                         r"information file \S+kiv\w+\.tmp\r\n$")
+        self.assertEqual(self.records(), [])
+        self.assertEqual(temp_files() - before, set())
+
+    def plant(self, name, content, age_days):
+        """A file in the temporary folder, last written `age_days` ago; its Windows path."""
+        path = os.path.join(unix_path(temp_folder()), name)
+        with open(path, "wb") as f:
+            f.write(content)
+        moment = time.time() - age_days * 86400
+        os.utime(path, (moment, moment))
+        self.addCleanup(lambda: os.path.exists(path) and os.remove(path))
+        return temp_folder() + "\\" + name
+
+    def test_leftovers_older_than_a_day_are_swept(self):
+        info = b"kiv.nl.env.path=C:\\\\x\r\nkiv.nl.current.vm=C:\\\\j\\\\java.exe\r\n"
+        earlier = (b"kiv.control-key=true\r\nkiv.stderr.redirect=console\r\n"
+                   b"kiv.stdout.redirect=console\r\nkiv.nl.env.a=1\r\n")
+        planted = [  # (name, content, age in days, swept)
+            ("kivE2E1.tmp", info, 2, True),
+            ("kivE2E2.tmp", earlier, 400, True),
+            ("kivE2E3.tmp", b'-classpath "C:\\\\a.jar;"\r\n', 1.2, True),
+            ("kivE2E4.tmp", info, 0.9, False),
+            ("kivE2E5.tmp", b"settings of another program\r\n", 3, False),
+            ("kivE2E6.tmp", b"", 3, False),
+        ]
+        paths = {name: self.plant(name, content, age) for name, content, age, _ in planted}
+        self.kiv(minimal_properties())
+        result = self.launch(["KIV_VM", self.java], env={"KIV_TRACE": "1"})
+        self.assertEqual(result.returncode, 0, result.stderr)
+        trace = result.stderr.decode("utf-8").lower()
+        for name, _, _, swept in planted:
+            with self.subTest(name):
+                exists = os.path.exists(os.path.join(unix_path(temp_folder()), name))
+                self.assertEqual(exists, not swept)
+                self.assertEqual("swept leftover" in trace and paths[name].lower() in trace, swept)
+
+    def test_files_of_a_launch_that_still_runs_are_never_swept(self):
+        release = os.path.join(self.root, "release")
+        self.kiv(minimal_properties())
+        ensure_prefix()
+        env = wine_env({"KIV_STANDIN_RECORD": windows_path(self.record),
+                        "KIV_STANDIN_HOLD": windows_path(release)})
+        running = subprocess.Popen([WINE64, self.exe, "KIV_VM", self.java], cwd=self.root, env=env,
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL)
+        try:
+            deadline = time.monotonic() + scaled(30)
+            while not self.records() and time.monotonic() < deadline:
+                time.sleep(0.05)
+            [record] = self.records()
+            info = re.findall(r'"([^"]+\.tmp)"', record["commandline"])[-1]
+            path = unix_path(info.replace("/", "\\"))
+            moment = time.time() - 3 * 86400
+            os.utime(path, (moment, moment))  # a service that has run for three days
+            other = self.launch(["KIV_VM", self.java],
+                                env={"KIV_STANDIN_RECORD": "", "KIV_TRACE": "1"})
+            self.assertEqual(other.returncode, 0, other.stderr)
+            self.assertTrue(os.path.exists(path))
+            self.assertNotIn(os.path.basename(path).lower(), other.stderr.decode().lower())
+        finally:
+            with open(release, "w"):
+                pass
+            running.wait(timeout=scaled(60))
+        self.assertEqual(running.returncode, 0)
+        self.assertFalse(os.path.exists(path))
 
 
 if __name__ == "__main__":

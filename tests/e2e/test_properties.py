@@ -1,10 +1,12 @@
 """Finding, reading and checking the properties file, and the VM information file."""
 import glob
 import os
+import re
 import shutil
 import unittest
 
-from kivtest import LayoutTestCase, minimal_properties, read_vm_info, temp_folder, unix_path
+from kivtest import (LayoutTestCase, minimal_properties, read_vm_info, temp_folder, unix_path,
+                     windows_path)
 
 INVALID = b"Pellinor Error: The Brastow properties file contains invalid information\r\n"
 NO_VM = (b"Pellinor Error: Could not find a valid Java virtual machine to load.\r\n\r\n"
@@ -68,17 +70,25 @@ class VmInformationFile(LayoutTestCase):
         return set(temp)
 
     def test_created_in_the_temporary_folder_with_the_environment_lines(self):
+        java = windows_path(self.install_vm(os.path.join(self.root, "vm")))
         self.kiv(minimal_properties())
-        before = self.temp_files()
-        result = self.launch(env={"KIV_PROBE_VARIABLE": "C:\\Dir \u00e9"})
-        self.assertEqual(result.stderr, NO_VM)
-        created = self.temp_files() - before
-        self.assertEqual(len(created), 1)
-        pairs = read_vm_info(created.pop())
+        result = self.launch(["KIV_VM", java], env={"KIV_PROBE_VARIABLE": "C:\\Dir \u00e9"})
+        self.assertEqual(result.returncode, 0, result.stderr)
+        [record] = self.records()
+        [info] = record["tempfiles"]
+        pairs = read_vm_info(info)
         self.assertIn(("kiv.nl.env.kiv_probe_variable", "C:\\\\Dir \\u00e9"), pairs)
         self.assertIn(("kiv.nl.env.KIV_PROBE_VARIABLE", "C:\\\\Dir \\u00e9"), pairs)
         self.assertIn(("kiv.nl.env.exact_case.KIV_PROBE_VARIABLE", "C:\\\\Dir \\u00e9"), pairs)
-        self.assertNotIn("kiv.nl.current.vm", [key for key, _ in pairs])
+
+    def test_a_launch_without_a_vm_removes_the_file_it_created(self):
+        self.kiv(minimal_properties())
+        before = self.temp_files()
+        result = self.launch(env={"KIV_TRACE": "1"})
+        self.assertTrue(result.stderr.endswith(NO_VM), result.stderr)
+        removed = re.findall(r"removed (\S+kiv\w+\.tmp)", result.stderr.decode())
+        self.assertEqual(len(removed), 1, result.stderr)
+        self.assertEqual(self.temp_files() - before, set())
 
 
 if __name__ == "__main__":

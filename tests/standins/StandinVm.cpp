@@ -6,12 +6,18 @@
 //   KIV_STANDIN_SLEEP_MS  time to wait before exiting
 // Each setting can also come from a file beside the program, for runs that do not inherit the
 // test's environment (services): standin-record.txt, standin-exit.txt, standin-sleep-ms.txt;
-// standin-child.txt names a program that is started (and not waited for) before the sleep;
+// standin-child.txt names a program that is started (and not waited for) before the sleep, with
+// CREATE_BREAKAWAY_FROM_JOB when standin-breakaway.txt (or KIV_STANDIN_BREAKAWAY) holds "1";
 // standin-hold.txt (or KIV_STANDIN_HOLD) names a file: after its record the stand-in waits until
 // that file exists (at most two minutes), so that a test decides when the VM ends.
+// standin-console-event.txt (or KIV_STANDIN_CONSOLE_EVENT) names a file: the stand-in takes
+// Ctrl+C and Ctrl+Break itself, creates that file once it does, then waits (at most two minutes)
+// for such an event and records it as a "consoleevent=" line before it goes on to its sleep and
+// exit, so that it ends after the launcher has had the event.
 // Each "@file" argument's content is recorded as an "argfile=" line, as a Java VM reads it; a
 // "-classpath" that names a jar (a file starting "PK") is recorded in hexadecimal as a
-// "classpathjar=" line, since it may be gone once the VM has ended.
+// "classpathjar=" line, and each argument that names an existing ".tmp" file (the VM information
+// file) as a "tempfile=" line in hexadecimal, since they are gone once the VM has ended.
 // Run as the application's validator ("com.mirov.util.jvm.Validator" on its command line), it
 // exits with the number in "validator-exit.txt" beside the program (0 when there is none).
 // Run as the "Verify" probe, it prints the bytes of "verify-output.txt" beside the program, or
@@ -60,6 +66,13 @@ std::string fileContents(const std::wstring& path, bool& found) {
     return contents;
 }
 
+void writeHex(FILE* out, const char* key, const std::string& bytes) {
+    std::fprintf(out, "%s=", key);
+    for (unsigned char c : bytes)
+        std::fprintf(out, "%02x", c);
+    std::fprintf(out, "\n");
+}
+
 void writeRecord(const std::wstring& file) {
     FILE* out = _wfopen(file.c_str(), L"ab");
     if (!out)
@@ -79,14 +92,17 @@ void writeRecord(const std::wstring& file) {
         bool found = false;
         if (argv[i][0] == L'@')
             std::fprintf(out, "argfile=%s\n", fileContents(argv[i] + 1, found).c_str());
+        const std::wstring argument = argv[i];
+        if (argument.size() > 4 && _wcsicmp(argument.c_str() + argument.size() - 4, L".tmp") == 0 &&
+            (i == 1 || std::wstring(argv[i - 1]) != L"-classpath")) {
+            const std::string content = fileContents(argument, found);
+            if (found)
+                writeHex(out, "tempfile", content);
+        }
         if (std::wstring(argv[i]) == L"-classpath" && i + 1 < count) {
             const std::string jar = fileContents(argv[i + 1], found);
-            if (jar.rfind("PK", 0) == 0) {
-                std::fprintf(out, "classpathjar=");
-                for (unsigned char c : jar)
-                    std::fprintf(out, "%02x", c);
-                std::fprintf(out, "\n");
-            }
+            if (jar.rfind("PK", 0) == 0)
+                writeHex(out, "classpathjar", jar);
         }
     }
     LocalFree(argv);
@@ -134,12 +150,18 @@ std::wstring setting(const wchar_t* variableName, const wchar_t* fileName) {
     return std::wstring(text.begin(), text.end());
 }
 
-void startChild(const std::wstring& program) {
+void startChild(const std::wstring& program, bool breakaway) {
     std::wstring line = L"\"" + program + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    // The child's own settings come from the files beside it, not from the VM's environment.
+    for (const wchar_t* name :
+         {L"KIV_STANDIN_CHILD", L"KIV_STANDIN_HOLD", L"KIV_STANDIN_RECORD", L"KIV_STANDIN_SLEEP_MS",
+          L"KIV_STANDIN_EXIT", L"KIV_STANDIN_BREAKAWAY", L"KIV_STANDIN_CONSOLE_EVENT"})
+        SetEnvironmentVariableW(name, nullptr);
+    if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
+                       breakaway ? CREATE_BREAKAWAY_FROM_JOB : 0, nullptr, nullptr, &startup,
                        &info)) {
         CloseHandle(info.hThread);
         CloseHandle(info.hProcess);
@@ -151,6 +173,31 @@ void waitForFile(const std::wstring& path) {
     while (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
            GetTickCount64() < deadline)
         Sleep(10);
+}
+
+HANDLE g_consoleEvent = nullptr;
+DWORD g_eventSeen = 0;
+
+BOOL WINAPI takeConsoleEvent(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+        return FALSE;
+    g_eventSeen = event;
+    SetEvent(g_consoleEvent);
+    return TRUE;
+}
+
+// Waits for Ctrl+C or Ctrl+Break after announcing through `ready` that it takes them.
+void awaitConsoleEvent(const std::wstring& ready, const std::wstring& record) {
+    g_consoleEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    SetConsoleCtrlHandler(takeConsoleEvent, TRUE);
+    if (FILE* out = _wfopen(ready.c_str(), L"wb"))
+        std::fclose(out);
+    if (WaitForSingleObject(g_consoleEvent, 120000) != WAIT_OBJECT_0 || record.empty())
+        return;
+    if (FILE* out = _wfopen(record.c_str(), L"ab")) {
+        std::fprintf(out, "consoleevent=%lu\n", g_eventSeen);
+        std::fclose(out);
+    }
 }
 
 bool hasArgument(const std::wstring& name) {
@@ -210,15 +257,21 @@ int wmain() {
     if (hasArgument(L"kiv.test.StopApplication"))
         actAsStopClass();
     writeScript(variable(L"KIV_STANDIN_SCRIPT"));
+    // Read before a child is started, which clears them from this environment.
     const std::wstring child = setting(L"KIV_STANDIN_CHILD", L"standin-child.txt");
-    if (!child.empty())
-        startChild(child);
+    const bool breakaway = setting(L"KIV_STANDIN_BREAKAWAY", L"standin-breakaway.txt") == L"1";
+    const std::wstring consoleEvent =
+        setting(L"KIV_STANDIN_CONSOLE_EVENT", L"standin-console-event.txt");
     const std::wstring hold = setting(L"KIV_STANDIN_HOLD", L"standin-hold.txt");
+    const std::wstring sleep = setting(L"KIV_STANDIN_SLEEP_MS", L"standin-sleep-ms.txt");
+    const std::wstring code = setting(L"KIV_STANDIN_EXIT", L"standin-exit.txt");
+    if (!child.empty())
+        startChild(child, breakaway);
+    if (!consoleEvent.empty())
+        awaitConsoleEvent(consoleEvent, record);
     if (!hold.empty())
         waitForFile(hold);
-    const std::wstring sleep = setting(L"KIV_STANDIN_SLEEP_MS", L"standin-sleep-ms.txt");
     if (!sleep.empty())
         Sleep(static_cast<DWORD>(std::wcstoul(sleep.c_str(), nullptr, 10)));
-    const std::wstring code = setting(L"KIV_STANDIN_EXIT", L"standin-exit.txt");
     ExitProcess(code.empty() ? 0 : static_cast<UINT>(std::wcstoul(code.c_str(), nullptr, 10)));
 }
