@@ -2,6 +2,7 @@
 # into every application's VM. Optimised for size, with a section per function and datum so that
 # the linker drops what nothing uses. Included before the first target is declared: directory
 # options reach only the targets declared after them, and the platform-free logic is most of the
-# launcher's code.
-add_compile_options(-Os -ffunction-sections -fdata-sections)
+# launcher's code. -Oz trades a little speed in places that are never hot for size; nothing
+# uses run-time type information (exceptions still carry their types), so none is generated.
+add_compile_options(-Oz -fno-rtti -ffunction-sections -fdata-sections)
 add_link_options(-Wl,--gc-sections)
