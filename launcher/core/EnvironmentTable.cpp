@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "InsertionSort.h"
 #include "PropertiesSyntax.h"
 #include "Text.h"
 
@@ -53,8 +54,8 @@ EnvironmentTable EnvironmentTable::fromBlock(const wchar_t* block) {
             table.variables_.push_back({entry.substr(0, equals), entry.substr(equals + 1)});
         at += entry.size() + 1;
     }
-    std::stable_sort(table.variables_.begin(), table.variables_.end(),
-                     [](const Variable& a, const Variable& b) { return a.name < b.name; });
+    insertionSort(table.variables_.begin(), table.variables_.end(),
+                  [](const Variable& a, const Variable& b) { return a.name < b.name; });
     keepLastOfEachName(table.variables_);
     return table;
 }

@@ -11,6 +11,7 @@
 #include "Environment.h"
 #include "Errors.h"
 #include "FileSystem.h"
+#include "InsertionSort.h"
 #include "JVMProbe.h"
 #include "MoreVmSearch.h"
 #include "OptionText.h"
@@ -129,7 +130,7 @@ void removeDuplicates(Candidates& list) {
 }
 
 template <typename Pointers> void sortCandidates(Pointers& list, long long platform) {
-    std::stable_sort(list.begin(), list.end(), [platform](const auto& a, const auto& b) {
+    insertionSort(list.begin(), list.end(), [platform](const auto& a, const auto& b) {
         return candidateBefore(a->is64Bit, a->version, b->is64Bit, b->version, platform);
     });
 }
