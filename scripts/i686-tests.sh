@@ -45,11 +45,13 @@ start_wine() {
 }
 # Runs a check program that exits with 32 (32-bit) or 64 (64-bit) in the prefix; its exit status.
 check_program() {
-  local bits=$1 compiler=$2 probe="$root/build/i686/wow64-check"
+  local bits=$1 compiler=$2 probe
+  probe="$(dirname "$WINEPREFIX")/wow64-check"
   mkdir -p "$probe"
-  printf 'int main(void){return (int)sizeof(void*)*8;}\n' >"$probe/check.c"
-  [ "$probe/check$bits.exe" -nt "$probe/check.c" ] ||
-    "$compiler" -o "$probe/check$bits.exe" "$probe/check.c" || return 1
+  [ -f "$probe/check$bits.exe" ] || {
+    printf 'int main(void){return (int)sizeof(void*)*8;}\n' >"$probe/check.c" &&
+      "$compiler" -o "$probe/check$bits.exe" "$probe/check.c"
+  } || return 1
   scripts/wine-run.sh --i686 "$probe/check$bits.exe" </dev/null >/dev/null 2>&1
 }
 
@@ -83,6 +85,7 @@ stop_wine
 if [ -s "$left_behind" ]; then
   echo "== Wine processes left behind by tests, ended once their test had ended:"
   cat "$left_behind"
+  rm -f "$left_behind"
 fi
 echo "== the i686 suite took $((SECONDS - start)) s"
 exit $rc
