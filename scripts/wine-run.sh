@@ -32,9 +32,9 @@ fi
 if $test_run; then
   # The watcher holds none of the test's output itself; it waits for this process, which
   # becomes the test program below.
-  outputs=$(readlink "/proc/$$/fd/1" "/proc/$$/fd/2" 2>/dev/null | grep '^pipe:' | sort -u || :)
-  if [ -n "$outputs" ]; then
-    "$root/scripts/wine-left-behind.sh" "$$" "${1:-}" $outputs </dev/null >/dev/null 2>&1 &
+  mapfile -t outputs < <(readlink "/proc/$$/fd/1" "/proc/$$/fd/2" | grep '^pipe:' | sort -u)
+  if [ ${#outputs[@]} -gt 0 ]; then
+    "$root/scripts/wine-left-behind.sh" "$$" "${1:-}" "${outputs[@]}" </dev/null >/dev/null 2>&1 &
   fi
 fi
 exec "$KIV_WINE" "$@"
