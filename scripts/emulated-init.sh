@@ -74,6 +74,8 @@ if mount -t 9p -o "$options" host /mnt; then
   mount -t devtmpfs dev /mnt/dev
   mkdir -p /mnt/dev/pts /mnt/dev/shm
   mount -t devpts pts /mnt/dev/pts
+  # What udev would add: bash's process substitution opens /dev/fd/N.
+  ln -s /proc/self/fd /mnt/dev/fd
   mount -t tmpfs shm /mnt/dev/shm
   mount -t tmpfs tmp /mnt/tmp
   mount -t tmpfs run /mnt/run

@@ -32,7 +32,13 @@ fi
 if $test_run; then
   # The watcher holds none of the test's output itself; it waits for this process, which
   # becomes the test program below.
-  mapfile -t outputs < <(readlink "/proc/$$/fd/1" "/proc/$$/fd/2" | grep '^pipe:' | sort -u)
+  outputs=()
+  for fd in 1 2; do
+    target=$(readlink "/proc/$$/fd/$fd" || :)
+    case "$target" in pipe:*) ;; *) continue ;; esac
+    [ ${#outputs[@]} -gt 0 ] && [ "${outputs[0]}" = "$target" ] && continue
+    outputs+=("$target")
+  done
   if [ ${#outputs[@]} -gt 0 ]; then
     "$root/scripts/wine-left-behind.sh" "$$" "${1:-}" "${outputs[@]}" </dev/null >/dev/null 2>&1 &
   fi
