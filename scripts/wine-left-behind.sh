@@ -21,13 +21,25 @@ log="$(dirname "$WINEPREFIX")/wine-left-behind.log"
 while [ -e "/proc/$pid" ] && [ "$(sed -n 's/^State:[[:space:]]*\([A-Z]\).*/\1/p' "/proc/$pid/status" 2>/dev/null)" != Z ]; do
   sleep 1
 done
-for entry in /proc/[0-9]*; do
-  other=${entry#/proc/}
-  [ "$other" = "$$" ] && continue
-  holds_output "$entry" || continue
-  tr '\0' '\n' <"$entry/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
-  name=$(tr '\0' ' ' <"$entry/cmdline" 2>/dev/null | sed 's/ *$//')
-  kill -KILL "$other" 2>/dev/null &&
+# Ends the holders found in one look at every process; says whether there was any.
+end_holders() {
+  local entry other name found=1
+  for entry in /proc/[0-9]*; do
+    other=${entry#/proc/}
+    [ "$other" = "$$" ] && continue
+    holds_output "$entry" || continue
+    tr '\0' '\n' <"$entry/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || continue
+    name=$(tr '\0' ' ' <"$entry/cmdline" 2>/dev/null | sed 's/ *$//')
+    kill -KILL "$other" 2>/dev/null || continue
     echo "$(date '+%F %T') ended \"$name\" (pid $other), left holding the output of $program" >>"$log"
+    found=0
+  done
+  return $found
+}
+# A holder may still be starting one of its own during the first look: look again until a look
+# finds none (ten looks at most).
+for _ in 1 2 3 4 5 6 7 8 9 10; do
+  end_holders || break
+  sleep 1
 done
 exit 0
