@@ -28,8 +28,10 @@ left_behind="$(dirname "$WINEPREFIX")/wine-left-behind.log"
 rm -f "$left_behind"
 make_prefix() {
   echo "== creating the i686 prefix $WINEPREFIX"
+  mkdir -p "$WINEPREFIX" && : >"$WINEPREFIX/$kiv_prefix_unfinished"
   scripts/wine-run.sh --i686 cmd /c exit </dev/null >/dev/null 2>&1
   stop_wine
+  rm -f "$WINEPREFIX/$kiv_prefix_unfinished"
   echo "== prefix created in $((SECONDS - start)) s"
 }
 remake_prefix() {

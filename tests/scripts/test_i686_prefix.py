@@ -89,6 +89,7 @@ class PrefixRepair(unittest.TestCase):
             ("not a registry", "\0" * 64 + "\n", None, "(system.reg is not a Wine registry file)"),
             ("whole-looking, fails", HEADER, "unloadable",
              "(a 64-bit program did not run in it either)"),
+            ("creation cut off", HEADER, ".kiv-prefix-unfinished", "(its creation was cut off)"),
         ]
         for name, system_reg, mark, reason in cases:
             with self.subTest(name):
@@ -121,6 +122,7 @@ class PrefixRepair(unittest.TestCase):
         self.assertEqual(code, 0, output)
         self.assertIn("== creating the i686 prefix", output)
         self.assertNotIn("made afresh", output)
+        self.assertFalse(os.path.exists(os.path.join(self.prefix, ".kiv-prefix-unfinished")))
 
     def test_wine_is_shut_down_after_the_suite_and_when_it_is_stopped(self):
         self.make_prefix()
