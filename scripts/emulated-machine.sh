@@ -10,7 +10,10 @@
 #                                        is returned
 # The console of every run is kept in build/emulated/console.log. A machine that does not come
 # up within KIV_EMULATED_BOOT_TIMEOUT seconds (default 180), or a command that runs longer than
-# KIV_EMULATED_TIMEOUT seconds (default 3600), ends the run with exit status 124.
+# KIV_EMULATED_TIMEOUT seconds (default 3600), ends the run with exit status 124. At the time limit
+# the emulated machine itself ends the command, shuts Wine down (which writes its registry) and
+# writes its files to this machine before it powers off; it is switched off from here only when
+# it has not powered off five minutes later.
 # Debian's packages qemu-system-x86, linux-image-amd64 and busybox-static provide everything.
 set -uo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -78,9 +81,11 @@ job="$state/job.sh"
 
 console="$state/console.log"
 : >"$console"
+limit=${KIV_EMULATED_TIMEOUT:-3600}
+grace=300
 "$qemu" -machine pc -cpu max,-smap,-pku -m 6G -smp 2 -nodefaults -no-user-config -display none \
   -monitor none -serial "file:$console" -no-reboot -kernel "$kernel" -initrd "$state/initrd.img" \
-  -append "console=ttyS0 quiet panic=-1 kivtree=$root kivjob=$job" \
+  -append "console=ttyS0 quiet panic=-1 kivtree=$root kivjob=$job kivtimeout=$limit" \
   -virtfs local,path=/,mount_tag=host,security_model=passthrough,id=host,multidevs=remap \
   -virtfs "local,path=$root,mount_tag=work,security_model=passthrough,id=work,multidevs=remap" \
   </dev/null >"$state/qemu.log" 2>&1 &
@@ -101,7 +106,7 @@ until grep -q '^KIV-EMULATED-UP' "$console"; do
 done
 
 # The command's output as it comes, then its exit status from the last line it printed.
-( sleep "${KIV_EMULATED_TIMEOUT:-3600}"; echo "KIV-EMULATED-TIMEOUT" >>"$console"; kill "$machine" ) \
+( sleep $((limit + grace)); echo "KIV-EMULATED-SWITCHED-OFF" >>"$console"; kill "$machine" ) \
   >/dev/null 2>&1 &
 watchdog=$!
 tail -n +1 -f --pid="$machine" "$console" |
@@ -109,10 +114,14 @@ tail -n +1 -f --pid="$machine" "$console" |
 wait "$machine"
 kill "$watchdog" 2>/dev/null
 rc=$(tr -d '\r' <"$console" | sed -n 's/^KIV-EMULATED-RC=\([0-9]*\)$/\1/p' | tail -n 1)
+if grep -q '^KIV-EMULATED-TIMEOUT' "$console"; then
+  echo "emulated machine: the command ran longer than $limit s and was ended" >&2
+  [ -n "$rc" ] || echo "emulated machine: it did not power off within $grace s after that and" \
+    "was switched off: files it wrote last may be incomplete; console in $console" >&2
+  exit 124
+fi
 if [ -z "$rc" ]; then
-  grep -q KIV-EMULATED-TIMEOUT "$console" &&
-    echo "emulated machine: the command ran longer than ${KIV_EMULATED_TIMEOUT:-3600} s" >&2 ||
-    echo "emulated machine: ended before the command did; console in $console" >&2
+  echo "emulated machine: ended before the command did; console in $console" >&2
   exit 124
 fi
 exit "$rc"
