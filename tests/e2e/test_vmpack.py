@@ -301,6 +301,22 @@ class DownloadAndLaunch(PackLayout):
         self.assertEqual(record["program"].lower(),
                          windows_path(self.target("jre", "bin", "java.exe")).lower())
 
+    def test_folder_entries_made_as_java_makes_them_are_created(self):
+        # Java's archivers mark a folder only by the "/" ending its name: DOS-made, attributes 0.
+        def folder(name):
+            info = zipfile.ZipInfo(name)
+            info.create_system, info.external_attr = 0, 0
+            return info
+        self.publish(vm_pack([(folder("jre/"), b""), (folder("jre/bin/"), b""),
+                              ("jre/bin/java.exe", standin_bytes()), (folder("jre/lib/"), b"")]))
+        self.direct(self.http.url(self.pack_name))
+        result = self.launch(cwd=self.start)
+        self.assertIn(b"Extracted the JVM pack successfully!!", result.stdout)
+        [record] = self.records()
+        self.assertEqual(record["program"].lower(),
+                         windows_path(self.target("jre", "bin", "java.exe")).lower())
+        self.assertTrue(os.path.isdir(self.target("jre", "lib")))
+
     def test_installed_vm_means_no_download(self):
         installed = self.install_vm(os.path.join(self.root, "installed"))
         self.kiv(minimal_properties(**{"kiv.nl.current.vm": windows_path(installed)}))
