@@ -43,6 +43,15 @@ bool holdsControlCharacter(const std::wstring& text) {
     return false;
 }
 
+// Whether the answer names the file that `validator` was taken from.
+bool sameFile(const ResumeAnswer& answer, const std::wstring& validator) {
+    return trim(answer.entityTag) == validator || trim(answer.lastModified) == validator;
+}
+
+bool isWeakTag(const std::wstring& text) {
+    return text.compare(0, 2, L"W/") == 0;
+}
+
 } // namespace
 
 std::wstring byteCountText(std::uint64_t count) {
@@ -94,7 +103,7 @@ std::optional<ContentRange> parseContentRange(const std::wstring& text) {
 }
 
 ResumePlan judgeResumeAnswer(const ResumeAnswer& answer, std::uint64_t received,
-                             std::optional<std::uint64_t> expected) {
+                             std::optional<std::uint64_t> expected, const std::wstring& validator) {
     if (answer.status == 200)
         return {ResumeAction::Replace, parseByteCount(answer.contentLength)};
     const std::optional<ContentRange> range = parseContentRange(answer.contentRange);
@@ -108,15 +117,18 @@ ResumePlan judgeResumeAnswer(const ResumeAnswer& answer, std::uint64_t received,
         return {ResumeAction::Replace, total};
     if (range->first != received || (expected && total != expected))
         return {};
+    if (!validator.empty() && !sameFile(answer, validator))
+        return {};
     return {ResumeAction::Append, total};
 }
 
 std::wstring resumeValidator(const std::wstring& entityTag, const std::wstring& lastModified) {
-    for (const std::wstring* value : {&entityTag, &lastModified}) {
-        const std::wstring text = trim(*value);
-        if (!text.empty() && !holdsControlCharacter(text))
-            return text;
-    }
+    const std::wstring tag = trim(entityTag);
+    if (!tag.empty() && !isWeakTag(tag) && !holdsControlCharacter(tag))
+        return tag;
+    const std::wstring date = trim(lastModified);
+    if (!date.empty() && !holdsControlCharacter(date))
+        return date;
     return std::wstring();
 }
 

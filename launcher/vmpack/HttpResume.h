@@ -32,6 +32,8 @@ struct ResumeAnswer {
     unsigned long status = 0;
     std::wstring contentRange;
     std::wstring contentLength;
+    std::wstring entityTag;    // the answer's own "ETag"
+    std::wstring lastModified; // the answer's own "Last-Modified"
 };
 
 enum class ResumeAction {
@@ -46,14 +48,17 @@ struct ResumePlan {
 };
 
 // What to do with the answer to a request for the bytes from `received` on, when the file was
-// announced as `expected` bytes (none when unknown). A 206 answer is appended only when it starts
-// at `received` and agrees with a known size; a 200 answer, or a 206 answer from 0 to the end of
-// the file, replaces what was received.
+// announced as `expected` bytes (none when unknown) with `validator` (empty when none). A 206
+// answer is appended only when it starts at `received`, agrees with a known size and, when there
+// is a validator, carries it as its own entity tag or modification date: a server that ignores
+// "If-Range" may send a piece of a file that changed. A 200 answer, or a 206 answer from 0 to the
+// end of the file, replaces what was received.
 ResumePlan judgeResumeAnswer(const ResumeAnswer& answer, std::uint64_t received,
-                             std::optional<std::uint64_t> expected);
+                             std::optional<std::uint64_t> expected, const std::wstring& validator);
 
-// The validator that makes a resume safe: the first answer's entity tag, else its modification
-// date; empty when neither is usable (a value holding a control character is never sent on).
+// The validator that makes a resume safe: the first answer's strong entity tag, else its
+// modification date; empty when neither is usable. A weak tag ("W/" first) is never used, as
+// "If-Range" does not allow one, and a value holding a control character is never sent on.
 std::wstring resumeValidator(const std::wstring& entityTag, const std::wstring& lastModified);
 
 // The extra request headers that ask for the bytes from `from` on, each line ending in CR LF:

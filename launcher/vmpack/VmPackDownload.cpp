@@ -219,8 +219,10 @@ bool resume(const InternetFunctions& net, HINTERNET root, const std::wstring& ur
         return false; // what was received stays for the next attempt
     }
     const ResumeAnswer answer{status, queryText(net, request.get(), HTTP_QUERY_CONTENT_RANGE),
-                              queryText(net, request.get(), HTTP_QUERY_CONTENT_LENGTH)};
-    const ResumePlan plan = judgeResumeAnswer(answer, *received, remote.size);
+                              queryText(net, request.get(), HTTP_QUERY_CONTENT_LENGTH),
+                              queryText(net, request.get(), HTTP_QUERY_ETAG),
+                              queryText(net, request.get(), HTTP_QUERY_LAST_MODIFIED)};
+    const ResumePlan plan = judgeResumeAnswer(answer, *received, remote.size, remote.validator);
     trace(L"resumed at byte " + countText(received) + L": HTTP status " + decimal(status) +
           (answer.contentRange.empty() ? L"" : L", range " + answer.contentRange) + L": " +
           actionName(plan.action));

@@ -237,7 +237,8 @@ ZipResult ZipReader::extractItem(std::int32_t index, const std::wstring& name) {
     const std::wstring relative = cleanEntryName(name);
     if (relative.empty())
         return kZipSkipped;
-    if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    // Some archivers (Java's among them) mark a folder only by the separator ending its name.
+    if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) || relative.back() == L'\\') {
         createParents(base_ + relative);
         return kZipOk;
     }

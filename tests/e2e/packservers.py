@@ -21,9 +21,11 @@ class _Handler(http.server.SimpleHTTPRequestHandler):
         for prefix in ("/flaky/", "/norange/", "/wholerange/"):
             if self.path.startswith(prefix):
                 return self.send_flaky(self.path[len(prefix):], prefix)
-        for prefix, validator in (("/changing-etag/", "ETag"), ("/changing-date/", "Last-Modified")):
+        for prefix, validator in (("/changing-etag/", "ETag"), ("/changing-date/", "Last-Modified"),
+                                  ("/ignoring-etag/", "ETag"), ("/ignoring-date/", "Last-Modified"),
+                                  ("/weak-etag/", "ETag")):
             if self.path.startswith(prefix):
-                return self.send_changing(self.path[len(prefix):], validator)
+                return self.send_changing(self.path[len(prefix):], validator, prefix)
         if self.path.startswith("/truncated/"):
             # Announces more bytes than it sends, then drops the connection.
             body = b"PK\x03\x04" + b"x" * 5000
@@ -69,23 +71,31 @@ class _Handler(http.server.SimpleHTTPRequestHandler):
         self.send_body(206, data, start, first,
                        [("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))])
 
-    def send_changing(self, name, validator):
+    def send_changing(self, name, validator, prefix):
         """Serves NAME until its first request has broken off halfway, then NAME.next in its place,
-        honouring Range and If-Range as a server should: with the validator given, ETag (a
-        digest of the contents) or Last-Modified (a date per version)."""
+        with the validator given: ETag (a digest of the contents) or Last-Modified (a date per
+        version). "/changing-…/" honours Range and If-Range as a server should; "/ignoring-…/"
+        honours Range whatever If-Range says; "/weak-etag/" sends a weak ETag and the date of
+        the first version, and takes If-Range only as that date."""
         version = min(self.count_request(), 1)
         with open(os.path.join(self.directory, name + (".next" if version else "")), "rb") as f:
             data = f.read()
+        date = email.utils.formatdate(1700000000, usegmt=True)
         value = ('"%s"' % hashlib.md5(data).hexdigest()[:16] if validator == "ETag"
                  else email.utils.formatdate(1700000000 + version * 3600, usegmt=True))
+        headers = [(validator, value)]
+        honoured = (None, value)
+        if prefix == "/weak-etag/":
+            headers = [(validator, "W/" + value), ("Last-Modified", date)]
+            honoured = (date,)
         wanted = self.headers.get("Range", "")
         condition = self.headers.get("If-Range")
-        if version and wanted.startswith("bytes=") and condition in (None, value):
+        if version and wanted.startswith("bytes=") and (
+                prefix.startswith("/ignoring-") or condition in honoured):
             start = int(wanted[len("bytes="):].rstrip("-"))
-            return self.send_body(206, data, start, False, [
-                (validator, value),
+            return self.send_body(206, data, start, False, headers + [
                 ("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))])
-        self.send_body(200, data, 0, version == 0, [(validator, value)])
+        self.send_body(200, data, 0, version == 0, headers)
 
 
 class HttpServer:

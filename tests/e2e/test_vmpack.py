@@ -176,6 +176,44 @@ class DownloadAndLaunch(PackLayout):
                 self.assertEqual((resumed.get("Range"), resumed.get("If-Range")),
                                  ("bytes=%d-" % (len(old) // 2), validator))
 
+    def test_a_piece_of_a_changed_file_is_never_appended(self):
+        # The server honours Range but ignores If-Range: the piece it sends names the new file.
+        old = vm_pack(extra_members=[("padding.bin", os.urandom(300000))])
+        new = vm_pack(extra_members=[("padding.bin", os.urandom(300000))])
+        self.assertEqual(len(old), len(new), "a piece that fits, but of another file")
+        self.publish(old)
+        self.publish(new, self.pack_name + ".next")
+        for prefix in ("ignoring-etag", "ignoring-date"):
+            with self.subTest(server=prefix):
+                shutil.rmtree(os.path.join(self.start, "Windows"))
+                os.makedirs(os.path.join(self.start, "Windows", "jvmspecs"))
+                trace = os.path.join(self.root, prefix + "-trace.txt")
+                self.direct(self.http.url(prefix + "/" + self.pack_name),
+                            hashlib.md5(new).hexdigest())
+                result = self.launch(cwd=self.start, env={"KIV_TRACE": windows_path(trace)})
+                self.assertEqual(result.stderr, b"")
+                self.assertIn(b"MD5 checksum verification for downloaded JVM passed",
+                              result.stdout)
+                with open(self.stored_pack(), "rb") as f:
+                    self.assertEqual(f.read(), new)
+                with open(trace, encoding="utf-8") as f:
+                    self.assertIn("HTTP status 206, range bytes %d-%d/%d: restarting the transfer"
+                                  % (len(old) // 2, len(new) - 1, len(new)), f.read())
+
+    def test_weak_entity_tag_resumes_on_the_modification_date(self):
+        data = vm_pack(extra_members=[("padding.bin", os.urandom(300000))])
+        self.publish(data)
+        self.publish(data, self.pack_name + ".next")
+        before = len(self.http.server.headers)
+        self.direct(self.http.url("weak-etag/" + self.pack_name), hashlib.md5(data).hexdigest())
+        result = self.launch(cwd=self.start)
+        self.assertEqual(result.stderr, b"")
+        with open(self.stored_pack(), "rb") as f:
+            self.assertEqual(f.read(), data)
+        first, resumed = self.http.server.headers[before:]
+        self.assertEqual((resumed.get("Range"), resumed.get("If-Range")),
+                         ("bytes=%d-" % (len(data) // 2), "Tue, 14 Nov 2023 22:13:20 GMT"))
+
     def test_download_leaves_no_copy_in_the_internet_cache(self):
         def cached(url):
             return run_wine(TOOL, ["cached", url]).returncode == 0
@@ -262,6 +300,22 @@ class DownloadAndLaunch(PackLayout):
         [record] = self.records()
         self.assertEqual(record["program"].lower(),
                          windows_path(self.target("jre", "bin", "java.exe")).lower())
+
+    def test_folder_entries_made_as_java_makes_them_are_created(self):
+        # Java's archivers mark a folder only by the "/" ending its name: DOS-made, attributes 0.
+        def folder(name):
+            info = zipfile.ZipInfo(name)
+            info.create_system, info.external_attr = 0, 0
+            return info
+        self.publish(vm_pack([(folder("jre/"), b""), (folder("jre/bin/"), b""),
+                              ("jre/bin/java.exe", standin_bytes()), (folder("jre/lib/"), b"")]))
+        self.direct(self.http.url(self.pack_name))
+        result = self.launch(cwd=self.start)
+        self.assertIn(b"Extracted the JVM pack successfully!!", result.stdout)
+        [record] = self.records()
+        self.assertEqual(record["program"].lower(),
+                         windows_path(self.target("jre", "bin", "java.exe")).lower())
+        self.assertTrue(os.path.isdir(self.target("jre", "lib")))
 
     def test_installed_vm_means_no_download(self):
         installed = self.install_vm(os.path.join(self.root, "installed"))

@@ -16,8 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     }
     const std::uint64_t received = size;
     for (unsigned long status : {200ul, 206ul, 416ul}) {
-        const tarrow::ResumePlan plan =
-            tarrow::judgeResumeAnswer({status, first, second}, received, std::nullopt);
+        const tarrow::ResumePlan plan = tarrow::judgeResumeAnswer(
+            {status, first, second, second, first}, received, std::nullopt, second);
         if (plan.action == tarrow::ResumeAction::Append) {
             const auto range = tarrow::parseContentRange(first);
             require(status == 206 && range && range->first == received,

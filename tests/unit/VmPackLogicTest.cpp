@@ -197,28 +197,32 @@ TEST(HttpResume, AnswersToARangeRequest) {
         A action;
         std::optional<std::uint64_t> total;
     } cases[] = {
-        {{206, L"bytes 100-199/200", L"100"}, 100, 200, A::Append, 200},
-        {{206, L"bytes 100-199/*", L"100"}, 100, 200, A::Append, 200},
-        {{206, L"bytes 100-199/*", L"100"}, 100, std::nullopt, A::Append, std::nullopt},
-        {{206, L"bytes 4294967296-5999999999/6000000000", L""}, 4294967296ULL, big, A::Append, big},
+        {{206, L"bytes 100-199/200", L"100", L"", L""}, 100, 200, A::Append, 200},
+        {{206, L"bytes 100-199/*", L"100", L"", L""}, 100, 200, A::Append, 200},
+        {{206, L"bytes 100-199/*", L"100", L"", L""}, 100, std::nullopt, A::Append, std::nullopt},
+        {{206, L"bytes 4294967296-5999999999/6000000000", L"", L"", L""},
+         4294967296ULL,
+         big,
+         A::Append,
+         big},
         // The whole file, whether as 200 or as a range from 0 to its end, replaces what came.
-        {{200, L"", L"300"}, 100, 200, A::Replace, 300},
-        {{200, L"", L""}, 100, 200, A::Replace, std::nullopt},
-        {{206, L"bytes 0-199/200", L"200"}, 100, 200, A::Replace, 200},
-        {{206, L"bytes 0-249/250", L"250"}, 100, 200, A::Replace, 250},
+        {{200, L"", L"300", L"", L""}, 100, 200, A::Replace, 300},
+        {{200, L"", L"", L"", L""}, 100, 200, A::Replace, std::nullopt},
+        {{206, L"bytes 0-199/200", L"200", L"", L""}, 100, 200, A::Replace, 200},
+        {{206, L"bytes 0-249/250", L"250", L"", L""}, 100, 200, A::Replace, 250},
         // Anything else starts the transfer again.
-        {{206, L"bytes 50-199/200", L"150"}, 100, 200, A::Restart, std::nullopt},
-        {{206, L"bytes 150-199/200", L"50"}, 100, 200, A::Restart, std::nullopt},
-        {{206, L"bytes 100-149/200", L"50"}, 100, 200, A::Restart, std::nullopt},
-        {{206, L"bytes 100-249/250", L"150"}, 100, 200, A::Restart, std::nullopt},
-        {{206, L"bytes 0-99/*", L"100"}, 100, 200, A::Restart, std::nullopt},
-        {{206, L"", L"100"}, 100, 200, A::Restart, std::nullopt},
-        {{416, L"bytes */200", L""}, 200, 200, A::Restart, std::nullopt},
-        {{404, L"", L""}, 100, 200, A::Restart, std::nullopt},
-        {{0, L"", L""}, 100, 200, A::Restart, std::nullopt},
+        {{206, L"bytes 50-199/200", L"150", L"", L""}, 100, 200, A::Restart, std::nullopt},
+        {{206, L"bytes 150-199/200", L"50", L"", L""}, 100, 200, A::Restart, std::nullopt},
+        {{206, L"bytes 100-149/200", L"50", L"", L""}, 100, 200, A::Restart, std::nullopt},
+        {{206, L"bytes 100-249/250", L"150", L"", L""}, 100, 200, A::Restart, std::nullopt},
+        {{206, L"bytes 0-99/*", L"100", L"", L""}, 100, 200, A::Restart, std::nullopt},
+        {{206, L"", L"100", L"", L""}, 100, 200, A::Restart, std::nullopt},
+        {{416, L"bytes */200", L"", L"", L""}, 200, 200, A::Restart, std::nullopt},
+        {{404, L"", L"", L"", L""}, 100, 200, A::Restart, std::nullopt},
+        {{0, L"", L"", L"", L""}, 100, 200, A::Restart, std::nullopt},
     };
     for (const auto& c : cases) {
-        const ResumePlan plan = judgeResumeAnswer(c.answer, c.received, c.expected);
+        const ResumePlan plan = judgeResumeAnswer(c.answer, c.received, c.expected, L"");
         EXPECT_EQ(plan.action, c.action) << c.answer.status << " " << c.answer.contentRange.size();
         if (plan.action != A::Restart) {
             EXPECT_EQ(plan.total, c.total) << c.answer.status;
@@ -226,10 +230,43 @@ TEST(HttpResume, AnswersToARangeRequest) {
     }
 }
 
+TEST(HttpResume, AppendsOnlyAPieceOfTheSameFile) {
+    using A = ResumeAction;
+    const std::wstring date = L"Tue, 01 Dec 2026 10:00:00 GMT";
+    const std::wstring later = L"Wed, 02 Dec 2026 10:00:00 GMT";
+    const std::wstring piece = L"bytes 100-199/200";
+    const struct {
+        std::wstring validator; // stored from the first answer
+        ResumeAnswer answer;
+        A action;
+    } cases[] = {
+        {L"\"v1\"", {206, piece, L"100", L"\"v1\"", later}, A::Append},
+        {date, {206, piece, L"100", L"\"v2\"", L" " + date}, A::Append},
+        {L"", {206, piece, L"100", L"\"v2\"", later}, A::Append},
+        // A server that ignored "If-Range" sends a piece of the changed file, or does not say.
+        {L"\"v1\"", {206, piece, L"100", L"\"v2\"", later}, A::Restart},
+        {L"\"v1\"", {206, piece, L"100", L"W/\"v1\"", L""}, A::Restart},
+        {L"\"v1\"", {206, piece, L"100", L"", L""}, A::Restart},
+        {date, {206, piece, L"100", L"", later}, A::Restart},
+        // The whole new file replaces what came, whatever it is called.
+        {L"\"v1\"", {206, L"bytes 0-199/200", L"200", L"\"v2\"", later}, A::Replace},
+        {L"\"v1\"", {200, L"", L"200", L"\"v2\"", later}, A::Replace},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(judgeResumeAnswer(c.answer, 100, 200, c.validator).action, c.action)
+            << c.answer.status << " " << c.answer.entityTag.size() << " "
+            << c.answer.lastModified.size();
+    }
+}
+
 TEST(HttpResume, ResumeRequestHeaders) {
     EXPECT_EQ(resumeValidator(L"\"v1\"", L"Tue, 01 Dec 2026 10:00:00 GMT"), L"\"v1\"");
     EXPECT_EQ(resumeValidator(L"", L" Tue, 01 Dec 2026 10:00:00 GMT"),
               L"Tue, 01 Dec 2026 10:00:00 GMT");
+    EXPECT_EQ(resumeValidator(L"W/\"v1\"", L"Tue, 01 Dec 2026 10:00:00 GMT"),
+              L"Tue, 01 Dec 2026 10:00:00 GMT")
+        << "a weak tag is no If-Range validator";
+    EXPECT_EQ(resumeValidator(L" W/\"v1\"", L""), L"");
     EXPECT_EQ(resumeValidator(L"\"a\r\nX: 1\"", L""), L"") << "never a second header line";
     EXPECT_EQ(resumeValidator(L"", L""), L"");
     EXPECT_EQ(resumeHeaders(0, L"\"v1\""), L"");
