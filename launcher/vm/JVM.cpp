@@ -65,13 +65,14 @@ void JVM::fitOptions(JavaOptions& options) const {
     if (!GlobalMemoryStatusEx(&memory))
         memory.ullTotalPhys = 0;
     const bool vm32Bit = !isAmd64Image(executablePath());
-    const int shares[] = {options.initialHeapShare, options.maxHeapShare};
     resolveHeapShares(options, memory.ullTotalPhys, vm32Bit);
     if (!tracing())
         return;
     std::wstring line = L"heap for a " + std::wstring(vm32Bit ? L"32" : L"64") + L"-bit VM, " +
                         decimal(static_cast<long long>(memory.ullTotalPhys / kMegabyte)) +
                         L" MB physical memory";
+    // The shares as resolved: an initial size capped at the maximum is traced as the maximum's.
+    const int shares[] = {options.initialHeapShare, options.maxHeapShare};
     const std::int64_t sizes[] = {options.initialHeap, options.maxHeap};
     for (int i = 0; i < 2; ++i) {
         if (shares[i])
