@@ -181,6 +181,32 @@ bool stopService(const ServiceManagerFunctions& f, SC_HANDLE service, const std:
     }
 }
 
+// The service's program line as the manager keeps it.
+std::wstring programLine(const ServiceManagerFunctions& f, SC_HANDLE service,
+                         const std::wstring& name) {
+    DWORD needed = 0;
+    if (!f.queryConfig(service, nullptr, 0, &needed) && GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+        refused(name, GetLastError());
+    // QUERY_SERVICE_CONFIGW and the texts it points to, in blocks that keep its alignment.
+    const size_t blocks = needed / sizeof(QUERY_SERVICE_CONFIGW) + 1;
+    const std::unique_ptr<QUERY_SERVICE_CONFIGW[]> config(new QUERY_SERVICE_CONFIGW[blocks]);
+    if (!f.queryConfig(service, config.get(),
+                       static_cast<DWORD>(blocks * sizeof(QUERY_SERVICE_CONFIGW)), &needed))
+        refused(name, GetLastError());
+    return config[0].lpBinaryPathName ? config[0].lpBinaryPathName : L"";
+}
+
+// Only a service that runs a launcher under its own name is removed: a mistyped or clashing
+// name must not stop and remove a service of the system or of another program.
+void checkLauncherService(const ServiceManagerFunctions& f, SC_HANDLE service,
+                          const std::wstring& name) {
+    const std::wstring line = programLine(f, service, name);
+    trace(L"service " + name + L" program " + line);
+    if (!runsLauncherAsService(line, name))
+        fail(name, L"does not run a launcher with \"-mvkivservice " + name +
+                       L"\"; it was left as it was");
+}
+
 void uninstall(const CommandLine& commandLine) {
     const std::wstring& name = commandLine.serviceName();
     const ServiceManagerFunctions& f = functions(name);
@@ -188,9 +214,11 @@ void uninstall(const CommandLine& commandLine) {
     if (!manager)
         refused(name, GetLastError());
     const UniqueServiceHandle service(
-        f.openService(manager.get(), name.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+        f.openService(manager.get(), name.c_str(),
+                      SERVICE_STOP | SERVICE_QUERY_STATUS | SERVICE_QUERY_CONFIG | DELETE));
     if (!service)
         refused(name, GetLastError());
+    checkLauncherService(f, service.get(), name);
     const DWORD limitSeconds = stopLimitSeconds(commandLine);
     bool wasRunning = false;
     const bool stopped = stopService(f, service.get(), name, limitSeconds * 1000, wasRunning);

@@ -28,6 +28,7 @@ Loaded load() {
         resolve(module, f.changeConfig2, "ChangeServiceConfig2W") &&
         resolve(module, f.control, "ControlService") &&
         resolve(module, f.queryStatus, "QueryServiceStatusEx") &&
+        resolve(module, f.queryConfig, "QueryServiceConfigW") &&
         resolve(module, f.deleteService, "DeleteService") &&
         resolve(module, f.closeHandle, "CloseServiceHandle"))
         return {f, ERROR_SUCCESS};

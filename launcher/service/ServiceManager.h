@@ -16,6 +16,7 @@ struct ServiceManagerFunctions {
     decltype(&::ChangeServiceConfig2W) changeConfig2;
     decltype(&::ControlService) control;
     decltype(&::QueryServiceStatusEx) queryStatus;
+    decltype(&::QueryServiceConfigW) queryConfig;
     decltype(&::DeleteService) deleteService;
     decltype(&::CloseServiceHandle) closeHandle;
 };

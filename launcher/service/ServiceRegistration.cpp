@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "CommandLine.h"
 #include "Errors.h"
 #include "Settings.h"
 #include "Text.h"
@@ -142,6 +143,19 @@ ServiceRegistration serviceRegistration(const std::wstring& name, const Property
     for (const auto& argument : arguments)
         r.commandLine += L" " + quotedArgument(argument);
     return r;
+}
+
+bool runsLauncherAsService(const std::wstring& commandLine, const std::wstring& name) {
+    // The launcher takes the switch even in the program's place; a program is needed here.
+    const std::vector<std::wstring> tokens = tokenize(commandLine, L" ");
+    if (tokens.empty() || tokens.front() == L"-mvkivservice")
+        return false;
+    const CommandLine parsed =
+        CommandLine::parse(commandLine, [](const std::wstring&) -> std::optional<std::wstring> {
+            return std::nullopt;
+        });
+    return parsed.serviceSwitch() && parsed.serviceCommand() == ServiceCommand::None &&
+           equalsIgnoreCase(parsed.serviceName(), name);
 }
 
 std::wstring describeRegistration(const ServiceRegistration& r) {

@@ -39,6 +39,13 @@ ServiceRegistration serviceRegistration(const std::wstring& name, const Property
                                         const std::wstring& program,
                                         const std::vector<std::wstring>& arguments);
 
+// Whether the service program line `commandLine` (as the service control manager keeps it)
+// runs a launcher as the service `name`: after the program, the token "-mvkivservice" exactly,
+// then `name` as the next token, compared ignoring case as the manager compares service names;
+// read as the launcher itself reads its command line when the manager starts it. The launcher
+// removes only such services.
+bool runsLauncherAsService(const std::wstring& commandLine, const std::wstring& name);
+
 // `argument` as the launcher's command line reads it back: in quotes when it is empty or holds
 // a space, else as it stands.
 std::wstring quotedArgument(const std::wstring& argument);

@@ -20,21 +20,41 @@ bool ServiceStop::run() {
     bool ended = WaitForSingleObject(vm, 0) == WAIT_OBJECT_0;
     if (!ended && startStopVm) {
         stopVm = startStopVm();
-        ended = stopVm && waitForVm();
+        ended = stopVm && waitForVm(stopVm.get());
     }
     trace(ended ? L"VM ended after the stop request"
                 : L"VM ended by the service after the stop request");
     return endEverything(stopVm.get());
 }
 
-bool ServiceStop::waitForVm() {
+// Whether the stop VM, once ended, has failed to ask the application to end.
+bool ServiceStop::stopVmFailed(HANDLE stopVm) {
+    DWORD code = 0;
+    if (!GetExitCodeProcess(stopVm, &code) || code == 0)
+        return false;
+    trace(L"stop VM ended with exit code " + decimal(code) + L" before the VM: no more wait");
+    return true;
+}
+
+bool ServiceStop::waitForVm(HANDLE stopVm) {
     trace(L"waiting up to " + decimal(limitMs) + L" ms for the VM to end");
     const ULONGLONG deadline = GetTickCount64() + limitMs;
+    // The VM first: when both have ended, the VM's end counts.
+    const HANDLE processes[] = {vm, stopVm};
+    DWORD count = 2;
     for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
         const ULONGLONG left = deadline - now;
-        if (WaitForSingleObject(vm, left < kCheckpointMs ? static_cast<DWORD>(left)
-                                                         : kCheckpointMs) == WAIT_OBJECT_0)
+        const DWORD woken =
+            WaitForMultipleObjects(count, processes, FALSE,
+                                   left < kCheckpointMs ? static_cast<DWORD>(left) : kCheckpointMs);
+        if (woken == WAIT_OBJECT_0)
             return true;
+        if (woken == WAIT_OBJECT_0 + 1) {
+            if (stopVmFailed(stopVm))
+                break;
+            count = 1; // a stop VM that ended well leaves the application its time
+            continue;
+        }
         state.stopPending(2 * kCheckpointMs);
     }
     return WaitForSingleObject(vm, 0) == WAIT_OBJECT_0;

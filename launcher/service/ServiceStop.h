@@ -1,6 +1,7 @@
 // The stop of a service's VM, once the user or the system has asked for it: the stop VM (when
 // there is a stop class) asks the application to end; the wait for the VM's own end lasts at
-// most `limitMs`, with progress reported; then whatever still runs in the VM's job is ended.
+// most `limitMs`, with progress reported, and ends early when the stop VM ends with a non-zero
+// code; then whatever still runs in the VM's job is ended.
 #pragma once
 
 #include <windows.h>
@@ -27,7 +28,10 @@ struct ServiceStop {
     bool run();
 
   private:
-    bool waitForVm();
+    // Waits for the VM until `limitMs` has passed, or until the stop VM ends with a non-zero
+    // code (it could not ask the application to end); true when the VM has ended.
+    bool waitForVm(HANDLE stopVm);
+    bool stopVmFailed(HANDLE stopVm);
     bool endEverything(HANDLE stopVm);
 };
 

@@ -166,3 +166,42 @@ TEST(ServiceRegistration, TheTraceLineSaysWhatWasAskedFor) {
               L"service App: start type 2, account LocalSystem, dependencies \"\", restart "
               L"delays \"\" s, reset after 86400 s");
 }
+
+TEST(ServiceRegistration, RemovesOnlyServicesThatRunALauncherUnderTheirName) {
+    const struct {
+        const wchar_t* commandLine;
+        const wchar_t* name;
+        bool launcher;
+    } cases[] = {
+        {L"\"C:\\Program Files\\App\\Tarrow.exe\" -mvkivservice App", L"App", true},
+        {L"\"C:\\Program Files\\App\\Tarrow.exe\" -mvkivservice App \"two words\" -x", L"App",
+         true},
+        {L"C:\\Apps\\Tarrow.exe  -mvkivservice app", L"APP", true},
+        {L"\"C:\\A\\Tarrow.exe\" -i console -mvkivservice App", L"App", true},
+        {L"C:\\Windows\\System32\\spoolsv.exe", L"Spooler", false},
+        {L"C:\\Windows\\system32\\svchost.exe -k netsvcs -p", L"Spooler", false},
+        {L"", L"App", false},
+        // The name is a token of its own, the switch exact.
+        {L"\"C:\\A\\Tarrow.exe\" -mvkivservice App2", L"App", false},
+        {L"\"C:\\A\\Tarrow.exe\" -mvkivservice AppX", L"App", false},
+        {L"\"C:\\A\\Tarrow.exe\" -mvkivservice", L"App", false},
+        {L"\"C:\\A\\Tarrow.exe\" -MVKIVSERVICE App", L"App", false},
+        {L"\"C:\\A\\Tarrow.exe\" -mvkivservices App", L"App", false},
+        {L"\"C:\\A\\Tarrow.exe\" -Dx=-mvkivservice App", L"App", false},
+        {L"\"C:\\A\\Tarrow.exe\" \"-mvkivservice App\"", L"App", false},
+        {L"\"C:\\A\\Tarrow.exe\" -mvkivservice\tApp", L"App", false},
+        // Another service's line, and the name only as an argument.
+        {L"\"C:\\A\\Tarrow.exe\" -mvkivservice Other", L"App", false},
+        {L"\"C:\\A\\Tarrow.exe\" App -mvkivservice", L"App", false},
+        // The last switch decides, as when the launcher starts.
+        {L"\"C:\\A\\Tarrow.exe\" -mvkivservice App -mvkivservice Other", L"App", false},
+        // A switch in the program's place, and a command line that removes.
+        {L"-mvkivservice App", L"App", false},
+        {L"-mvkivservice App more", L"App", false},
+        {L"\"C:\\A\\Tarrow.exe\" -mvkivuninstall App -mvkivservice App", L"App", false},
+        // "-i" takes the token after it.
+        {L"\"C:\\A\\Tarrow.exe\" -i -mvkivservice App", L"App", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(runsLauncherAsService(c.commandLine, c.name), c.launcher) << c.commandLine;
+}

@@ -395,6 +395,47 @@ TEST_F(ServiceCommands, UninstallingAnUnknownServiceFails) {
               "Pellinor Error: the service \"" + narrow(name) + "\" does not exist\r\n");
 }
 
+// Only a service that runs a launcher under its own name is removed: one of another program
+// (as a system service would be), or a launcher running as another service, is refused and left
+// registered, in the state it was in.
+TEST_F(ServiceCommands, UninstallRefusesAServiceThatDoesNotRunALauncherUnderItsName) {
+    writeProperties("kiv.nl.service.start=manual\r\n");
+    folder.write(L"vm\\bin\\standin-sleep-ms.txt", "600000");
+    const struct {
+        std::wstring program;
+        bool started;
+    } cases[] = {
+        {L"\"" + vm + L"\" " + name, false},
+        {L"\"" + launcher + L"\" -mvkivservice " + name + L"X " + name, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(narrow(c.program));
+        UniqueServiceHandle service(
+            CreateServiceW(manager.get(), name.c_str(), name.c_str(), SERVICE_ALL_ACCESS,
+                           SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                           c.program.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+        ASSERT_TRUE(service) << GetLastError();
+        if (c.started) {
+            ASSERT_TRUE(startAndWaitForTheVm(service.get())) << GetLastError();
+        }
+        const Outcome removed = uninstall();
+        EXPECT_EQ(removed.code, 1u);
+        EXPECT_EQ(removed.out, "");
+        EXPECT_EQ(removed.err, "Pellinor Error: the service \"" + narrow(name) +
+                                   "\" does not run a launcher with \"-mvkivservice " +
+                                   narrow(name) + "\"; it was left as it was\r\n");
+        EXPECT_TRUE(registered());
+        SERVICE_STATUS status = {};
+        EXPECT_TRUE(QueryServiceStatus(service.get(), &status)) << GetLastError();
+        EXPECT_EQ(status.dwCurrentState,
+                  static_cast<DWORD>(c.started ? SERVICE_RUNNING : SERVICE_STOPPED));
+        if (!c.started) {
+            // Removed by the test, for the next case under the same name.
+            EXPECT_TRUE(DeleteService(service.get())) << GetLastError();
+        }
+    }
+}
+
 TEST_F(ServiceCommands, ACommandWithoutANameSaysHowToUseIt) {
     for (const wchar_t* command : {L"-mvkivinstall", L"-mvkivuninstall"}) {
         const Outcome outcome = run(command);

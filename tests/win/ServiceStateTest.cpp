@@ -188,9 +188,10 @@ struct HeldVm {
 
 // The stop as the control handler starts it: the control recorded by ServiceState, then the
 // stop of a held VM (with a child) with the time limit for that control and a stop VM that
-// asks the application to end (it creates the release file), does nothing, or cannot start.
+// asks the application to end (it creates the release file), does nothing, ends at once with a
+// non-zero code (no more wait), or cannot start.
 TEST(ServiceStop, WaitsAsLongAsTheControlAllowsThenEndsTheWholeTree) {
-    enum StopVm { Releases, DoesNothing, CannotStart };
+    enum StopVm { Releases, DoesNothing, Fails, CannotStart };
     struct Case {
         DWORD control, systemMs;
         StopVm stopVm;
@@ -201,6 +202,8 @@ TEST(ServiceStop, WaitsAsLongAsTheControlAllowsThenEndsTheWholeTree) {
         {SERVICE_CONTROL_PRESHUTDOWN, 3000, DoesNothing, 0, 2000, 20000},
         {SERVICE_CONTROL_SHUTDOWN, 2500, DoesNothing, 0, 1500, 20000},
         {SERVICE_CONTROL_PRESHUTDOWN, 3000, Releases, 7, 0, 20000},
+        // The stop VM cannot reach the application: the VM goes long before the timeout.
+        {SERVICE_CONTROL_STOP, 0, Fails, 0, 0, 5000},
         // Nothing asks the application to end: no wait.
         {SERVICE_CONTROL_STOP, 0, CannotStart, 0, 0, 1500},
     };
@@ -214,14 +217,18 @@ TEST(ServiceStop, WaitsAsLongAsTheControlAllowsThenEndsTheWholeTree) {
         ASSERT_TRUE(r.state.requestStop(c.control));
         const std::wstring stopProgram = folder.copyStandin(L"standin_plain", L"stop\\java.exe");
         const std::wstring release = c.stopVm == Releases ? L"release.txt" : L"elsewhere.txt";
+        // Without the stop class on its command line the stand-in exits with this code.
+        folder.write(L"stop\\standin-exit.txt", "3");
+        const std::wstring stopClass =
+            c.stopVm == Fails ? L" kiv.test.Missing " : L" kiv.test.StopApplication ";
         tarrow::ServiceStop stop{
             r.state, vm.process.get(), vm.job,
             [&]() -> UniqueHandle {
                 if (c.stopVm == CannotStart)
                     return UniqueHandle();
                 return tarrow::startProcess(
-                    L"", L"\"" + stopProgram + L"\" kiv.test.StopApplication " + (folder / release),
-                    false, &vm.job);
+                    L"", L"\"" + stopProgram + L"\"" + stopClass + (folder / release), false,
+                    &vm.job);
             },
             tarrow::stopWaitLimitMs(r.state.stopControl(), 600000, c.systemMs)};
         const ULONGLONG started = GetTickCount64();
