@@ -142,7 +142,10 @@ def read_record(path):
                 name, _, val = value.partition("=")
                 current["env"][name] = val
             elif key == "tempfile":
-                current.setdefault("tempfiles", []).append(bytes.fromhex(value))
+                try:
+                    current.setdefault("tempfiles", []).append(bytes.fromhex(value))
+                except ValueError:
+                    break  # a line the VM is still writing: its record is not complete yet
             else:
                 current[key] = value
     return records
