@@ -319,6 +319,8 @@ class NothingLeftBehind(LayoutTestCase):
                     self.skipTest("expected failure: GenerateConsoleCtrlEvent's CTRL_BREAK_EVENT "
                                   "does not reach the VM under this Wine (exit code %d)"
                                   % result.returncode)
+                if result.returncode == 1 and not result.stdout:
+                    self.skipTest("no pseudo-terminal: script could not start the console host")
                 # 120 to 124: the host could not do its part (see ConsoleEventHost.cpp).
                 self.assertEqual(result.returncode, 7, result.stdout[-400:])
                 [record] = self.records()
