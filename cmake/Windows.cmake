@@ -89,13 +89,16 @@ add_library(kiv_service STATIC
 target_include_directories(kiv_service PUBLIC launcher/service)
 target_link_libraries(kiv_service PUBLIC kiv_core kiv_service_logic)
 
+add_library(kiv_brand STATIC launcher/brand/BrandCommand.cpp)
+target_link_libraries(kiv_brand PUBLIC kiv_core kiv_brand_logic)
+
 add_library(kiv_app STATIC
   launcher/app/KIV.cpp
   launcher/app/ServiceKIV.cpp
 )
 target_include_directories(kiv_app PUBLIC launcher/app)
-target_link_libraries(kiv_app PUBLIC kiv_vmpack kiv_service)
-foreach(library kiv_core kiv_vm kiv_vmpack kiv_service kiv_app)
+target_link_libraries(kiv_app PUBLIC kiv_vmpack kiv_service kiv_brand)
+foreach(library kiv_core kiv_vm kiv_vmpack kiv_service kiv_brand kiv_app)
   kiv_warnings(${library})
 endforeach()
 

@@ -1,10 +1,13 @@
 // Entry point of the launcher: switches off WOW64 redirection, parses the command line, runs
-// the console launch (or the service host) and turns the outcome into the exit code.
+// the console launch (or the service host, or the branding command) and turns the outcome into
+// the exit code.
 #include <windows.h>
 
 #include <cstdio>
 #include <optional>
 
+#include "BrandCommand.h"
+#include "Branding.h"
 #include "CommandLine.h"
 #include "Console.h"
 #include "ErrorLine.h"
@@ -67,6 +70,8 @@ int wmain() {
     startTrace(commandLine.serviceSwitch());
     trace(L"launcher " + std::wstring(GetCommandLineW()));
     try {
+        if (const auto argv = splitLikeShell(GetCommandLineW()); isBrandCommand(argv))
+            return runBrand(argv);
         if (commandLine.serviceCommand() != ServiceCommand::None) {
             runServiceCommand(commandLine);
             return 0;

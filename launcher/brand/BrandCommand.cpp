@@ -1,0 +1,126 @@
+#include "BrandCommand.h"
+
+#include <windows.h>
+
+#include "Branding.h"
+#include "Errors.h"
+#include "FileSystem.h"
+#include "SystemMessage.h"
+#include "Text.h"
+#include "UniqueHandle.h"
+
+namespace tarrow {
+
+namespace {
+
+// Far more than a launcher or an icon file weighs.
+constexpr LONGLONG kMaxFileBytes = 256ll << 20;
+constexpr DWORD kLongPathChars = 32768;
+// Room for the 13 characters that GetTempFileNameW adds.
+constexpr std::size_t kTempFolderChars = MAX_PATH - 14;
+
+[[noreturn]] void fail(const std::wstring& what, DWORD error) {
+    throw TerminalError(what + L": " + systemMessage(error));
+}
+
+Bytes readWholeFile(const std::wstring& path) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.get(), &size))
+        fail(path + L" could not be read", GetLastError());
+    if (size.QuadPart > kMaxFileBytes)
+        throw TerminalError(path + L" is too large");
+    Bytes bytes(static_cast<std::size_t>(size.QuadPart));
+    DWORD got = 0;
+    if (!bytes.empty() &&
+        (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
+         got != bytes.size()))
+        fail(path + L" could not be read", GetLastError());
+    return bytes;
+}
+
+std::wstring runningProgram() {
+    std::wstring buffer(kLongPathChars, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), kLongPathChars);
+    if (length == 0 || length >= kLongPathChars)
+        fail(L"the launcher could not find its own file", GetLastError());
+    buffer.resize(length);
+    return buffer;
+}
+
+// A file being written beside its final place; removed unless it was moved there.
+class PendingFile {
+  public:
+    explicit PendingFile(std::wstring path) : path_(std::move(path)) {}
+    ~PendingFile() {
+        if (!path_.empty())
+            DeleteFileW(path_.c_str());
+    }
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    const std::wstring& path() const { return path_; }
+
+    void moveTo(const std::wstring& target) {
+        if (!MoveFileExW(path_.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            fail(target + L" could not be written", GetLastError());
+        path_.clear();
+    }
+
+  private:
+    std::wstring path_;
+};
+
+void writeAll(const std::wstring& path, const Bytes& bytes, const std::wstring& target) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file ||
+        !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size() || !FlushFileBuffers(file.get()))
+        fail(target + L" could not be written", GetLastError());
+}
+
+// Writes `bytes` to a new file in `target`'s folder, then moves it to `target`.
+void writeInPlace(const std::wstring& target, const Bytes& bytes) {
+    const std::wstring folder = target.substr(0, target.find_last_of(L'\\') + 1);
+    wchar_t name[MAX_PATH];
+    if (folder.size() >= kTempFolderChars || GetTempFileNameW(folder.c_str(), L"kiv", 0, name) == 0)
+        fail(target + L" could not be written", GetLastError());
+    PendingFile pending(name);
+    writeAll(pending.path(), bytes, target);
+    pending.moveTo(target);
+}
+
+void printLine(const std::wstring& line) {
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    DWORD written = 0;
+    if (GetConsoleMode(output, &mode)) {
+        const std::wstring text = line + L"\n";
+        WriteConsoleW(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    } else {
+        const std::string text = toUtf8(line) + "\r\n";
+        WriteFile(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    }
+}
+
+} // namespace
+
+int runBrand(const std::vector<std::wstring>& argv) {
+    const BrandRequest request = parseBrandRequest(argv);
+    const std::wstring program = runningProgram();
+    const std::wstring target = fullPath(request.output);
+    if (equalsIgnoreCase(target, fullPath(program)))
+        throw TerminalError(L"the launcher cannot brand itself in place: name another program");
+    std::vector<IconImage> icons;
+    if (request.icon)
+        icons = readIconFile(readWholeFile(*request.icon), *request.icon);
+    writeInPlace(target, brandedImage(readWholeFile(program), request, icons));
+    printLine(L"branded copy written to " + target);
+    return 0;
+}
+
+} // namespace tarrow
