@@ -129,13 +129,47 @@ class PeFile:
         text = raw.decode("utf-16-le", "replace")
         result = {}
         for key in ("FileDescription", "FileVersion", "OriginalFilename", "ProductName",
-                    "ProductVersion"):
+                    "ProductVersion", "CompanyName", "LegalCopyright", "InternalName"):
             at = text.find(key + "\0")
             if at < 0:
                 continue
             value = text[at + len(key):].lstrip("\0")
             result[key] = value.split("\0", 1)[0]
         return result
+
+    def fixed_versions(self):
+        """(file version, product version), each four numbers, of the version resource."""
+        raw = next((r for t, _, _, r in self.resources() if t == 16), b"")
+        at = raw.find(struct.pack("<I", 0xFEEF04BD))
+        file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<IIII", raw, at + 8)
+        return tuple((ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+                     for ms, ls in ((file_ms, file_ls), (product_ms, product_ls)))
+
+    def icon_group(self):
+        """The first icon group's (width, height, colours, planes, bit count, size, icon id)
+        entries."""
+        raw = next(r for t, _, _, r in self.resources() if t == 14)
+        count = struct.unpack_from("<H", raw, 4)[0]
+        return [struct.unpack_from("<BBBxHHIH", raw, 6 + 14 * i) for i in range(count)]
+
+    def checksum(self):
+        """(the header's checksum, the checksum of the file's bytes)."""
+        pe = struct.unpack_from("<I", self.data, 0x3C)[0]
+        field = pe + 24 + 64
+        data = self.data[:field] + b"\0\0\0\0" + self.data[field + 4:]
+        if len(data) % 2:
+            data += b"\0"
+        total = 0
+        for (word,) in struct.iter_unpack("<H", data):
+            total += word
+            total = (total & 0xFFFF) + (total >> 16)
+        return struct.unpack_from("<I", self.data, field)[0], total + len(self.data)
+
+    def section_bytes(self, name):
+        for section, _, size, raw in self.sections:
+            if section == name:
+                return self.data[raw:raw + size]
+        raise KeyError(name)
 
 
 def summary(path):
