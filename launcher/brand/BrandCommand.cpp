@@ -19,8 +19,10 @@ constexpr DWORD kLongPathChars = 32768;
 // Room for the 13 characters that GetTempFileNameW adds.
 constexpr std::size_t kTempFolderChars = MAX_PATH - 14;
 
-[[noreturn]] void fail(const std::wstring& what, DWORD error) {
-    throw TerminalError(what + L": " + systemMessage(error));
+// Raises "<path> could not be <what>: <the system's text for the last error>".
+[[noreturn]] void fail(const std::wstring& path, const wchar_t* what) {
+    const DWORD error = GetLastError();
+    throw TerminalError(path + L" could not be " + what + L": " + systemMessage(error));
 }
 
 Bytes readWholeFile(const std::wstring& path) {
@@ -28,15 +30,17 @@ Bytes readWholeFile(const std::wstring& path) {
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size{};
     if (!file || !GetFileSizeEx(file.get(), &size))
-        fail(path + L" could not be read", GetLastError());
-    if (size.QuadPart > kMaxFileBytes)
-        throw TerminalError(path + L" is too large");
+        fail(path, L"read");
+    if (size.QuadPart > kMaxFileBytes) {
+        SetLastError(ERROR_FILE_TOO_LARGE);
+        fail(path, L"read");
+    }
     Bytes bytes(static_cast<std::size_t>(size.QuadPart));
     DWORD got = 0;
     if (!bytes.empty() &&
         (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
          got != bytes.size()))
-        fail(path + L" could not be read", GetLastError());
+        fail(path, L"read");
     return bytes;
 }
 
@@ -44,7 +48,7 @@ std::wstring runningProgram() {
     std::wstring buffer(kLongPathChars, L'\0');
     const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), kLongPathChars);
     if (length == 0 || length >= kLongPathChars)
-        fail(L"the launcher could not find its own file", GetLastError());
+        fail(L"the launcher's own file", L"found");
     buffer.resize(length);
     return buffer;
 }
@@ -65,7 +69,7 @@ class PendingFile {
     void moveTo(const std::wstring& target) {
         if (!MoveFileExW(path_.c_str(), target.c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            fail(target + L" could not be written", GetLastError());
+            fail(target, L"written");
         path_.clear();
     }
 
@@ -80,7 +84,7 @@ void writeAll(const std::wstring& path, const Bytes& bytes, const std::wstring& 
     if (!file ||
         !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
         written != bytes.size() || !FlushFileBuffers(file.get()))
-        fail(target + L" could not be written", GetLastError());
+        fail(target, L"written");
 }
 
 // Writes `bytes` to a new file in `target`'s folder, then moves it to `target`.
@@ -88,23 +92,23 @@ void writeInPlace(const std::wstring& target, const Bytes& bytes) {
     const std::wstring folder = target.substr(0, target.find_last_of(L'\\') + 1);
     wchar_t name[MAX_PATH];
     if (folder.size() >= kTempFolderChars || GetTempFileNameW(folder.c_str(), L"kiv", 0, name) == 0)
-        fail(target + L" could not be written", GetLastError());
+        fail(target, L"written");
     PendingFile pending(name);
     writeAll(pending.path(), bytes, target);
     pending.moveTo(target);
 }
 
+// One line on standard output: through the console when it is one, else as UTF-8 bytes.
 void printLine(const std::wstring& line) {
     HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
     DWORD mode = 0;
     DWORD written = 0;
     if (GetConsoleMode(output, &mode)) {
-        const std::wstring text = line + L"\n";
-        WriteConsoleW(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    } else {
-        const std::string text = toUtf8(line) + "\r\n";
-        WriteFile(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        WriteConsoleW(output, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        return;
     }
+    const std::string text = toUtf8(line);
+    WriteFile(output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 } // namespace
@@ -119,7 +123,7 @@ int runBrand(const std::vector<std::wstring>& argv) {
     if (request.icon)
         icons = readIconFile(readWholeFile(*request.icon), *request.icon);
     writeInPlace(target, brandedImage(readWholeFile(program), request, icons));
-    printLine(L"branded copy written to " + target);
+    printLine(L"branded copy written to " + target + L"\r\n");
     return 0;
 }
 

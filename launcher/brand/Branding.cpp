@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <set>
 
 #include "Errors.h"
 #include "PeResourceSection.h"
@@ -13,135 +12,130 @@ namespace tarrow {
 
 namespace {
 
-const std::wstring kBrandSwitch = L"-mvkivbrand";
+constexpr const wchar_t* kBrandSwitch = L"-mvkivbrand";
 constexpr std::uint16_t kUsEnglish = 0x409;
 
-// The settings and the version texts they set.
-struct Setting {
-    const wchar_t* name;
-    const wchar_t* versionKey;
-};
-constexpr Setting kTextSettings[] = {{L"product", L"ProductName"},
-                                     {L"company", L"CompanyName"},
-                                     {L"description", L"FileDescription"},
-                                     {L"copyright", L"LegalCopyright"}};
+// The settings, in the order of the version texts they set; "icon" and "version" first.
+constexpr const wchar_t* kSettings[] = {L"icon",    L"version",     L"product",
+                                        L"company", L"description", L"copyright"};
+constexpr const wchar_t* kVersionKeys[] = {L"ProductName", L"CompanyName", L"FileDescription",
+                                           L"LegalCopyright"};
+constexpr std::size_t kNoSetting = std::size(kSettings);
 
-// One part of a version: one to five digits worth at most 65535.
-std::optional<std::uint16_t> versionPart(const std::wstring& text) {
-    if (text.empty() || text.size() > 5 ||
-        !std::all_of(text.begin(), text.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; }))
-        return std::nullopt;
-    std::uint32_t value = 0;
-    for (const wchar_t c : text)
-        value = value * 10 + static_cast<std::uint32_t>(c - L'0');
-    if (value > 0xFFFF)
-        return std::nullopt;
-    return static_cast<std::uint16_t>(value);
+[[noreturn]] void refuse(const wchar_t* before, const std::wstring& argument,
+                         const wchar_t* after) {
+    throw TerminalError(before + argument + after);
 }
 
+// Which setting an argument "key=value" gives (its key in any case); kNoSetting for none.
+std::size_t settingOf(const std::wstring& argument) {
+    const std::size_t equals = argument.find(L'=');
+    const std::wstring key = toLower(argument.substr(0, equals));
+    std::size_t i = 0;
+    while (equals != std::wstring::npos && i < kNoSetting && key != kSettings[i])
+        ++i;
+    return equals == std::wstring::npos ? kNoSetting : i;
+}
+
+// Four numbers of at most 65535, separated by dots.
 std::array<std::uint16_t, 4> parseVersion(const std::wstring& text) {
     std::array<std::uint16_t, 4> parts{};
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        const std::size_t dot = i + 1 < parts.size() ? text.find(L'.', start) : text.size();
-        const auto part =
-            dot == std::wstring::npos ? std::nullopt : versionPart(text.substr(start, dot - start));
-        if (!part)
-            throw TerminalError(L"the version \"" + text +
-                                L"\" is not four numbers of at most 65535 separated by dots");
-        parts[i] = *part;
-        start = dot + 1;
+    std::size_t part = 0;
+    std::uint32_t value = 0;
+    std::size_t digits = 0;
+    bool valid = true;
+    for (std::size_t i = 0; i <= text.size() && valid; ++i) {
+        const wchar_t c = i < text.size() ? text[i] : L'.';
+        if (c >= L'0' && c <= L'9') {
+            value = value * 10 + static_cast<std::uint32_t>(c - L'0');
+            valid = ++digits <= 5 && value <= 0xFFFF;
+        } else {
+            valid = c == L'.' && digits > 0 && part < parts.size();
+            if (valid)
+                parts[part++] = static_cast<std::uint16_t>(value);
+            value = 0;
+            digits = 0;
+        }
     }
+    if (!valid || part != parts.size())
+        refuse(L"the version \"", text,
+               L"\" is not four numbers of at most 65535 separated by dots");
     return parts;
 }
 
-std::wstring versionText(const std::array<std::uint16_t, 4>& version) {
+// Applies the setting `index` of kSettings.
+void applySetting(BrandRequest& request, std::size_t index, const std::wstring& value) {
+    if (index == 0) {
+        request.icon = value;
+        return;
+    }
+    if (index > 1) {
+        request.edits.texts.push_back({kVersionKeys[index - 2], value});
+        return;
+    }
+    const auto version = parseVersion(value);
+    request.edits.version = version;
     std::wstring text;
     for (const std::uint16_t part : version)
         text += (text.empty() ? L"" : L".") + decimal(part);
-    return text;
-}
-
-// The file name of a path, and the name without its extension.
-std::pair<std::wstring, std::wstring> fileNames(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L"\\/:");
-    const std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    const std::size_t dot = name.rfind(L'.');
-    return {name, dot == std::wstring::npos || dot == 0 ? name : name.substr(0, dot)};
-}
-
-// True when the argument is "key=value" with one of the settings' keys (in any case).
-bool isSetting(const std::wstring& argument) {
-    const std::size_t equals = argument.find(L'=');
-    if (equals == std::wstring::npos)
-        return false;
-    const std::wstring key = toLower(argument.substr(0, equals));
-    return key == L"icon" || key == L"version" ||
-           std::any_of(std::begin(kTextSettings), std::end(kTextSettings),
-                       [&key](const Setting& setting) { return key == setting.name; });
-}
-
-// Applies the setting with the lower-case `key`.
-void applySetting(BrandRequest& request, const std::wstring& key, const std::wstring& value) {
-    if (key == L"icon") {
-        request.icon = value;
-    } else if (key == L"version") {
-        request.edits.version = parseVersion(value);
-        const std::wstring text = versionText(*request.edits.version);
-        request.edits.texts.push_back({L"FileVersion", text});
-        request.edits.texts.push_back({L"ProductVersion", text});
-    } else {
-        for (const Setting& setting : kTextSettings) {
-            if (key == setting.name)
-                request.edits.texts.push_back({setting.versionKey, value});
-        }
-    }
-}
-
-// The lowest icon ids that no icon in the tree has.
-std::vector<std::uint16_t> freeIconIds(const ResourceNames& icons, std::size_t count) {
-    std::vector<std::uint16_t> ids;
-    for (std::uint32_t id = 1; ids.size() < count && id <= 0xFFFF; ++id) {
-        if (!icons.count({u"", static_cast<std::uint16_t>(id)}))
-            ids.push_back(static_cast<std::uint16_t>(id));
-    }
-    if (ids.size() < count)
-        throw TerminalError(L"the icon file holds too many images");
-    return ids;
+    request.edits.texts.push_back({L"FileVersion", text});
+    request.edits.texts.push_back({L"ProductVersion", text});
 }
 
 // The icon ids that a group's data names.
-std::set<std::uint16_t> idsOfGroup(const Bytes& group) {
-    std::set<std::uint16_t> ids;
+std::vector<std::uint16_t> idsOfGroup(const Bytes& group) {
+    std::vector<std::uint16_t> ids;
     const std::size_t count = group.size() >= 6 ? word(group, 4) : 0;
     for (std::size_t i = 0; i < count && fits(6 + i * 14, 14, group.size()); ++i)
-        ids.insert(word(group, 6 + i * 14 + 12));
+        ids.push_back(word(group, 6 + i * 14 + 12));
     return ids;
 }
 
+bool contains(const std::vector<std::uint16_t>& ids, std::uint16_t id) {
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+// Makes `images` the program's icon, the first icon group: the group keeps its id and language
+// (group 1 in US English when the launcher has none), the images it named are removed, and the
+// new images take the lowest free icon ids in the group's language.
 void replaceIcon(ResourceTree& tree, const std::vector<IconImage>& images) {
-    ResourceNames& groups = tree[{u"", kIconGroupResource}];
-    ResourceNames& icons = tree[{u"", kIconResource}];
-    ResourceKey groupName{u"", 1};
-    ResourceKey language{u"", kUsEnglish};
-    if (!groups.empty() && !groups.begin()->second.empty()) {
-        groupName = groups.begin()->first;
-        language = groups.begin()->second.begin()->first;
+    Resource group;
+    group.keys[0] = kIconGroupResource;
+    group.keys[1] = 1;
+    group.keys[2] = kUsEnglish;
+    std::vector<std::uint16_t> old, used, ids;
+    for (const Resource& r : tree) {
+        if (r.keys[0] == kIconGroupResource && old.empty()) {
+            group.keys[1] = r.keys[1];
+            group.keys[2] = r.keys[2];
+            old = idsOfGroup(r.bytes);
+            old.push_back(0); // marks the group found, even when it names no image
+        }
     }
-    std::set<std::uint16_t> oldIds, keptIds;
-    for (const auto& [name, languages] : groups) {
-        for (const auto& entry : languages)
-            (name.text == groupName.text && name.id == groupName.id ? oldIds : keptIds)
-                .merge(idsOfGroup(entry.second.bytes));
+    std::erase_if(tree, [&](const Resource& r) {
+        return (r.keys[0] == kIconGroupResource && r.keys[1] == group.keys[1]) ||
+               (r.keys[0] == kIconResource && contains(old, r.keys[1]));
+    });
+    for (const Resource& r : tree) {
+        if (r.keys[0] == kIconResource)
+            used.push_back(r.keys[1]);
     }
-    for (const std::uint16_t id : oldIds) {
-        if (!keptIds.count(id))
-            icons.erase({u"", id});
+    for (std::uint32_t id = 1; ids.size() < images.size() && id <= 0xFFFF; ++id) {
+        if (!contains(used, static_cast<std::uint16_t>(id)))
+            ids.push_back(static_cast<std::uint16_t>(id));
     }
-    const std::vector<std::uint16_t> ids = freeIconIds(icons, images.size());
-    for (std::size_t i = 0; i < images.size(); ++i)
-        icons[{u"", ids[i]}][language] = {images[i].bytes, 0};
-    groups[groupName] = {{language, {iconGroup(images, ids), 0}}};
+    if (ids.size() < images.size())
+        throw TerminalError(L"the icon file holds too many images");
+    Resource icon;
+    icon.keys[0] = kIconResource;
+    icon.keys[2] = group.keys[2];
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        icon.keys[1] = ids[i];
+        icon.bytes = images[i].bytes;
+        putResource(tree, icon);
+    }
+    group.bytes = iconGroup(images, ids);
+    putResource(tree, std::move(group));
 }
 
 } // namespace
@@ -151,23 +145,25 @@ bool isBrandCommand(const std::vector<std::wstring>& argv) {
 }
 
 BrandRequest parseBrandRequest(const std::vector<std::wstring>& argv) {
-    if (argv.size() < 3 || isSetting(argv[2]))
-        throw TerminalError(L"-mvkivbrand needs the name of the program to write first");
+    if (argv.size() < 3 || settingOf(argv[2]) != kNoSetting)
+        refuse(L"-mvkivbrand needs the name of the program to write first", L"", L"");
     BrandRequest request;
     request.output = argv[2];
-    std::set<std::wstring> given;
+    unsigned given = 0;
     for (std::size_t i = 3; i < argv.size(); ++i) {
-        const std::size_t equals = argv[i].find(L'=');
-        const std::wstring key = toLower(argv[i].substr(0, equals));
-        if (!isSetting(argv[i]))
-            throw TerminalError(L"unknown branding setting \"" + argv[i] + L"\"");
-        if (!given.insert(key).second)
-            throw TerminalError(L"the branding setting \"" + key + L"\" is given twice");
-        applySetting(request, key, argv[i].substr(equals + 1));
+        const std::size_t index = settingOf(argv[i]);
+        if (index == kNoSetting)
+            refuse(L"unknown branding setting \"", argv[i], L"\"");
+        if (given & (1u << index))
+            refuse(L"the branding setting \"", kSettings[index], L"\" is given twice");
+        given |= 1u << index;
+        applySetting(request, index, argv[i].substr(argv[i].find(L'=') + 1));
     }
-    const auto [name, internal] = fileNames(request.output);
+    // The file name, and the name without its extension.
+    const std::wstring name = request.output.substr(request.output.find_last_of(L"\\/:") + 1);
+    const std::size_t dot = name.rfind(L'.');
     request.edits.texts.push_back({L"OriginalFilename", name});
-    request.edits.texts.push_back({L"InternalName", internal});
+    request.edits.texts.push_back({L"InternalName", dot == 0 ? name : name.substr(0, dot)});
     return request;
 }
 
@@ -177,12 +173,9 @@ Bytes brandedImage(const Bytes& launcher, const BrandRequest& request,
     ResourceTree tree = readResourceTree(section.bytes, section.address);
     if (!icons.empty())
         replaceIcon(tree, icons);
-    const auto versions = tree.find({u"", kVersionResource});
-    if (versions != tree.end()) {
-        for (auto& [name, languages] : versions->second) {
-            for (auto& entry : languages)
-                entry.second.bytes = editVersionInfo(entry.second.bytes, request.edits);
-        }
+    for (Resource& resource : tree) {
+        if (resource.keys[0] == kVersionResource)
+            resource.bytes = editVersionInfo(resource.bytes, request.edits);
     }
     return replaceResourceSection(launcher, writeResourceTree(tree, section.address));
 }

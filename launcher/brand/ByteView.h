@@ -1,5 +1,5 @@
 // Little-endian words in byte buffers, for the file formats that branding reads and writes.
-// Platform-free.
+// Out of line: the launcher is kept small, and these are called from many places. Platform-free.
 #pragma once
 
 #include <cstddef>
@@ -10,43 +10,20 @@ namespace tarrow {
 
 using Bytes = std::vector<std::uint8_t>;
 
-inline std::uint16_t word(const Bytes& data, std::size_t at) {
-    return static_cast<std::uint16_t>(data[at] | data[at + 1] << 8);
-}
+std::uint16_t word(const Bytes& data, std::size_t at);
+std::uint32_t dword(const Bytes& data, std::size_t at);
+void putWord(Bytes& data, std::size_t at, std::uint32_t value);
+void putDword(Bytes& data, std::size_t at, std::uint32_t value);
+void appendWord(Bytes& data, std::uint32_t value);
+void appendDword(Bytes& data, std::uint32_t value);
 
-inline std::uint32_t dword(const Bytes& data, std::size_t at) {
-    return static_cast<std::uint32_t>(word(data, at)) |
-           static_cast<std::uint32_t>(word(data, at + 2)) << 16;
-}
-
-inline void putWord(Bytes& data, std::size_t at, std::uint32_t value) {
-    data[at] = static_cast<std::uint8_t>(value);
-    data[at + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-inline void putDword(Bytes& data, std::size_t at, std::uint32_t value) {
-    putWord(data, at, value & 0xFFFF);
-    putWord(data, at + 2, value >> 16);
-}
-
-inline void appendWord(Bytes& data, std::uint32_t value) {
-    data.resize(data.size() + 2);
-    putWord(data, data.size() - 2, value);
-}
-
-inline void appendDword(Bytes& data, std::uint32_t value) {
-    data.resize(data.size() + 4);
-    putDword(data, data.size() - 4, value);
-}
+// Appends `size` bytes of `from` starting at `at`.
+void appendRange(Bytes& data, const Bytes& from, std::size_t at, std::size_t size);
 
 // Zero bytes up to the next multiple of `alignment` (a power of two).
-inline void padTo(Bytes& data, std::size_t alignment) {
-    data.resize((data.size() + alignment - 1) & ~(alignment - 1));
-}
+void padTo(Bytes& data, std::size_t alignment);
 
 // True when `size` bytes at `at` lie inside `total` bytes, without overflow.
-inline bool fits(std::uint64_t at, std::uint64_t size, std::uint64_t total) {
-    return at <= total && size <= total - at;
-}
+bool fits(std::uint64_t at, std::uint64_t size, std::uint64_t total);
 
 } // namespace tarrow

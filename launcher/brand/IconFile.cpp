@@ -36,10 +36,9 @@ IconImage imageAt(const Bytes& file, std::size_t entry, std::size_t end, const s
         malformed(name, L"holds an image of zero size");
     if (offset < end || !fits(offset, size, file.size()))
         malformed(name, L"promises an image that the file does not hold");
-    IconImage image{
-        file[entry],           file[entry + 1],
-        file[entry + 2],       word(file, entry + 4),
-        word(file, entry + 6), Bytes(file.begin() + offset, file.begin() + offset + size)};
+    IconImage image{file[entry],           file[entry + 1],       file[entry + 2],
+                    word(file, entry + 4), word(file, entry + 6), {}};
+    appendRange(image.bytes, file, offset, size);
     if (isPng(image.bytes))
         return image;
     if (!isBitmap(image.bytes))
@@ -75,7 +74,8 @@ Bytes iconGroup(const std::vector<IconImage>& images, const std::vector<std::uin
     appendWord(group, static_cast<std::uint32_t>(images.size()));
     for (std::size_t i = 0; i < images.size(); ++i) {
         const IconImage& image = images[i];
-        group.insert(group.end(), {image.width, image.height, image.colourCount, 0});
+        appendWord(group, image.width | image.height << 8);
+        appendWord(group, image.colourCount);
         appendWord(group, image.planes);
         appendWord(group, image.bitCount);
         appendDword(group, static_cast<std::uint32_t>(image.bytes.size()));

@@ -67,6 +67,10 @@ Layout readLayout(const Bytes& image) {
                                                   (table - layout.directories) / 8);
     layout.sectionAlignment = dword(image, layout.optional + 32);
     layout.fileAlignment = dword(image, layout.optional + 36);
+    for (const std::uint32_t alignment : {layout.sectionAlignment, layout.fileAlignment}) {
+        if (alignment == 0 || (alignment & (alignment - 1)) != 0)
+            refuse(L"its headers are damaged");
+    }
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t at = table + i * kSectionBytes;
         layout.sections.push_back({at, dword(image, at + 8), dword(image, at + 12),
@@ -91,50 +95,45 @@ const Section& resourceSectionOf(const Bytes& image, Layout& layout) {
     refuse(L"they do not start a section of their own");
 }
 
-std::uint64_t alignUp(std::uint64_t value, std::uint32_t alignment) {
-    return (value + alignment - 1) / alignment * alignment;
+// Alignments are powers of two (checked when the headers are read).
+std::uint32_t alignUp(std::uint32_t value, std::uint32_t alignment) {
+    return (value + alignment - 1) & ~(alignment - 1);
 }
 
 // How far everything after the resource section moves, in memory and in the file.
 struct Shift {
     std::uint32_t address, rawOffset; // where the old section starts
-    std::int64_t memory, file;
+    std::uint32_t memory, file;       // added modulo 2^32: a section that shrank moves back
 
-    std::uint32_t address_(std::uint32_t rva) const {
-        return rva > address ? static_cast<std::uint32_t>(rva + memory) : rva;
-    }
-    std::uint32_t offset(std::uint32_t at) const {
-        return at > rawOffset ? static_cast<std::uint32_t>(at + file) : at;
-    }
+    std::uint32_t address_(std::uint32_t rva) const { return rva > address ? rva + memory : rva; }
+    std::uint32_t offset(std::uint32_t at) const { return at > rawOffset ? at + file : at; }
 };
 
 // How many bytes of the file the resource section takes: linkers may leave its size unaligned
 // and start the next section at the following boundary.
 std::size_t fileSpan(const Bytes& image, const Layout& layout) {
     const Section& resources = layout.sections[layout.resources];
-    return std::min<std::uint64_t>(alignUp(resources.rawSize, layout.fileAlignment),
-                                   image.size() - resources.rawOffset);
+    return std::min<std::size_t>(alignUp(resources.rawSize, layout.fileAlignment),
+                                 image.size() - resources.rawOffset);
 }
 
 Shift shiftFor(const Bytes& image, const Layout& layout, std::size_t newSize) {
     const Section& resources = layout.sections[layout.resources];
-    if (layout.sectionAlignment == 0 || layout.fileAlignment == 0)
-        refuse(L"its headers are damaged");
-    std::uint64_t next =
-        alignUp(std::uint64_t{resources.address} + resources.virtualSize, layout.sectionAlignment);
+    std::uint32_t next =
+        alignUp(resources.address + resources.virtualSize, layout.sectionAlignment);
     for (const Section& section : layout.sections) {
         if (section.address <= resources.address)
             continue;
         // Only sections that no code refers to may move: relocations and debugging data.
         if ((section.characteristics & kDiscardable) == 0)
             refuse(L"sections the program uses follow them");
-        next = std::min<std::uint64_t>(next, section.address);
+        next = std::min(next, section.address);
     }
-    const std::uint64_t span = alignUp(newSize, layout.sectionAlignment);
+    const auto size = static_cast<std::uint32_t>(newSize);
     return {resources.address, resources.rawOffset,
-            static_cast<std::int64_t>(resources.address + span) - static_cast<std::int64_t>(next),
-            static_cast<std::int64_t>(alignUp(newSize, layout.fileAlignment)) -
-                static_cast<std::int64_t>(fileSpan(image, layout))};
+            resources.address + alignUp(size, layout.sectionAlignment) - next,
+            alignUp(size, layout.fileAlignment) -
+                static_cast<std::uint32_t>(fileSpan(image, layout))};
 }
 
 void moveSections(Bytes& out, const Layout& layout, const Shift& shift, std::size_t newSize) {
@@ -143,7 +142,7 @@ void moveSections(Bytes& out, const Layout& layout, const Shift& shift, std::siz
         if (i == layout.resources) {
             putDword(out, section.header + 8, static_cast<std::uint32_t>(newSize));
             putDword(out, section.header + 16,
-                     static_cast<std::uint32_t>(alignUp(newSize, layout.fileAlignment)));
+                     alignUp(static_cast<std::uint32_t>(newSize), layout.fileAlignment));
             continue;
         }
         putDword(out, section.header + 12, shift.address_(section.address));
@@ -152,16 +151,13 @@ void moveSections(Bytes& out, const Layout& layout, const Shift& shift, std::siz
     }
     const std::size_t symbols = layout.fileHeader + 8;
     putDword(out, symbols, shift.offset(dword(out, symbols)));
-    std::uint64_t imageEnd = 0;
+    std::uint32_t imageEnd = 0;
     for (const Section& section : layout.sections) {
-        const std::uint32_t size = dword(out, section.header + 8);
-        imageEnd = std::max(imageEnd, alignUp(std::uint64_t{dword(out, section.header + 12)} + size,
-                                              layout.sectionAlignment));
+        const std::uint32_t end = dword(out, section.header + 12) + dword(out, section.header + 8);
+        imageEnd = std::max(imageEnd, alignUp(end, layout.sectionAlignment));
     }
-    putDword(out, layout.optional + 56, static_cast<std::uint32_t>(imageEnd));
-    const std::int64_t initialised = std::int64_t{dword(out, layout.optional + 8)} + shift.file;
-    putDword(out, layout.optional + 8,
-             static_cast<std::uint32_t>(std::max<std::int64_t>(initialised, 0)));
+    putDword(out, layout.optional + 56, imageEnd);
+    putDword(out, layout.optional + 8, dword(out, layout.optional + 8) + shift.file);
 }
 
 // The file offset of an address in the new image; nothing when no section's data holds it.
@@ -223,10 +219,11 @@ Bytes replaceResourceSection(const Bytes& image, const Bytes& contents) {
     const Shift shift = shiftFor(image, layout, contents.size());
     const std::size_t tail = resources.rawOffset + fileSpan(image, layout);
     const std::size_t end = std::max(contentEnd(image, layout), tail);
-    Bytes out(image.begin(), image.begin() + resources.rawOffset);
-    out.insert(out.end(), contents.begin(), contents.end());
+    Bytes out;
+    appendRange(out, image, 0, resources.rawOffset);
+    appendRange(out, contents, 0, contents.size());
     out.resize(resources.rawOffset + alignUp(contents.size(), layout.fileAlignment));
-    out.insert(out.end(), image.begin() + tail, image.begin() + end);
+    appendRange(out, image, tail, end - tail);
     moveSections(out, layout, shift, contents.size());
     moveDirectories(out, layout, shift, contents.size());
     if (layout.directoryCount > kSignatureDirectory) {

@@ -10,218 +10,162 @@ constexpr std::size_t kDirectoryBytes = 16;
 constexpr std::size_t kEntryBytes = 8;
 constexpr std::size_t kDataEntryBytes = 16;
 constexpr std::uint32_t kHighBit = 0x80000000u;
+constexpr std::size_t kLevels = 3;
 
 [[noreturn]] void damaged() {
     throw TerminalError(L"the launcher's resources are damaged");
 }
 
-class TreeReader {
-  public:
-    TreeReader(const Bytes& section, std::uint32_t address)
-        : section_(section), address_(address) {}
-
-    // Reads the directory at `offset` with `read` taking each entry's key and target offset.
-    template <typename Read> void directory(std::uint32_t offset, Read read) {
-        if (!fits(offset, kDirectoryBytes, section_.size()))
-            damaged();
-        const std::size_t count =
-            std::size_t{word(section_, offset + 12)} + word(section_, offset + 14);
-        if (!fits(offset + kDirectoryBytes, count * kEntryBytes, section_.size()))
-            damaged();
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::size_t entry = offset + kDirectoryBytes + i * kEntryBytes;
-            read(key(dword(section_, entry)), dword(section_, entry + 4));
-        }
+int compareResources(const Resource& a, const Resource& b, std::size_t levels) {
+    for (std::size_t level = 0; level < levels; ++level) {
+        if (a.keys[level] != b.keys[level])
+            return a.keys[level] < b.keys[level] ? -1 : 1;
     }
-
-    ResourceData data(std::uint32_t target) {
-        if ((target & kHighBit) != 0 || !fits(target, kDataEntryBytes, section_.size()))
-            damaged();
-        const std::uint32_t rva = dword(section_, target);
-        const std::uint32_t size = dword(section_, target + 4);
-        if (rva < address_ || !fits(rva - address_, size, section_.size()))
-            damaged();
-        const auto start = section_.begin() + (rva - address_);
-        // Each resource is at least one byte of the section, so a tree whose directories
-        // repeat one another cannot make more resources than the section has bytes.
-        if (++resources_ > section_.size())
-            damaged();
-        return {Bytes(start, start + size), dword(section_, target + 8)};
-    }
-
-  private:
-    ResourceKey key(std::uint32_t name) {
-        if ((name & kHighBit) == 0)
-            return {u"", static_cast<std::uint16_t>(name)};
-        const std::size_t at = name & ~kHighBit;
-        if (!fits(at, 2, section_.size()) ||
-            !fits(at + 2, word(section_, at) * 2u, section_.size()))
-            damaged();
-        std::u16string text;
-        for (std::size_t i = 0; i < word(section_, at); ++i)
-            text += static_cast<char16_t>(word(section_, at + 2 + 2 * i));
-        if (text.empty())
-            damaged();
-        return {text, 0};
-    }
-
-    const Bytes& section_;
-    std::uint32_t address_;
-    std::size_t resources_ = 0;
-};
-
-std::uint32_t subdirectory(std::uint32_t target) {
-    if ((target & kHighBit) == 0)
-        damaged();
-    return target & ~kHighBit;
+    return 0;
 }
 
-// Lays the tree out: where each directory, data entry, name and resource goes.
-class TreeWriter {
-  public:
-    TreeWriter(const ResourceTree& tree, std::uint32_t address) : tree_(tree), address_(address) {}
+Resource dataAt(const Bytes& section, std::uint32_t address, std::uint32_t target,
+                const Resource& path) {
+    if ((target & kHighBit) != 0 || !fits(target, kDataEntryBytes, section.size()))
+        damaged();
+    const std::uint32_t rva = dword(section, target);
+    const std::uint32_t size = dword(section, target + 4);
+    if (rva < address || !fits(rva - address, size, section.size()))
+        damaged();
+    Resource resource = path;
+    resource.bytes.clear();
+    appendRange(resource.bytes, section, rva - address, size);
+    resource.codePage = dword(section, target + 8);
+    return resource;
+}
 
-    Bytes write() {
-        std::size_t directories = kDirectoryBytes + tree_.size() * kEntryBytes;
-        std::size_t leaves = 0;
-        for (const auto& [type, names] : tree_) {
-            directories += kDirectoryBytes + names.size() * kEntryBytes;
-            for (const auto& [name, languages] : names) {
-                directories += kDirectoryBytes + languages.size() * kEntryBytes;
-                leaves += languages.size();
-            }
+// Reads the directory at `offset` of the given level, `path` holding the keys above it.
+void readLevel(const Bytes& section, std::uint32_t address, std::uint32_t offset, std::size_t level,
+               Resource& path, ResourceTree& tree) {
+    if (!fits(offset, kDirectoryBytes, section.size()))
+        damaged();
+    const std::size_t count = std::size_t{word(section, offset + 12)} + word(section, offset + 14);
+    if (!fits(offset + kDirectoryBytes, count * kEntryBytes, section.size()))
+        damaged();
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t entry = offset + kDirectoryBytes + i * kEntryBytes;
+        const std::uint32_t name = dword(section, entry);
+        if ((name & kHighBit) != 0)
+            throw TerminalError(L"the launcher's resources cannot be rewritten: they have names");
+        path.keys[level] = static_cast<std::uint16_t>(name);
+        const std::uint32_t target = dword(section, entry + 4);
+        if (level + 1 < kLevels) {
+            if ((target & kHighBit) == 0)
+                damaged();
+            readLevel(section, address, target & ~kHighBit, level + 1, path, tree);
+            continue;
         }
-        nextDataEntry_ = directories;
-        out_.assign(directories + leaves * kDataEntryBytes, 0);
-        names();
-        // Directories breadth-first: the root, the types' directories, then the names'.
-        const std::size_t root = directory(tree_.size());
-        header(root, tree_);
-        std::size_t slot = root + kDirectoryBytes;
-        for (const auto& item : tree_) {
-            typeDirs_.push_back(slot);
-            entry(slot, item.first, 0);
-            slot += kEntryBytes;
-        }
-        std::size_t i = 0;
-        for (const auto& [type, names] : tree_)
-            nameLevel(typeDirs_[i++], names);
-        i = 0;
-        for (const auto& [type, names] : tree_)
-            for (const auto& [name, languages] : names)
-                languageLevel(nameDirs_[i++], languages);
-        return out_;
+        // Each resource is at least a data entry of the section, so directories that repeat
+        // one another cannot make more resources than the section has bytes.
+        if (tree.size() > section.size())
+            damaged();
+        putResource(tree, dataAt(section, address, target, path));
     }
+}
 
-  private:
-    std::size_t directory(std::size_t count) {
-        const std::size_t at = nextDirectory_;
-        nextDirectory_ += kDirectoryBytes + count * kEntryBytes;
-        return at;
-    }
-
-    // Each distinct name once, after the data entries.
-    void names() {
-        for (const auto& [type, names] : tree_) {
-            addName(type);
-            for (const auto& [name, languages] : names) {
-                addName(name);
-                for (const auto& language : languages)
-                    addName(language.first);
-            }
-        }
-    }
-
-    void addName(const ResourceKey& key) {
-        if (key.text.empty() || nameOffsets_.count(key.text))
-            return;
-        nameOffsets_[key.text] = out_.size();
-        appendWord(out_, static_cast<std::uint32_t>(key.text.size()));
-        for (const char16_t c : key.text)
-            appendWord(out_, c);
-    }
-
-    void entry(std::size_t at, const ResourceKey& key, std::uint32_t target) {
-        putDword(out_, at,
-                 key.text.empty() ? key.id
-                                  : static_cast<std::uint32_t>(nameOffsets_[key.text]) | kHighBit);
-        putDword(out_, at + 4, target);
-    }
-
-    // Fills the type entry at `parent` with a new directory of `names`.
-    void nameLevel(std::size_t parent, const ResourceNames& names) {
-        const std::size_t at = directory(names.size());
-        header(at, names);
-        putDword(out_, parent + 4, static_cast<std::uint32_t>(at) | kHighBit);
-        std::size_t slot = at + kDirectoryBytes;
-        for (const auto& [name, languages] : names) {
-            nameDirs_.push_back(slot);
-            entry(slot, name, 0);
-            slot += kEntryBytes;
-        }
-    }
-
-    void languageLevel(std::size_t parent, const ResourceLanguages& languages) {
-        const std::size_t at = directory(languages.size());
-        header(at, languages);
-        putDword(out_, parent + 4, static_cast<std::uint32_t>(at) | kHighBit);
-        std::size_t slot = at + kDirectoryBytes;
-        for (const auto& [language, data] : languages) {
-            entry(slot, language, static_cast<std::uint32_t>(nextDataEntry_));
-            resource(nextDataEntry_, data);
-            nextDataEntry_ += kDataEntryBytes;
-            slot += kEntryBytes;
-        }
-    }
-
-    template <typename Map> void header(std::size_t at, const Map& entries) {
-        std::size_t named = 0;
-        for (const auto& item : entries)
-            named += item.first.text.empty() ? 0 : 1;
-        putWord(out_, at + 12, static_cast<std::uint32_t>(named));
-        putWord(out_, at + 14, static_cast<std::uint32_t>(entries.size() - named));
-    }
-
-    // The resource's bytes at the end, and its data entry at `at`.
-    void resource(std::size_t at, const ResourceData& data) {
-        padTo(out_, 8);
-        putDword(out_, at, static_cast<std::uint32_t>(address_ + out_.size()));
-        putDword(out_, at + 4, static_cast<std::uint32_t>(data.bytes.size()));
-        putDword(out_, at + 8, data.codePage);
-        out_.insert(out_.end(), data.bytes.begin(), data.bytes.end());
-    }
-
-    const ResourceTree& tree_;
-    std::uint32_t address_;
-    Bytes out_;
-    std::size_t nextDirectory_ = 0;
-    std::size_t nextDataEntry_ = 0;
-    std::map<std::u16string, std::size_t> nameOffsets_;
-    std::vector<std::size_t> typeDirs_; // the root's entry for each type
-    std::vector<std::size_t> nameDirs_; // each type directory's entry for each name
+// The layout of the section's directories: how many entries each one has, in the order they
+// are written (the root, the types' directories, then the names' directories).
+struct Layout {
+    std::vector<std::size_t> counts; // entries of each directory
+    std::vector<std::size_t> offsets;
+    std::size_t typeDirectories = 0;
 };
+
+// True when resource i starts a new directory entry at `level` (differs above or at it).
+bool starts(const ResourceTree& tree, std::size_t i, std::size_t level) {
+    return i == 0 || compareResources(tree[i - 1], tree[i], level + 1) != 0;
+}
+
+Layout layoutOf(const ResourceTree& tree) {
+    Layout layout;
+    layout.counts.push_back(0);
+    std::vector<std::size_t> names; // entries of each name directory
+    for (std::size_t i = 0; i < tree.size(); ++i) {
+        if (starts(tree, i, 0)) {
+            ++layout.counts[0];
+            layout.counts.push_back(0);
+        }
+        if (starts(tree, i, 1)) {
+            ++layout.counts.back();
+            names.push_back(0);
+        }
+        ++names.back();
+    }
+    layout.typeDirectories = layout.counts.size() - 1;
+    layout.counts.insert(layout.counts.end(), names.begin(), names.end());
+    std::size_t at = 0;
+    for (const std::size_t count : layout.counts) {
+        layout.offsets.push_back(at);
+        at += kDirectoryBytes + count * kEntryBytes;
+    }
+    layout.offsets.push_back(at); // where the data entries start
+    return layout;
+}
 
 } // namespace
 
+void putResource(ResourceTree& tree, Resource resource) {
+    auto at = tree.begin();
+    while (at != tree.end() && compareResources(*at, resource, kLevels) < 0)
+        ++at;
+    if (at != tree.end() && compareResources(*at, resource, kLevels) == 0)
+        *at = std::move(resource);
+    else
+        tree.insert(at, std::move(resource));
+}
+
 ResourceTree readResourceTree(const Bytes& section, std::uint32_t address) {
-    TreeReader reader(section, address);
     ResourceTree tree;
-    reader.directory(0, [&](const ResourceKey& type, std::uint32_t typeTarget) {
-        ResourceNames& names = tree[type];
-        reader.directory(subdirectory(typeTarget),
-                         [&](const ResourceKey& name, std::uint32_t nameTarget) {
-                             ResourceLanguages& languages = names[name];
-                             reader.directory(subdirectory(nameTarget),
-                                              [&](const ResourceKey& language, std::uint32_t leaf) {
-                                                  languages[language] = reader.data(leaf);
-                                              });
-                         });
-    });
+    Resource path;
+    readLevel(section, address, 0, 0, path, tree);
     return tree;
 }
 
 Bytes writeResourceTree(const ResourceTree& tree, std::uint32_t address) {
-    return TreeWriter(tree, address).write();
+    const Layout layout = layoutOf(tree);
+    const std::size_t dataEntries = layout.offsets.back();
+    Bytes out(dataEntries + tree.size() * kDataEntryBytes);
+    // Each directory's header, then its entries in the order of the resources.
+    std::vector<std::size_t> next(layout.counts.size());
+    for (std::size_t d = 0; d < layout.counts.size(); ++d)
+        next[d] = layout.offsets[d] + kDirectoryBytes;
+    std::size_t type = 0, name = 0;
+    for (std::size_t i = 0; i < tree.size(); ++i) {
+        const Resource& resource = tree[i];
+        if (starts(tree, i, 0))
+            type = i == 0 ? 1 : type + 1;
+        if (starts(tree, i, 1))
+            name = i == 0 ? layout.typeDirectories + 1 : name + 1;
+        const std::size_t entries[kLevels] = {starts(tree, i, 0) ? next[0] : 0,
+                                              starts(tree, i, 1) ? next[type] : 0, next[name]};
+        const std::size_t targets[kLevels] = {layout.offsets[type] | kHighBit,
+                                              layout.offsets[name] | kHighBit,
+                                              dataEntries + i * kDataEntryBytes};
+        const std::size_t directories[kLevels] = {0, type, name};
+        for (std::size_t level = 0; level < kLevels; ++level) {
+            if (level < 2 && !starts(tree, i, level))
+                continue;
+            putDword(out, entries[level], resource.keys[level]);
+            putDword(out, entries[level] + 4, static_cast<std::uint32_t>(targets[level]));
+            const std::size_t header = layout.offsets[directories[level]];
+            putWord(out, header + 14, word(out, header + 14) + 1u); // one more id entry
+            next[directories[level]] += kEntryBytes;
+        }
+    }
+    for (std::size_t i = 0; i < tree.size(); ++i) {
+        padTo(out, 8);
+        const std::size_t entry = dataEntries + i * kDataEntryBytes;
+        putDword(out, entry, static_cast<std::uint32_t>(address + out.size()));
+        putDword(out, entry + 4, static_cast<std::uint32_t>(tree[i].bytes.size()));
+        putDword(out, entry + 8, tree[i].codePage);
+        appendRange(out, tree[i].bytes, 0, tree[i].bytes.size());
+    }
+    return out;
 }
 
 } // namespace tarrow

@@ -9,16 +9,7 @@ namespace {
 constexpr std::size_t kHeaderBytes = 6;
 constexpr std::size_t kFixedInfoBytes = 52;
 constexpr std::uint16_t kTextType = 1;
-constexpr std::size_t kMaxDepth = 4; // root, file info, string table, string
-
-// One block: its key, its value as it is stored, and its children.
-struct Block {
-    std::u16string key;
-    std::uint16_t type = 0;
-    std::uint16_t valueLength = 0; // as declared: characters for text, bytes otherwise
-    Bytes value;
-    std::vector<Block> children;
-};
+constexpr std::size_t kStringDepth = 3; // root, StringFileInfo, a string table, its strings
 
 [[noreturn]] void damaged() {
     throw TerminalError(L"the launcher's version information is damaged");
@@ -28,119 +19,167 @@ std::size_t aligned(std::size_t at) {
     return (at + 3) & ~std::size_t{3};
 }
 
-Block parse(const Bytes& data, std::size_t start, std::size_t limit, std::size_t depth) {
-    if (depth > kMaxDepth || !fits(start, kHeaderBytes, limit))
-        damaged();
-    const std::size_t end = start + word(data, start);
-    if (end < start + kHeaderBytes || end > limit)
-        damaged();
-    Block block;
-    block.valueLength = word(data, start + 2);
-    block.type = word(data, start + 4);
-    std::size_t at = start + kHeaderBytes;
-    for (; at + 1 < end && word(data, at) != 0; at += 2)
-        block.key += static_cast<char16_t>(word(data, at));
-    if (at + 1 >= end)
-        damaged();
-    at = aligned(at + 2);
-    const std::size_t valueBytes =
-        block.type == kTextType ? block.valueLength * 2u : block.valueLength;
-    // Some writers count a text's characters generously: the value ends with its block.
-    const std::size_t stored = std::min(valueBytes, end > at ? end - at : 0);
-    block.value.assign(data.begin() + std::min(at, end), data.begin() + std::min(at, end) + stored);
-    for (at = aligned(at + stored); at < end; at = aligned(at + word(data, at)))
-        block.children.push_back(parse(data, at, end, depth + 1));
-    return block;
-}
-
-void write(const Block& block, Bytes& out) {
-    const std::size_t start = out.size();
-    appendWord(out, 0);
-    appendWord(out, block.valueLength);
-    appendWord(out, block.type);
-    for (const char16_t c : block.key)
-        appendWord(out, c);
-    appendWord(out, 0);
-    padTo(out, 4);
-    out.insert(out.end(), block.value.begin(), block.value.end());
-    for (const Block& child : block.children) {
-        padTo(out, 4);
-        write(child, out);
-    }
-    const std::size_t length = out.size() - start;
-    if (length > 0xFFFF)
-        throw TerminalError(L"the version information is too long");
-    putWord(out, start, static_cast<std::uint32_t>(length));
-}
-
-bool sameKey(const std::u16string& key, const std::wstring& wanted) {
-    auto fold = [](std::uint32_t c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+bool sameKey(const std::wstring& key, const std::wstring& wanted) {
+    auto fold = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c + (L'a' - L'A') : c; };
     if (key.size() != wanted.size())
         return false;
     for (std::size_t i = 0; i < key.size(); ++i) {
-        if (fold(key[i]) != fold(static_cast<std::uint32_t>(wanted[i])))
+        if (fold(key[i]) != fold(wanted[i]))
             return false;
     }
     return true;
 }
 
-std::u16string utf16(const std::wstring& text) {
-    return std::u16string(text.begin(), text.end());
+// Starts a block in `out`: its header (the length filled in by `finish`) and its key.
+std::size_t begin(Bytes& out, const std::wstring& key, std::size_t valueLength,
+                  std::uint16_t type) {
+    padTo(out, 4);
+    const std::size_t start = out.size();
+    appendWord(out, 0);
+    appendWord(out, static_cast<std::uint32_t>(valueLength));
+    appendWord(out, type);
+    for (const wchar_t c : key)
+        appendWord(out, static_cast<std::uint32_t>(c));
+    appendWord(out, 0);
+    padTo(out, 4);
+    return start;
 }
 
-Block textBlock(const std::wstring& key, const std::wstring& text) {
-    Block block{utf16(key), kTextType, static_cast<std::uint16_t>(text.size() + 1), {}, {}};
+void finish(Bytes& out, std::size_t start) {
+    if (out.size() - start > 0xFFFF)
+        throw TerminalError(L"the version information is too long");
+    putWord(out, start, static_cast<std::uint32_t>(out.size() - start));
+}
+
+void appendText(Bytes& out, const std::wstring& key, const std::wstring& text) {
+    const std::size_t start = begin(out, key, text.size() + 1, kTextType);
     for (const wchar_t c : text)
-        appendWord(block.value, static_cast<std::uint32_t>(c));
-    appendWord(block.value, 0);
-    return block;
+        appendWord(out, static_cast<std::uint32_t>(c));
+    appendWord(out, 0);
+    finish(out, start);
 }
 
-Block& childWithKey(Block& parent, const std::wstring& key, const Block& added) {
-    for (Block& child : parent.children) {
-        if (sameKey(child.key, key))
-            return child;
+// Copies blocks into a new resource, applying the edits on the way.
+class Editor {
+  public:
+    Editor(const Bytes& data, const VersionEdits& edits) : data_(data), edits_(edits) {}
+
+    Bytes run() {
+        copy(0, data_.size(), 0, false);
+        return std::move(out_);
     }
-    parent.children.push_back(added);
-    return parent.children.back();
-}
 
-void setText(Block& table, const std::wstring& key, const std::wstring& text) {
-    const Block block = textBlock(key, text);
-    Block& target = childWithKey(table, key, block);
-    target.type = block.type;
-    target.valueLength = block.valueLength;
-    target.value = block.value;
-}
-
-void setVersion(Block& root, const std::array<std::uint16_t, 4>& version) {
-    if (root.value.size() < kFixedInfoBytes)
-        damaged();
-    const std::uint32_t high = std::uint32_t{version[0]} << 16 | version[1];
-    const std::uint32_t low = std::uint32_t{version[2]} << 16 | version[3];
-    for (const std::size_t at : {8, 16}) { // the file version, then the product version
-        putDword(root.value, at, high);
-        putDword(root.value, at + 4, low);
+  private:
+    // Copies the block at `start`; `underStrings`: it lies inside "StringFileInfo".
+    void copy(std::size_t start, std::size_t limit, std::size_t depth, bool underStrings) {
+        if (depth > kStringDepth || !fits(start, kHeaderBytes, limit))
+            damaged();
+        const std::size_t end = start + word(data_, start);
+        if (end < start + kHeaderBytes || end > limit)
+            damaged();
+        const std::uint16_t type = word(data_, start + 4);
+        std::wstring key;
+        std::size_t at = start + kHeaderBytes;
+        for (; at + 1 < end && word(data_, at) != 0; at += 2)
+            key += static_cast<wchar_t>(word(data_, at));
+        if (at + 1 >= end)
+            damaged();
+        if (depth == kStringDepth && underStrings && edited(key))
+            return appendText(out_, key, *edited(key));
+        at = aligned(at + 2);
+        const std::size_t declared = word(data_, start + 2) * (type == kTextType ? 2u : 1u);
+        // Some writers count a text generously: the value ends with its block.
+        const std::size_t value = std::min(declared, end > at ? end - at : 0);
+        const std::size_t copy = begin(out_, key, word(data_, start + 2), type);
+        const std::size_t valueAt = out_.size();
+        if (value != 0)
+            appendRange(out_, data_, at, value);
+        if (depth == 0)
+            setVersion(valueAt, value);
+        const bool strings = underStrings || (depth == 1 && sameKey(key, L"StringFileInfo"));
+        sawStrings_ = sawStrings_ || strings;
+        children(aligned(at + value), end, depth, strings, underStrings && depth == 2);
+        if (depth == 0 && !sawStrings_) // a resource without strings gets a US English table
+            appendTable(L"040904b0");
+        finish(out_, copy);
     }
-}
+
+    // Copies the children of a block at `depth`; a string table's missing texts are added.
+    void children(std::size_t at, std::size_t end, std::size_t depth, bool strings, bool table) {
+        std::vector<bool> seen(edits_.texts.size());
+        for (; at + kHeaderBytes <= end && word(data_, at) != 0;
+             at = aligned(at + word(data_, at))) {
+            if (table)
+                markSeen(at, end, seen);
+            copy(at, end, depth + 1, strings);
+        }
+        for (std::size_t i = 0; table && i < seen.size(); ++i) {
+            if (!seen[i] && !seenEarlier(i))
+                appendText(out_, edits_.texts[i].first, edits_.texts[i].second);
+        }
+    }
+
+    // Notes which edited keys the string at `at` carries.
+    void markSeen(std::size_t at, std::size_t end, std::vector<bool>& seen) {
+        std::wstring key;
+        for (std::size_t c = at + kHeaderBytes; c + 1 < end && word(data_, c) != 0; c += 2)
+            key += static_cast<wchar_t>(word(data_, c));
+        for (std::size_t i = 0; i < seen.size(); ++i)
+            seen[i] = seen[i] || sameKey(key, edits_.texts[i].first);
+    }
+
+    // True when a later edit of the same key is the one that counts.
+    bool seenEarlier(std::size_t i) const {
+        for (std::size_t j = i + 1; j < edits_.texts.size(); ++j) {
+            if (sameKey(edits_.texts[j].first, edits_.texts[i].first))
+                return true;
+        }
+        return false;
+    }
+
+    const std::wstring* edited(const std::wstring& key) const {
+        const std::wstring* text = nullptr;
+        for (const auto& edit : edits_.texts) {
+            if (sameKey(key, edit.first))
+                text = &edit.second;
+        }
+        return text;
+    }
+
+    void appendTable(const wchar_t* language) {
+        const std::size_t files = begin(out_, L"StringFileInfo", 0, kTextType);
+        const std::size_t table = begin(out_, language, 0, kTextType);
+        for (std::size_t i = 0; i < edits_.texts.size(); ++i) {
+            if (!seenEarlier(i))
+                appendText(out_, edits_.texts[i].first, edits_.texts[i].second);
+        }
+        finish(out_, table);
+        finish(out_, files);
+    }
+
+    // The edited versions in the root's value, the fixed file information, copied at `at`.
+    void setVersion(std::size_t at, std::size_t size) {
+        if (!edits_.version)
+            return;
+        if (size < kFixedInfoBytes)
+            damaged();
+        const auto& v = *edits_.version;
+        for (const std::size_t field : {at + 8, at + 16}) { // the file, then the product version
+            putDword(out_, field, std::uint32_t{v[0]} << 16 | v[1]);
+            putDword(out_, field + 4, std::uint32_t{v[2]} << 16 | v[3]);
+        }
+    }
+
+    const Bytes& data_;
+    const VersionEdits& edits_;
+    Bytes out_;
+    bool sawStrings_ = false;
+};
 
 } // namespace
 
 Bytes editVersionInfo(const Bytes& data, const VersionEdits& edits) {
-    Block root = parse(data, 0, data.size(), 0);
-    if (edits.version)
-        setVersion(root, *edits.version);
-    Block& files =
-        childWithKey(root, L"StringFileInfo", Block{u"StringFileInfo", kTextType, 0, {}, {}});
-    if (files.children.empty())
-        files.children.push_back(Block{u"040904b0", kTextType, 0, {}, {}});
-    for (Block& table : files.children) {
-        for (const auto& [key, text] : edits.texts)
-            setText(table, key, text);
-    }
-    Bytes out;
-    write(root, out);
-    return out;
+    return Editor(data, edits).run();
 }
 
 } // namespace tarrow

@@ -234,40 +234,62 @@ TEST(VersionInfoEdit, RefusesDamagedResources) {
         EXPECT_NE(errorOf([&] { editVersionInfo(data, edits); }), L"");
 }
 
+Resource resource(std::uint16_t type, std::uint16_t name, std::uint16_t language, Bytes bytes,
+                  std::uint32_t codePage = 0) {
+    Resource r;
+    r.keys[0] = type;
+    r.keys[1] = name;
+    r.keys[2] = language;
+    r.bytes = std::move(bytes);
+    r.codePage = codePage;
+    return r;
+}
+
+// Given out of order: the tree puts each in its place.
 ResourceTree sampleTree() {
     ResourceTree tree;
-    tree[{u"", 3}][{u"", 1}][{u"", 0x409}] = {Bytes{1, 2, 3}, 0};
-    tree[{u"", 3}][{u"", 2}][{u"", 0x409}] = {Bytes(100, 7), 0};
-    tree[{u"", 6}][{u"", 7}][{u"", 0x407}] = {Bytes{9}, 1252};
-    tree[{u"", 6}][{u"", 7}][{u"", 0x409}] = {Bytes{8, 8}, 0};
-    tree[{u"MYTYPE", 0}][{u"NAMED", 0}][{u"", 0}] = {Bytes{5, 5, 5, 5, 5}, 0};
+    for (Resource r : {resource(6, 7, 0x409, {8, 8}), resource(3, 2, 0x409, Bytes(100, 7)),
+                       resource(3, 1, 0x409, {1, 2, 3}), resource(6, 7, 0x407, {9}, 1252),
+                       resource(24, 1, 0, {5, 5, 5, 5, 5})})
+        putResource(tree, r);
     return tree;
 }
 
 bool sameTree(const ResourceTree& a, const ResourceTree& b) {
     auto flat = [](const ResourceTree& tree) {
-        std::vector<std::tuple<std::u16string, int, std::u16string, int, int, Bytes, std::uint32_t>>
-            out;
-        for (const auto& [type, names] : tree)
-            for (const auto& [name, languages] : names)
-                for (const auto& [language, data] : languages)
-                    out.emplace_back(type.text, type.id, name.text, name.id, language.id,
-                                     data.bytes, data.codePage);
+        std::vector<std::tuple<int, int, int, Bytes, std::uint32_t>> out;
+        for (const Resource& r : tree)
+            out.emplace_back(r.keys[0], r.keys[1], r.keys[2], r.bytes, r.codePage);
         return out;
     };
     return flat(a) == flat(b);
 }
 
+const Bytes& bytesOf(const ResourceTree& tree, std::uint16_t type, std::uint16_t name) {
+    for (const Resource& r : tree) {
+        if (r.keys[0] == type && r.keys[1] == name)
+            return r.bytes;
+    }
+    static const Bytes none;
+    return none;
+}
+
 TEST(ResourceTree, WritesWhatItReadsBack) {
     const std::uint32_t address = 0x5000;
     const Bytes section = writeResourceTree(sampleTree(), address);
-    EXPECT_TRUE(sameTree(readResourceTree(section, address), sampleTree()));
+    const ResourceTree read = readResourceTree(section, address);
+    EXPECT_TRUE(sameTree(read, sampleTree()));
+    ASSERT_EQ(read.size(), 5u);
+    EXPECT_EQ(read[0].bytes, (Bytes{1, 2, 3}));
+    EXPECT_EQ(read[2].keys[2], 0x407);
+    EXPECT_EQ(read[4].keys[0], 24);
     EXPECT_EQ(writeResourceTree(readResourceTree(section, address), address), section);
-    // Named types come before numbered ones in the root directory.
-    EXPECT_EQ(word(section, 12), 1);
-    EXPECT_EQ(word(section, 14), 2);
-    EXPECT_NE(dword(section, 16) & 0x80000000u, 0u);
-    EXPECT_EQ(dword(section, 24), 3u);
+    // The root directory: three types in ascending order, each with a subdirectory.
+    EXPECT_EQ(word(section, 12), 0);
+    EXPECT_EQ(word(section, 14), 3);
+    EXPECT_EQ(dword(section, 16), 3u);
+    EXPECT_NE(dword(section, 20) & 0x80000000u, 0u);
+    EXPECT_EQ(dword(section, 32), 24u);
 }
 
 TEST(ResourceTree, RefusesDamagedSections) {
@@ -279,7 +301,9 @@ TEST(ResourceTree, RefusesDamagedSections) {
     elsewhere.resize(good.size() - 1); // the last resource runs past the section
     Bytes looped = good;
     putDword(looped, 16 + 4, 0x80000000u); // a type that points back at the root
-    for (const Bytes& section : {Bytes{}, cut, elsewhere, looped})
+    Bytes named = good;
+    putDword(named, 16, 0x80000000u | static_cast<std::uint32_t>(good.size() - 4));
+    for (const Bytes& section : {Bytes{}, cut, elsewhere, looped, named})
         EXPECT_NE(errorOf([&] { readResourceTree(section, address); }), L"");
     EXPECT_NE(errorOf([&] { readResourceTree(good, address + 0x1000); }), L"");
 }
@@ -306,8 +330,7 @@ Bytes image(std::uint32_t lastCharacteristics) {
     putDword(file, opt + 36, kAlign);
     putDword(file, opt + 56, 4 * kAlign);
     putDword(file, opt + 92, 16);
-    ResourceTree tree;
-    tree[{u"", 16}][{u"", 1}][{u"", 0x409}] = {launcherVersion(), 0};
+    const ResourceTree tree{resource(16, 1, 0x409, launcherVersion())};
     const Bytes resources = writeResourceTree(tree, 2 * kAlign);
     EXPECT_LE(resources.size(), kAlign);
     putDword(file, opt + 96 + 16, 2 * kAlign); // resources
@@ -349,8 +372,9 @@ TEST(PeResourceSection, GrowsTheSectionAndMovesWhatFollows) {
     EXPECT_EQ(checksum, peChecksum(zeroed));
     const ResourceSection section = readResourceSection(branded);
     const ResourceTree tree = readResourceTree(section.bytes, section.address);
-    EXPECT_EQ(tree.at({u"", 3}).at({u"", 1}).at({u"", 0x409}).bytes, icons[0].bytes);
-    const Bytes& version = tree.at({u"", 16}).at({u"", 1}).at({u"", 0x409}).bytes;
+    EXPECT_EQ(bytesOf(tree, 3, 1), icons[0].bytes);
+    EXPECT_EQ(word(bytesOf(tree, 14, 1), 6 + 12), 1);
+    const Bytes& version = bytesOf(tree, 16, 1);
     EXPECT_EQ(stringOf(version, L"ProductName"), L"Hello");
     EXPECT_EQ(stringOf(version, L"InternalName"), L"Hello");
     EXPECT_EQ(brandedImage(branded, request, icons), branded);
