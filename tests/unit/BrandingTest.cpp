@@ -150,8 +150,9 @@ TEST(BrandRequest, RefusesMalformedArguments) {
         {args({L"out.exe", L"version=1.2.3.99999999999"}), L"not four numbers"},
         {args({L"out.exe", L"version="}), L"not four numbers"},
     };
-    for (const auto& [argv, message] : cases) {
-        const std::wstring got = errorOf([&] { parseBrandRequest(argv); });
+    for (const auto& item : cases) {
+        const auto& [argv, message] = item;
+        const std::wstring got = errorOf([&] { parseBrandRequest(item.first); });
         EXPECT_NE(got.find(message), std::wstring::npos)
             << std::string(argv.back().begin(), argv.back().end()) << ": "
             << std::string(got.begin(), got.end());
