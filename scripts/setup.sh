@@ -30,7 +30,7 @@ apt_update() {
 
 packages=(cmake ninja-build g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
           gcc-mingw-w64-i686-win32 gcc-mingw-w64-x86-64-win32 binutils-mingw-w64
-          libz-mingw-w64-dev wine64 googletest python3 clang dpkg-dev
+          wine64 googletest python3 clang dpkg-dev
           python3-pyftpdlib cups printer-driver-cups-pdf openjdk-17-jdk-headless)
 
 missing=()
@@ -46,38 +46,48 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get "${apt_options[@]}" install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# minizip's sources come from Debian's source package of the release this machine runs (with
-# Debian's patches applied); the build compiles them with each cross compiler. Nothing of it
-# lives in the repo. The release is named explicitly, so that a deb-src entry for another
-# release never decides which sources are taken.
-minizip_dir="$cache/minizip"
-if [ ! -f "$minizip_dir/unzip.c" ]; then
+# minizip's sources, and zlib's inflate, come from Debian's source packages of the release this
+# machine runs (with Debian's patches applied); the build compiles them with each cross compiler,
+# for size and with only the functions the launcher calls. Nothing of them lives in the repo. The
+# release is named explicitly, so that a deb-src entry for another release never decides which
+# sources are taken.
+# fetch_sources PACKAGE FOLDER FILE...: copies FILEs of PACKAGE's source package into FOLDER.
+fetch_sources() {
+  local package=$1 folder=$2 codename work top sub
+  shift 2
   codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
   current_step="finding the Debian release of this machine"
   [ -n "$codename" ]
-  if ! apt-get source --print-uris -qq "minizip/$codename" >/dev/null 2>&1; then
+  if ! apt-get source --print-uris -qq "$package/$codename" >/dev/null 2>&1; then
     current_step="adding a deb-src entry for $codename"
     sed -e 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
       > /etc/apt/sources.list.d/kiv-deb-src.sources
     apt_update
   fi
-  current_step="fetching the minizip source package of $codename"
-  work=$(mktemp -d "$cache/minizip-src.XXXX")
-  if ! (cd "$work" && apt-get source -q "minizip/$codename" >"$work.log" 2>&1); then
+  current_step="fetching the $package source package of $codename"
+  work=$(mktemp -d "$cache/$package-src.XXXX")
+  if ! (cd "$work" && apt-get source -q "$package/$codename" >"$work.log" 2>&1); then
     cat "$work.log" >&2; rm -rf "$work" "$work.log"; false
   fi
   rm -f "$work.log"
   top=$(find "$work" -maxdepth 1 -mindepth 1 -type d | head -n 1)
-  if [ -f "$top/contrib/minizip/unzip.c" ]; then
+  sub="$top"
+  if [ "$package" = minizip ] && [ -f "$top/contrib/minizip/unzip.c" ]; then
     sub="$top/contrib/minizip"
-  else
-    sub="$top"
   fi
-  current_step="copying the minizip sources"
-  rm -rf "$minizip_dir"
-  mkdir -p "$minizip_dir"
-  cp "$sub"/{unzip.c,unzip.h,ioapi.c,ioapi.h,iowin32.c,iowin32.h,crypt.h} "$minizip_dir"/
+  current_step="copying the $package sources"
+  rm -rf "$folder"
+  mkdir -p "$folder"
+  (cd "$sub" && cp "$@" "$folder"/)
   rm -rf "$work"
+}
+if [ ! -f "$cache/minizip/unzip.c" ]; then
+  fetch_sources minizip "$cache/minizip" unzip.c unzip.h ioapi.c ioapi.h iowin32.c iowin32.h \
+    crypt.h
+fi
+if [ ! -f "$cache/zlib/inflate.c" ]; then
+  fetch_sources zlib "$cache/zlib" zlib.h zconf.h zutil.h zutil.c inflate.c inflate.h \
+    inftrees.c inftrees.h inffast.c inffast.h inffixed.h crc32.c crc32.h adler32.c gzguts.h
 fi
 
 # A Wine that runs the 32-bit product: the prebuilt one beside the project, when there is one,
