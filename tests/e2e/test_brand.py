@@ -3,14 +3,17 @@ read back with the project's PE reader; the copy launches its own properties fil
 again; the same inputs give the same bytes; malformed inputs leave nothing behind."""
 import os
 import random
+import resource
 import shutil
+import signal
 import struct
+import subprocess
 import sys
 import unittest
 import zlib
 
-from kivtest import (SOURCE, LayoutTestCase, minimal_properties, read_record, run_wine,
-                     windows_path)
+from kivtest import (SOURCE, WINE64, LayoutTestCase, ensure_prefix, minimal_properties,
+                     read_record, run_wine, scaled, windows_path, wine_env)
 
 sys.path.insert(0, os.path.join(SOURCE, "tests", "binary"))
 from pe_reader import PeFile  # noqa: E402
@@ -190,6 +193,29 @@ class Brand(LayoutTestCase):
                 self.assertRegex(lines[0], "^Pellinor Error: .*" + message)
                 self.assertEqual(sorted(os.listdir(folder)), ["Taken.exe"])
                 self.assertTrue(os.path.isdir(os.path.join(folder, "Taken.exe")))
+
+    def test_a_full_disk_leaves_the_earlier_program_as_it_was(self):
+        # A file-size limit makes the write fail as a full disk does: the launcher is larger.
+        def limit_file_size():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (65536, 65536))
+
+        ensure_prefix()
+        folder = os.path.join(self.root, "out")
+        os.makedirs(folder)
+        out = os.path.join(folder, "Hello.exe")
+        with open(out, "wb") as f:
+            f.write(b"the earlier program")
+        result = subprocess.run([WINE64, self.exe, "-mvkivbrand", windows_path(out)],
+                                cwd=self.root, env=wine_env(), stdin=subprocess.DEVNULL,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                preexec_fn=limit_file_size, timeout=scaled(60))
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertRegex(result.stderr.decode(), r"^Pellinor Error: .*Hello\.exe could not be "
+                                                 r"written: [^\r\n]+\r\n$")
+        self.assertEqual(os.listdir(folder), ["Hello.exe"])
+        with open(out, "rb") as f:
+            self.assertEqual(f.read(), b"the earlier program")
 
 
 if __name__ == "__main__":
