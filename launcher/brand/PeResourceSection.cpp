@@ -34,6 +34,7 @@ struct Layout {
     std::size_t optional = 0;
     std::size_t directories = 0;
     std::size_t directoryCount = 0;
+    std::size_t headersEnd = 0; // the end of the section table
     std::uint32_t sectionAlignment = 0;
     std::uint32_t fileAlignment = 0;
     std::vector<Section> sections;
@@ -71,6 +72,7 @@ Layout readLayout(const Bytes& image) {
         if (alignment == 0 || (alignment & (alignment - 1)) != 0)
             refuse(L"its headers are damaged");
     }
+    layout.headersEnd = table + count * kSectionBytes;
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t at = table + i * kSectionBytes;
         layout.sections.push_back({at, dword(image, at + 8), dword(image, at + 12),
@@ -87,10 +89,14 @@ const Section& resourceSectionOf(const Bytes& image, Layout& layout) {
     const std::uint32_t address = dword(image, layout.directory(kResourceDirectory));
     for (std::size_t i = 0; i < layout.sections.size(); ++i) {
         const Section& section = layout.sections[i];
-        if (section.address == address && fits(section.rawOffset, section.rawSize, image.size())) {
-            layout.resources = i;
-            return section;
-        }
+        if (section.address != address)
+            continue;
+        // The headers are kept and edited in place: the section must not overlap them.
+        if (section.rawOffset < layout.headersEnd ||
+            !fits(section.rawOffset, section.rawSize, image.size()))
+            refuse(L"its headers are damaged");
+        layout.resources = i;
+        return section;
     }
     refuse(L"they do not start a section of their own");
 }

@@ -392,4 +392,16 @@ TEST(PeResourceSection, RefusesToMoveSectionsTheProgramUses) {
     EXPECT_NE(errorOf([&] { brandedImage(Bytes(4096, 0), request, icons); }), L"");
 }
 
+TEST(PeResourceSection, RefusesResourcesThatOverlapTheHeaders) {
+    Bytes launcher = image(0x42000040);
+    const std::size_t opt = 0x58;
+    const std::size_t resources = opt + 224 + 40;
+    putDword(launcher, opt + 36, 0x10); // a file alignment smaller than the headers
+    putDword(launcher, resources + 16, static_cast<std::uint32_t>(launcher.size()));
+    putDword(launcher, resources + 20, 0); // the section's data starts at the file's start
+    const BrandRequest request = parseBrandRequest(args({L"Hello.exe"}));
+    EXPECT_NE(errorOf([&] { brandedImage(launcher, request, {}); }).find(L"damaged"),
+              std::wstring::npos);
+}
+
 } // namespace
