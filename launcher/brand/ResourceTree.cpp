@@ -39,9 +39,10 @@ Resource dataAt(const Bytes& section, std::uint32_t address, std::uint32_t targe
     return resource;
 }
 
-// Reads the directory at `offset` of the given level, `path` holding the keys above it.
+// Reads the directory at `offset` of the given level, `path` holding the keys above it;
+// `leaves` counts the resource entries read so far.
 void readLevel(const Bytes& section, std::uint32_t address, std::uint32_t offset, std::size_t level,
-               Resource& path, ResourceTree& tree) {
+               Resource& path, ResourceTree& tree, std::size_t& leaves) {
     if (!fits(offset, kDirectoryBytes, section.size()))
         damaged();
     const std::size_t count = std::size_t{word(section, offset + 12)} + word(section, offset + 14);
@@ -57,12 +58,12 @@ void readLevel(const Bytes& section, std::uint32_t address, std::uint32_t offset
         if (level + 1 < kLevels) {
             if ((target & kHighBit) == 0)
                 damaged();
-            readLevel(section, address, target & ~kHighBit, level + 1, path, tree);
+            readLevel(section, address, target & ~kHighBit, level + 1, path, tree, leaves);
             continue;
         }
-        // Each resource is at least a data entry of the section, so directories that repeat
-        // one another cannot make more resources than the section has bytes.
-        if (tree.size() > section.size())
+        // Each resource entry is 8 bytes of its own in a well-formed section: directories that
+        // name one another again and again would otherwise be read for hours.
+        if (++leaves > section.size() / kEntryBytes)
             damaged();
         putResource(tree, dataAt(section, address, target, path));
     }
@@ -122,7 +123,8 @@ void putResource(ResourceTree& tree, Resource resource) {
 ResourceTree readResourceTree(const Bytes& section, std::uint32_t address) {
     ResourceTree tree;
     Resource path;
-    readLevel(section, address, 0, 0, path, tree);
+    std::size_t leaves = 0;
+    readLevel(section, address, 0, 0, path, tree, leaves);
     return tree;
 }
 

@@ -309,6 +309,26 @@ TEST(ResourceTree, RefusesDamagedSections) {
     EXPECT_NE(errorOf([&] { readResourceTree(good, address + 0x1000); }), L"");
 }
 
+TEST(ResourceTree, RefusesDirectoriesThatRepeatOneAnother) {
+    // Three directories of 400 entries, each entry naming the next directory: 64 million
+    // resources from 10 KB, the same one every time.
+    const std::uint32_t address = 0x5000, entries = 400;
+    const std::uint32_t directory = 16 + 8 * entries;
+    Bytes section(3 * directory + 16 + 1);
+    for (std::uint32_t level = 0; level < 3; ++level) {
+        putWord(section, level * directory + 14, entries);
+        for (std::uint32_t i = 0; i < entries; ++i) {
+            const std::size_t entry = level * directory + 16 + 8 * i;
+            putDword(section, entry, 1);
+            putDword(section, entry + 4, (level + 1) * directory | (level < 2 ? 0x80000000u : 0));
+        }
+    }
+    putDword(section, 3 * directory, address + 3 * directory + 16);
+    putDword(section, 3 * directory + 4, 1);
+    EXPECT_NE(errorOf([&] { readResourceTree(section, address); }).find(L"damaged"),
+              std::wstring::npos);
+}
+
 TEST(PeChecksum, FoldsCarriesAndAddsTheLength) {
     EXPECT_EQ(peChecksum({}), 0u);
     EXPECT_EQ(peChecksum({0x01, 0x02, 0x03}), 0x0204u + 3);
