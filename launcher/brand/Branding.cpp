@@ -96,25 +96,32 @@ bool contains(const std::vector<std::uint16_t>& ids, std::uint16_t id) {
 }
 
 // Makes `images` the program's icon, the first icon group: the group keeps its id and language
-// (group 1 in US English when the launcher has none), the images it named are removed, and the
+// (group 1 in US English when the launcher has none), the images it named that no other group
+// names are removed, and the
 // new images take the lowest free icon ids in the group's language.
 void replaceIcon(ResourceTree& tree, const std::vector<IconImage>& images) {
     Resource group;
     group.keys[0] = kIconGroupResource;
     group.keys[1] = 1;
     group.keys[2] = kUsEnglish;
-    std::vector<std::uint16_t> old, used, ids;
+    std::vector<std::uint16_t> old, kept, used, ids;
     for (const Resource& r : tree) {
-        if (r.keys[0] == kIconGroupResource && old.empty()) {
+        if (r.keys[0] != kIconGroupResource)
+            continue;
+        if (old.empty()) {
             group.keys[1] = r.keys[1];
             group.keys[2] = r.keys[2];
             old = idsOfGroup(r.bytes);
             old.push_back(0); // marks the group found, even when it names no image
+        } else if (r.keys[1] != group.keys[1]) { // another group's images stay
+            const auto ids = idsOfGroup(r.bytes);
+            kept.insert(kept.end(), ids.begin(), ids.end());
         }
     }
     std::erase_if(tree, [&](const Resource& r) {
         return (r.keys[0] == kIconGroupResource && r.keys[1] == group.keys[1]) ||
-               (r.keys[0] == kIconResource && contains(old, r.keys[1]));
+               (r.keys[0] == kIconResource && contains(old, r.keys[1]) &&
+                !contains(kept, r.keys[1]));
     });
     for (const Resource& r : tree) {
         if (r.keys[0] == kIconResource)

@@ -337,7 +337,8 @@ TEST(PeChecksum, FoldsCarriesAndAddsTheLength) {
 
 // A small 32-bit image: headers, code, resources and one more section after them.
 constexpr std::uint32_t kAlign = 0x200;
-Bytes image(std::uint32_t lastCharacteristics) {
+Bytes image(std::uint32_t lastCharacteristics,
+            const ResourceTree& tree = {resource(16, 1, 0x409, launcherVersion())}) {
     Bytes file(4 * kAlign);
     putWord(file, 0, 0x5A4D);
     putDword(file, 0x3C, 0x40);
@@ -351,7 +352,6 @@ Bytes image(std::uint32_t lastCharacteristics) {
     putDword(file, opt + 36, kAlign);
     putDword(file, opt + 56, 4 * kAlign);
     putDword(file, opt + 92, 16);
-    const ResourceTree tree{resource(16, 1, 0x409, launcherVersion())};
     const Bytes resources = writeResourceTree(tree, 2 * kAlign);
     EXPECT_LE(resources.size(), kAlign);
     putDword(file, opt + 96 + 16, 2 * kAlign); // resources
@@ -399,6 +399,33 @@ TEST(PeResourceSection, GrowsTheSectionAndMovesWhatFollows) {
     EXPECT_EQ(stringOf(version, L"ProductName"), L"Hello");
     EXPECT_EQ(stringOf(version, L"InternalName"), L"Hello");
     EXPECT_EQ(brandedImage(branded, request, icons), branded);
+}
+
+// An icon group naming the icons of `ids`.
+Bytes groupOf(const std::vector<std::uint16_t>& ids) {
+    std::vector<IconImage> images(ids.size());
+    for (IconImage& image : images)
+        image.bytes = {1};
+    return iconGroup(images, ids);
+}
+
+TEST(PeResourceSection, KeepsTheImagesOfTheOtherIconGroups) {
+    const ResourceTree tree{resource(3, 1, 0x409, {1}), resource(3, 2, 0x409, {2}),
+                            resource(3, 3, 0x409, {3}), resource(14, 1, 0x409, groupOf({1, 2})),
+                            resource(14, 2, 0x409, groupOf({2, 3}))};
+    std::vector<IconImage> icons(2);
+    icons[0].bytes = {7};
+    icons[1].bytes = {8};
+    const Bytes branded =
+        brandedImage(image(0x42000040, tree), parseBrandRequest(args({L"Hello.exe"})), icons);
+    const ResourceSection section = readResourceSection(branded);
+    const ResourceTree read = readResourceTree(section.bytes, section.address);
+    EXPECT_EQ(bytesOf(read, 3, 1), (Bytes{7}));
+    EXPECT_EQ(bytesOf(read, 3, 2), (Bytes{2})); // still named by group 2
+    EXPECT_EQ(bytesOf(read, 3, 3), (Bytes{3}));
+    EXPECT_EQ(bytesOf(read, 3, 4), (Bytes{8}));
+    EXPECT_EQ(bytesOf(read, 14, 2), groupOf({2, 3}));
+    EXPECT_EQ(word(bytesOf(read, 14, 1), 6 + 14 + 12), 4);
 }
 
 TEST(PeResourceSection, RefusesToMoveSectionsTheProgramUses) {
