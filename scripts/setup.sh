@@ -2,7 +2,7 @@
 # Installs everything the build and the tests need, from Debian packages only.
 # Idempotent: a second run on a prepared machine returns within a second or two.
 # A failing step ends the script with one line naming that step.
-set -euo pipefail
+set -Eeuo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cache="$root/.cache"
@@ -75,10 +75,15 @@ fetch_sources() {
   if [ "$package" = minizip ] && [ -f "$top/contrib/minizip/unzip.c" ]; then
     sub="$top/contrib/minizip"
   fi
+  # Copied beside the folder and moved into place when whole: a copy cut short must not leave
+  # the file that tells later runs the sources are there.
   current_step="copying the $package sources"
-  rm -rf "$folder"
-  mkdir -p "$folder"
-  (cd "$sub" && cp "$@" "$folder"/)
+  rm -rf "$folder" "$folder.part"
+  mkdir -p "$folder.part"
+  if ! (cd "$sub" && cp "$@" "$folder.part"/); then
+    rm -rf "$work" "$folder.part"; false
+  fi
+  mv "$folder.part" "$folder"
   rm -rf "$work"
 }
 if [ ! -f "$cache/minizip/unzip.c" ]; then
