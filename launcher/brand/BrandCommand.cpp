@@ -91,7 +91,11 @@ void writeAll(const std::wstring& path, const Bytes& bytes, const std::wstring& 
 void writeInPlace(const std::wstring& target, const Bytes& bytes) {
     const std::wstring folder = target.substr(0, target.find_last_of(L'\\') + 1);
     wchar_t name[MAX_PATH];
-    if (folder.size() >= kTempFolderChars || GetTempFileNameW(folder.c_str(), L"kiv", 0, name) == 0)
+    if (folder.size() >= kTempFolderChars) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE); // the name beside it would not fit
+        fail(target, L"written");
+    }
+    if (GetTempFileNameW(folder.c_str(), L"kiv", 0, name) == 0)
         fail(target, L"written");
     PendingFile pending(name);
     writeAll(pending.path(), bytes, target);

@@ -181,6 +181,8 @@ class Brand(LayoutTestCase):
             ("unknown setting", "Hello.exe", ["colour=blue"], "unknown branding setting"),
             ("missing folder", "no such folder\\Hello.exe", [], "could not be written"),
             ("a folder in the way", "Taken.exe", [], "could not be written"),
+            ("a folder name too long", "x" * 250 + "\\Hello.exe", [],
+             "could not be written: (?!The operation completed)"),
         ]
         for what, name, settings, message in cases:
             with self.subTest(what):
