@@ -26,6 +26,7 @@ unset http_proxy https_proxy ftp_proxy no_proxy HTTP_PROXY HTTPS_PROXY FTP_PROXY
 # runs, and the emulated machine gives them more time.
 way=${KIV_I686:-auto}
 wow64_reason=""
+left_out=""
 native_wine=$(scripts/wow64-wine.sh 2>/tmp/kiv-wow64-reason.$$) || native_wine=""
 wow64_reason=$(cat /tmp/kiv-wow64-reason.$$); rm -f /tmp/kiv-wow64-reason.$$
 emulated_wine=${KIV_WOW64_WINE:-$root/.cache/wine-wow64/bin/wine}
@@ -57,6 +58,9 @@ case "$way" in
     echo "== the i686 product's Windows tests run in the emulated machine under $emulated_wine" \
          "(32-bit code does not run natively here: ${wow64_reason%% (set *})" ;;
   skip) echo "== the i686 product is only read, not run: ${left_out:-KIV_I686=skip}" ;;
+esac
+case "$way:$left_out" in
+  skip:?*) echo "== a left-out suite fails the run: set KIV_I686=skip to leave it out on purpose" ;;
 esac
 
 # Each build's test results, read by scripts/test_report.py: never those of an earlier run.
@@ -190,8 +194,7 @@ if [ -n "$i686_pid" ]; then
   count i686 "$status" "$i686_log"
 elif [ "$way" = skip ] && [ -n "$left_out" ]; then
   failed=$((failed + 1))
-  notes+=("failed: i686: the 32-bit product's Windows tests were left out: $left_out" \
-          "(KIV_I686=skip leaves them out on purpose)")
+  notes+=("failed: i686: the 32-bit product's Windows tests were left out: $left_out (KIV_I686=skip leaves them out on purpose)")
 elif [ "$way" = skip ]; then
   skipped=$((skipped + 1))
   skip_lines+=("skipped: i686 Windows tests: left out by KIV_I686=skip")
