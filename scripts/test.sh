@@ -65,9 +65,10 @@ esac
 
 # Each build's test results, read by scripts/test_report.py: never those of an earlier run.
 results() { echo "$root/build/$1/test-results.xml"; }
+# Sets results_options to the ctest options that write them, with every test's whole output.
 results_options() {
-  echo --output-junit "$(results "$1")" --test-output-size-passed 4194304 \
-    --test-output-size-failed 4194304
+  results_options=(--output-junit "$(results "$1")" --test-output-size-passed 4194304
+                   --test-output-size-failed 4194304)
 }
 
 # The 32-bit Windows tests, started in the background once their build is done, in a session of
@@ -77,14 +78,14 @@ i686_pid=""
 start_i686() {
   local command
   rm -f "$(results i686)" "$i686_log"
-  # shellcheck disable=SC2207
+  results_options i686
   case "$way" in
-    native) command=(scripts/i686-tests.sh $(results_options i686)) ;;
+    native) command=(scripts/i686-tests.sh "${results_options[@]}") ;;
     # Under emulation, on a loaded machine, a test group can miss its time limits: one that
     # fails there runs once more before it counts, and the summary names it. The emulated
     # machine gives way to the native tests, whose time limits are not stretched.
     emulated) command=(nice -n 10 scripts/emulated-machine.sh scripts/i686-tests.sh
-                       --repeat until-pass:2 $(results_options i686)) ;;
+                       --repeat until-pass:2 "${results_options[@]}") ;;
   esac
   setsid "${command[@]}" </dev/null >"$i686_log" 2>&1 &
   i686_pid=$!
@@ -132,7 +133,7 @@ trap 'stop_i686; stop_server' EXIT
 # Wine processes the Windows tests leave behind holding their output are ended and named here
 # (scripts/wine-run.sh --test); the i686 suite prints and removes its own.
 # shellcheck source=wine-env.sh
-. scripts/wine-env.sh
+. "$root/scripts/wine-env.sh"
 left_behind=$(kiv_wine_env x86_64 && echo "$WINEPREFIX-left-behind.log")
 rm -f "$left_behind"
 
@@ -174,8 +175,8 @@ for preset in host i686 x86_64; do
   echo "== tests $preset"
   log=$(mktemp)
   rm -f "$(results "$preset")"
-  # shellcheck disable=SC2046
-  ctest --preset "$preset" --output-on-failure $(results_options "$preset") 2>&1 | tee "$log"
+  results_options "$preset"
+  ctest --preset "$preset" --output-on-failure "${results_options[@]}" 2>&1 | tee "$log"
   count "$preset" "${PIPESTATUS[0]}" "$log"
   rm -f "$log"
 done
