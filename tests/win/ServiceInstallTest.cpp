@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "ServiceTestSupport.h"
+#include "LauncherTestSupport.h"
 #include "TestFolder.h"
 #include "TestTime.h"
 #include "UniqueHandle.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ServiceTestSupport.h"
+#include "LauncherTestSupport.h"
 #include "TestFolder.h"
 #include "UniqueHandle.h"
 #include "TestTime.h"

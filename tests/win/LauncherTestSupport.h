@@ -1,5 +1,6 @@
-// What the tests of the launcher as a service share: a handle of the real service control
-// manager, and text helpers for the paths and settings they write.
+// What the tests that run Tarrow.exe share: a handle of the real service control manager, the
+// environment values that name the programs under test, and text helpers for the paths and
+// settings they write.
 #pragma once
 
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "ServiceTestSupport.h"
+#include "LauncherTestSupport.h"
 
 #include <algorithm>
 
