@@ -7,9 +7,10 @@ scripts/test.sh, one line per skipped case and expected failure and then one lin
 
 The counts are of test cases: a Python group's cases come from the runner's KIV-CASES line
 (tests/run_unittest.py), a GoogleTest group's from its closing summary, and a group of neither
-kind (a fuzz target, a check program) is one case. A group that ctest reports as failed with no
-failed case of its own (a crash, a time limit, a Wine process left behind) counts one failure
-more; a group ctest did not run counts as one skipped case, with ctest's reason.
+kind (a fuzz target, a check program), or one that ended before its summary, is one case (plus
+the skips it printed). A group that ctest reports as failed with no failed case of its own (a
+crash, a time limit, a Wine process left behind) counts one failure more; a group ctest did not
+run counts as one skipped case, with ctest's reason.
     test_report.py BUILD JUNIT-FILE"""
 import re
 import sys
@@ -80,7 +81,9 @@ def group_result(case):
     counts, skips = python_group(lines)
     if counts is None:
         counts, skips = gtest_group(lines)
-    passed, failed, skipped = counts if counts else ((1, 0, 0) if status == "run" else (0, 0, 0))
+    if counts is None:  # no closing summary: the group is one case, and its skips so far count
+        counts = (1 if status == "run" else 0, 0, len(skips))
+    passed, failed, skipped = counts
     if status != "run" and failed == 0:
         failed += 1
     return passed, failed, skipped, skips
