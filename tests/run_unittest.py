@@ -37,7 +37,7 @@ class RecordingResult(unittest.TextTestResult):
 
 
 def main(module):
-    sys.path.insert(0, os.getcwd())
+    sys.path[0] = os.getcwd()  # as with "-m unittest": the module's folder, not this one
     suite = unittest.defaultTestLoader.loadTestsFromName(module)
     result = unittest.TextTestRunner(verbosity=2, resultclass=RecordingResult).run(suite)
     skipped = len(result.left_out)
