@@ -84,7 +84,7 @@ start_i686() {
     # Under emulation, on a loaded machine, a test group can miss its time limits: one that
     # fails there runs once more before it counts, and the summary names it. The emulated
     # machine gives way to the native tests, whose time limits are not stretched.
-    emulated) command=(nice -n 10 scripts/emulated-machine.sh scripts/i686-tests.sh
+    emulated) command=(nice -n 5 scripts/emulated-machine.sh scripts/i686-tests.sh
                        --repeat until-pass:2 "${results_options[@]}") ;;
   esac
   setsid "${command[@]}" </dev/null >"$i686_log" 2>&1 &
