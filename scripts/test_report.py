@@ -10,7 +10,9 @@ The counts are of test cases: a Python group's cases come from the runner's KIV-
 kind (a fuzz target, a check program), or one that ended before its summary, is one case (plus
 the skips it printed). A group that ctest reports as failed with no failed case of its own (a
 crash, a time limit, a Wine process left behind) counts one failure more; a group ctest did not
-run counts as one skipped case, with ctest's reason.
+run counts as one skipped case, with ctest's reason. A GoogleTest case skips with GTEST_SKIP() <<
+REASON, whose lines become the reason; as in Python (tests/run_unittest.py), an expected failure
+is a skip whose reason starts with "expected failure: " and names the function Wine lacks.
     test_report.py BUILD JUNIT-FILE"""
 import re
 import sys
