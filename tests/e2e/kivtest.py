@@ -18,6 +18,24 @@ SCRATCH = os.path.join(BUILD, "e2e-scratch")
 TIME_SCALE = float(os.environ.get("KIV_TIME_SCALE", "1"))
 
 
+# Tools of this machine that some cases need, which the person running the tests chose to do
+# without (KIV_LEAVE_OUT=script,java): their cases are skipped, saying so. A needed tool that is
+# missing without that choice fails the case, so that a suite is never left out unseen. (Skips
+# and expected failures are reported by the runner, tests/run_unittest.py, which says how.)
+LEFT_OUT = {name.strip() for name in os.environ.get("KIV_LEAVE_OUT", "").split(",") if name.strip()}
+
+
+def require_tool(case, tool, what):
+    """Fails `case` when the program `tool` (which gives `what`) is not on the search path,
+    or skips it when KIV_LEAVE_OUT names the tool."""
+    if shutil.which(tool):
+        return
+    if tool in LEFT_OUT:
+        case.skipTest("left out by KIV_LEAVE_OUT=%s: no %s (%s)" % (tool, tool, what))
+    case.fail("no %s on this machine (%s): install it, or set KIV_LEAVE_OUT=%s to leave "
+              "these cases out" % (tool, what, tool))
+
+
 def scaled(seconds):
     """A time limit written for native speed, stretched for the machine the tests run on."""
     return seconds * TIME_SCALE

@@ -15,8 +15,8 @@ import urllib.parse
 import zipfile
 
 from kivtest import (STANDINS, WINE64, WINE_BUILD, WINEPREFIX, LayoutTestCase, ensure_prefix,
-                     minimal_properties, read_record, read_vm_info, run_wine, scaled, temp_folder,
-                     unix_path, wine_env, windows_path, write_properties)
+                     minimal_properties, read_record, read_vm_info, require_tool, run_wine, scaled,
+                     temp_folder, unix_path, wine_env, windows_path, write_properties)
 
 TOO_LONG = b"Pellinor Error: Windows error 206 occured while loading the Java VM\r\n"
 NO_VM = (b"Pellinor Error: Could not find a valid Java virtual machine to load.\r\n\r\n"
@@ -284,8 +284,7 @@ class NothingLeftBehind(LayoutTestCase):
         # The host shares a console with the launcher and the VM (Wine gives a program a console
         # only on a terminal, here a pseudo-terminal) and sends the event once the VM takes it;
         # the VM lives on for a moment after the event and ends with 7.
-        if not shutil.which("script"):
-            self.skipTest("no pseudo-terminal here: util-linux's script is missing")
+        require_tool(self, "script", "util-linux's pseudo-terminal for the console host")
         ready = os.path.join(self.root, "vm-ready")
         trace = os.path.join(self.root, "trace.txt")
         self.kiv(minimal_properties())
