@@ -1,0 +1,107 @@
+#include "VmPackLock.h"
+
+#include <windows.h>
+
+#include "Text.h"
+#include "Trace.h"
+
+namespace tarrow {
+
+namespace {
+
+constexpr DWORD kPollMilliseconds = 200;
+// A lock file being deleted by the launch that released it refuses access for a moment.
+constexpr int kDeniedRetries = 25;
+
+// Which folder stands at `path`: its volume and file index, all zero when there is none.
+struct FolderIdentity {
+    DWORD volume = 0, high = 0, low = 0;
+    bool operator==(const FolderIdentity& other) const {
+        return volume == other.volume && high == other.high && low == other.low;
+    }
+};
+
+FolderIdentity identityOf(const std::wstring& path) {
+    FolderIdentity identity;
+    UniqueHandle folder(CreateFileW(path.c_str(), 0,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information;
+    if (folder && GetFileInformationByHandle(folder.get(), &information)) {
+        identity.volume = information.dwVolumeSerialNumber;
+        identity.high = information.nFileIndexHigh;
+        identity.low = information.nFileIndexLow;
+    }
+    return identity;
+}
+
+bool isReparsePoint(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Opens the lock file without sharing, deleted when closed; the link itself, never the file it
+// names, when it is one.
+HANDLE openLockFile(const std::wstring& path) {
+    return CreateFileW(
+        path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+bool handleIsReparsePoint(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION information;
+    return GetFileInformationByHandle(file, &information) &&
+           isReparsePoint(information.dwFileAttributes);
+}
+
+} // namespace
+
+VmPackLock::VmPackLock(const std::wstring& folder) {
+    std::wstring target = folder;
+    while (!target.empty() && (target.back() == L'\\' || target.back() == L'/'))
+        target.pop_back();
+    if (target.empty())
+        return;
+    const std::wstring path = target + L".lock";
+    FolderIdentity before;
+    bool waiting = false;
+    for (int denied = 0;;) {
+        // Checked before the open as well: Wine follows a Unix symbolic link whatever the flags.
+        if (isReparsePoint(GetFileAttributesW(path.c_str()))) {
+            trace(L"the VM pack lock " + path + L" is a link: not used, the step runs unlocked");
+            return;
+        }
+        UniqueHandle file(openLockFile(path));
+        const DWORD error = GetLastError();
+        if (file) {
+            if (handleIsReparsePoint(file.get())) {
+                trace(L"the VM pack lock " + path +
+                      L" is a link: not used, the step runs unlocked");
+                return;
+            }
+            file_ = std::move(file);
+            break;
+        }
+        if (error == ERROR_ACCESS_DENIED && ++denied < kDeniedRetries) {
+            Sleep(kPollMilliseconds / 4);
+            continue;
+        }
+        if (error != ERROR_SHARING_VIOLATION) {
+            trace(L"the VM pack lock " + path + L" cannot be had (error " +
+                  decimal(static_cast<long long>(error)) + L"): the step runs unlocked");
+            return;
+        }
+        if (!waiting) {
+            before = identityOf(target);
+            waiting = true;
+            trace(L"another launch holds the VM pack lock " + path + L": this launch waits");
+        }
+        denied = 0;
+        Sleep(kPollMilliseconds);
+    }
+    replaced_ = waiting && !(identityOf(target) == before);
+    if (waiting)
+        trace(L"the VM pack lock " + path + L" is free" +
+              (replaced_ ? L": the other launch put a new folder at " + target : L""));
+}
+
+} // namespace tarrow
