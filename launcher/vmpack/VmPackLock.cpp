@@ -10,8 +10,9 @@ namespace tarrow {
 namespace {
 
 constexpr DWORD kPollMilliseconds = 200;
-// A lock file being deleted by the launch that released it refuses access for a moment.
-constexpr int kDeniedRetries = 25;
+// A lock file being deleted by the launch that released it refuses access for a moment, and
+// the folder of the lock can be removed by that launch just then: both are tried again.
+constexpr int kRetries = 25;
 
 // Which folder stands at `path`: its volume and file index, all zero when there is none.
 struct FolderIdentity {
@@ -64,7 +65,8 @@ VmPackLock::VmPackLock(const std::wstring& folder) {
     const std::wstring path = target + L".lock";
     FolderIdentity before;
     bool waiting = false;
-    for (int denied = 0;;) {
+    const std::wstring parent = target.substr(0, target.find_last_of(L"\\/") + 1);
+    for (int retries = 0;;) {
         // Checked before the open as well: Wine follows a Unix symbolic link whatever the flags.
         if (isReparsePoint(GetFileAttributesW(path.c_str()))) {
             trace(L"the VM pack lock " + path + L" is a link: not used, the step runs unlocked");
@@ -81,7 +83,13 @@ VmPackLock::VmPackLock(const std::wstring& folder) {
             file_ = std::move(file);
             break;
         }
-        if (error == ERROR_ACCESS_DENIED && ++denied < kDeniedRetries) {
+        if (error == ERROR_PATH_NOT_FOUND && !parent.empty() && ++retries < kRetries) {
+            // The folder the pack would make for the VM: made here, removed again when empty.
+            if (CreateDirectoryW(parent.c_str(), nullptr))
+                createdFolder_ = parent;
+            continue;
+        }
+        if (error == ERROR_ACCESS_DENIED && ++retries < kRetries) {
             Sleep(kPollMilliseconds / 4);
             continue;
         }
@@ -95,13 +103,19 @@ VmPackLock::VmPackLock(const std::wstring& folder) {
             waiting = true;
             trace(L"another launch holds the VM pack lock " + path + L": this launch waits");
         }
-        denied = 0;
+        retries = 0;
         Sleep(kPollMilliseconds);
     }
     replaced_ = waiting && !(identityOf(target) == before);
     if (waiting)
         trace(L"the VM pack lock " + path + L" is free" +
               (replaced_ ? L": the other launch put a new folder at " + target : L""));
+}
+
+VmPackLock::~VmPackLock() {
+    file_.reset();
+    if (!createdFolder_.empty())
+        RemoveDirectoryW(createdFolder_.c_str());
 }
 
 } // namespace tarrow

@@ -16,6 +16,10 @@ class VmPackLock {
     // had otherwise (a folder that cannot be written) leaves the step unlocked, as before: both
     // are traced.
     explicit VmPackLock(const std::wstring& folder);
+    // Releases the lock; a folder made for the lock file is removed when it is left empty.
+    ~VmPackLock();
+    VmPackLock(const VmPackLock&) = delete;
+    VmPackLock& operator=(const VmPackLock&) = delete;
 
     // True when another launch held the lock and, by the time it was released, had put another
     // folder at `folder` than the one there when this launch began to wait: the other launch
@@ -24,6 +28,7 @@ class VmPackLock {
 
   private:
     UniqueHandle file_;
+    std::wstring createdFolder_;
     bool replaced_ = false;
 };
 

@@ -468,10 +468,11 @@ def folder_contents(folder):
 
 
 class PackFolders(PackLayout):
-    def reset(self):
+    def reset(self, resource=True):
         shutil.rmtree(os.path.join(self.start, "Windows"))
         os.makedirs(os.path.join(self.start, "Windows", "jvmspecs"))
-        os.makedirs(os.path.join(self.start, "Windows", "resource"))
+        if resource:
+            os.makedirs(os.path.join(self.start, "Windows", "resource"))
 
     def test_a_link_at_a_pack_folder_loses_only_the_link(self):
         data = vm_pack()
@@ -529,7 +530,7 @@ class PackFolders(PackLayout):
         # (what the first launch downloads, its exit code, how many downloads there are)
         for first_gets, first_code, downloads in ((data, 0, 1), (bytes(damaged), 1, 2)):
             with self.subTest(first_download_whole=first_code == 0):
-                self.reset()
+                self.reset(resource=False)
                 name = self.publish(data, "held%d.vm" % downloads)
                 self.publish(first_gets, name + ".first")
                 self.http.server.held.clear()
