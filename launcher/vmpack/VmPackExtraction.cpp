@@ -71,16 +71,12 @@ Found foundAt(const std::wstring& path) {
 
 // Removes the link itself, never what it points to; true when nothing is left at its place.
 bool removeLink(const std::wstring& link) {
-    const bool removed = RemoveDirectoryW(link.c_str()) != 0;
-    const DWORD error = GetLastError();
-    if (removed && !exists(link)) {
-        trace(L"the link " + link + L" was removed, not the folder it points to");
-        return true;
-    }
-    trace(L"the link " + link + L" could not be removed: RemoveDirectoryW failed with error " +
-          decimal(static_cast<long long>(removed ? ERROR_SUCCESS : error)) +
-          L"; nothing is done through it");
-    return false;
+    const DWORD error = RemoveDirectoryW(link.c_str()) ? ERROR_SUCCESS : GetLastError();
+    const bool removed = error == ERROR_SUCCESS && !exists(link);
+    trace(
+        L"link " + link +
+        (removed ? L" removed" : L" not removed: error " + decimal(static_cast<long long>(error))));
+    return removed;
 }
 
 // Deletes the folder and everything in it, read-only files included; true when nothing is left

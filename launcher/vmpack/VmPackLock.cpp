@@ -68,18 +68,14 @@ VmPackLock::VmPackLock(const std::wstring& folder) {
     const std::wstring parent = target.substr(0, target.find_last_of(L"\\/") + 1);
     for (int retries = 0;;) {
         // Checked before the open as well: Wine follows a Unix symbolic link whatever the flags.
-        if (isReparsePoint(GetFileAttributesW(path.c_str()))) {
-            trace(L"the VM pack lock " + path + L" is a link: not used, the step runs unlocked");
+        const bool link = isReparsePoint(GetFileAttributesW(path.c_str()));
+        UniqueHandle file(link ? nullptr : openLockFile(path));
+        const DWORD error = GetLastError();
+        if (link || (file && handleIsReparsePoint(file.get()))) {
+            trace(L"VM pack lock " + path + L": a link, not used");
             return;
         }
-        UniqueHandle file(openLockFile(path));
-        const DWORD error = GetLastError();
         if (file) {
-            if (handleIsReparsePoint(file.get())) {
-                trace(L"the VM pack lock " + path +
-                      L" is a link: not used, the step runs unlocked");
-                return;
-            }
             file_ = std::move(file);
             break;
         }
@@ -94,22 +90,22 @@ VmPackLock::VmPackLock(const std::wstring& folder) {
             continue;
         }
         if (error != ERROR_SHARING_VIOLATION) {
-            trace(L"the VM pack lock " + path + L" cannot be had (error " +
-                  decimal(static_cast<long long>(error)) + L"): the step runs unlocked");
+            trace(L"VM pack lock " + path + L": error " + decimal(static_cast<long long>(error)) +
+                  L", not used");
             return;
         }
         if (!waiting) {
             before = identityOf(target);
             waiting = true;
-            trace(L"another launch holds the VM pack lock " + path + L": this launch waits");
+            trace(L"VM pack lock " + path + L" held by another launch: waiting");
         }
         retries = 0;
         Sleep(kPollMilliseconds);
     }
     replaced_ = waiting && !(identityOf(target) == before);
     if (waiting)
-        trace(L"the VM pack lock " + path + L" is free" +
-              (replaced_ ? L": the other launch put a new folder at " + target : L""));
+        trace(replaced_ ? L"VM pack lock taken, the VM folder replaced meanwhile"
+                        : L"VM pack lock taken");
 }
 
 VmPackLock::~VmPackLock() {

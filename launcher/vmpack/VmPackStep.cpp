@@ -147,13 +147,10 @@ class Step {
         // at once; the one that waited takes the VM the other installed.
         const std::wstring folder = vmFolder(start);
         const VmPackLock lock(folder);
-        if (lock.replacedWhileWaiting()) {
-            const std::wstring program = unpackedVmProgram(folder);
-            trace(program.empty() ? L"no VM was installed while this launch waited: it installs one"
-                                  : L"this launch takes the VM installed while it waited");
-            if (!program.empty())
-                return describeVM(program, options_);
-        }
+        const std::wstring installed =
+            lock.replacedWhileWaiting() ? unpackedVmProgram(folder) : std::wstring();
+        if (!installed.empty())
+            return describeVM(installed, options_);
         const std::wstring destination = downloadDestination(start, packFileName(url));
         DownloadSettings settings;
         settings.silent = launch_.silent;
