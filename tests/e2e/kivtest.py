@@ -3,6 +3,7 @@ against layouts on disk, and read what the stand-in VM recorded."""
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -105,6 +106,33 @@ def run_wine(program, args=(), cwd=None, env=None, timeout=60, input_bytes=None,
                           timeout=scaled(timeout),
                           stdin=stdin, input=input_bytes, stdout=subprocess.PIPE,
                           stderr=subprocess.STDOUT if merge_stderr else subprocess.PIPE)
+
+
+def start_wine(program, args=(), cwd=None, env=None):
+    """Starts a Windows program under Wine and returns its Popen, output and errors piped."""
+    ensure_prefix()
+    return subprocess.Popen([WINE64, program, *args], cwd=cwd, env=wine_env(env),
+                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE)
+
+
+def wait_until(condition, what, seconds=60):
+    """Polls `condition` until it holds; fails naming `what` after the time limit, scaled."""
+    deadline = time.monotonic() + scaled(seconds)
+    while not condition():
+        if time.monotonic() > deadline:
+            raise AssertionError("timed out waiting until " + what)
+        time.sleep(0.05)
+
+
+def expected_failure_where_wine_lacks(test, function, outcome):
+    """Reports `test` as an expected failure, not a pass: a case ended in `outcome`, which only
+    Wine's lack of `function` gives. Called once the test has checked everything else."""
+    try:
+        raise AssertionError("Wine lacks %s: %s" % (function, outcome))
+    except AssertionError:
+        test._outcome.result.addExpectedFailure(test, sys.exc_info())
+    test._outcome.success = False
 
 
 def unix_path(windows):
