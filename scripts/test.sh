@@ -7,8 +7,8 @@
 # printed once they end.
 # Ends with one line per skipped test case and expected failure, "skipped: BUILD GROUP CASE:
 # REASON", then the summary line "N passed, N failed, N skipped", counting test cases
-# (scripts/test_report.py says how), followed by ", N retried (...)" naming each test group that
-# failed at first and passed when run again. A suite left out fails the run with a line saying
+# (scripts/test_report.py says how), after a line "retried: ..." naming each test group that
+# failed at first and passed when run again, if any. A suite left out fails the run with a line saying
 # why, unless the person running it chose that: KIV_I686=skip for the 32-bit Windows tests,
 # KIV_LEAVE_OUT=script,java for the end-to-end cases that need util-linux's script or a JDK.
 # KIV_I686 says where the 32-bit product's Windows tests run:
@@ -203,11 +203,11 @@ fi
 
 [ ${#notes[@]} -gt 0 ] && printf '%s\n' "${notes[@]}"
 [ ${#skip_lines[@]} -gt 0 ] && printf '%s\n' "${skip_lines[@]}"
-summary="$passed passed, $failed failed, $skipped skipped"
+# The retried groups are named on a line of their own, so that the closing line is always just
+# the counts.
 if [ ${#retried[@]} -gt 0 ]; then
   list=$(printf '%s, ' "${retried[@]}")
-  echo "$summary, ${#retried[@]} retried (failed at first, passed when run again: ${list%, })"
-else
-  echo "$summary"
+  echo "retried: ${#retried[@]} (failed at first, passed when run again: ${list%, })"
 fi
+echo "$passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]
