@@ -186,6 +186,11 @@ Setting serviceRestartReset(const PropertySet& p) {
     return setting(p, kServiceRestartReset);
 }
 
+const wchar_t kServiceAllowWritableFiles[] = L"kiv.nl.service.allow.writable.files";
+bool serviceAllowsWritableFiles(const PropertySet& p) {
+    return consoleFlag(trim(p.get(kServiceAllowWritableFiles)));
+}
+
 } // namespace settings
 
 } // namespace tarrow

@@ -4,13 +4,14 @@
 #include <vector>
 
 #include "Errors.h"
-#include "FileSystem.h"
 #include "ProgramPath.h"
 #include "PropertiesFile.h"
 #include "Reporter.h"
+#include "ServiceFileTrust.h"
 #include "ServiceManager.h"
 #include "ServiceRegistration.h"
 #include "Settings.h"
+#include "StringTable.h"
 #include "SystemMessage.h"
 #include "Text.h"
 #include "Trace.h"
@@ -106,16 +107,29 @@ DWORD configure(const ServiceManagerFunctions& f, SC_HANDLE service, const Servi
     return r.restartDelays.empty() ? 0 : configureRestarts(f, service, r, unsupported);
 }
 
+// The ".kiv" beside this launcher's image; never one in the current folder, which may be a
+// downloads folder that holds anyone's settings.
+std::wstring ownProperties(const std::wstring& program) {
+    std::wstring path = propertiesFileBeside(program);
+    if (path.empty())
+        throw TerminalError(getString(kPropertiesMissing));
+    return path;
+}
+
 void install(const CommandLine& commandLine) {
-    const std::wstring program = fullPath(programPath(commandLine));
+    // The image that runs, not what argument 0 names: that may be another program in the
+    // current folder or along the search path, which the service would then run.
+    const std::wstring program = runningProgramPath();
+    const std::wstring properties = ownProperties(program);
     PropertySet settings;
-    readProperties(locatePropertiesFile(program), settings);
+    readProperties(properties, settings);
     const auto& all = commandLine.arguments();
     const std::vector<std::wstring> arguments(all.begin() + (all.empty() ? 0 : 1), all.end());
     const ServiceRegistration r =
         serviceRegistration(commandLine.serviceName(), settings, program, arguments);
     trace(L"service " + r.name + L" program " + r.commandLine);
     trace(describeRegistration(r));
+    checkServiceFiles(r, program, properties, settings);
 
     const ServiceManagerFunctions& f = functions(r.name);
     const UniqueServiceHandle manager(f.openManager(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
@@ -141,10 +155,10 @@ void install(const CommandLine& commandLine) {
 }
 
 // How long the service's stop may take: the ".kiv" beside this launcher says, else the default.
-DWORD stopLimitSeconds(const CommandLine& commandLine) {
+DWORD stopLimitSeconds() {
     PropertySet settings;
     try {
-        readProperties(locatePropertiesFile(programPath(commandLine)), settings);
+        readProperties(ownProperties(runningProgramPath()), settings);
     } catch (const LauncherException&) {
         // No ".kiv" here: the service's stop takes the default time.
     }
@@ -219,7 +233,7 @@ void uninstall(const CommandLine& commandLine) {
     if (!service)
         refused(name, GetLastError());
     checkLauncherService(f, service.get(), name);
-    const DWORD limitSeconds = stopLimitSeconds(commandLine);
+    const DWORD limitSeconds = stopLimitSeconds();
     bool wasRunning = false;
     const bool stopped = stopService(f, service.get(), name, limitSeconds * 1000, wasRunning);
     if (!f.deleteService(service.get()))
