@@ -1,7 +1,6 @@
 #include "BroadWriteAccess.h"
 
 #include <optional>
-#include <vector>
 
 namespace tarrow {
 
@@ -67,13 +66,6 @@ std::uint32_t read32(const std::uint8_t* p) {
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-// One allow or deny entry that applies to the object itself.
-struct Entry {
-    bool allow;
-    std::uint32_t mask; // generic rights mapped
-    const std::uint8_t* sid;
-};
-
 bool sidIs(const std::uint8_t* sid, const Group& group) {
     if (sid[1] != group.count)
         return false;
@@ -98,59 +90,38 @@ std::uint32_t mapGeneric(std::uint32_t mask) {
     return mask;
 }
 
-// The entry starting at `ace`, `size` bytes long; nullopt when it does not apply to the object
-// or is of a type the judgement ignores; false in `wellFormed` when its SID does not fit.
-std::optional<Entry> readEntry(const std::uint8_t* ace, std::size_t size, bool& wellFormed) {
-    const std::uint8_t type = ace[0];
-    if (type != kAllowedAce && type != kDeniedAce && type != kAllowedCallbackAce)
-        return std::nullopt;
-    const std::uint8_t* sid = ace + kAceHeader + 4;
-    if (size < kAceHeader + 4 + kSidHeader || size < kAceHeader + 4 + kSidHeader + 4 * sid[1] ||
-        sid[0] != 1) {
-        wellFormed = false;
-        return std::nullopt;
-    }
-    if (ace[1] & kInheritOnly)
-        return std::nullopt;
-    return Entry{type != kDeniedAce, mapGeneric(read32(ace + kAceHeader)), sid};
-}
-
-// The DACL's entries that apply to the object; nullopt when the DACL is damaged.
-std::optional<std::vector<Entry>> readAcl(const std::uint8_t* acl, std::size_t room) {
+// The rights among `wanted` that the DACL at `acl` (`room` bytes to the end of the descriptor)
+// leaves to `group`, each decided by the first allow or deny entry for the group or for
+// Everyone that names it; nullopt when the DACL is damaged.
+std::optional<std::uint32_t> grantedTo(const std::uint8_t* acl, std::size_t room,
+                                       const Group& group, std::uint32_t wanted) {
     if (room < kAclHeader)
         return std::nullopt;
     const std::size_t aclSize = read16(acl + 2);
     const std::size_t count = read16(acl + 4);
     if (aclSize < kAclHeader || aclSize > room)
         return std::nullopt;
-    std::vector<Entry> entries;
+    std::uint32_t decided = 0, granted = 0;
     std::size_t at = kAclHeader;
     for (std::size_t i = 0; i < count; ++i) {
         if (aclSize - at < kAceHeader)
             return std::nullopt;
-        const std::size_t aceSize = read16(acl + at + 2);
+        const std::uint8_t* ace = acl + at;
+        const std::size_t aceSize = read16(ace + 2);
         if (aceSize < kAceHeader || aceSize > aclSize - at)
             return std::nullopt;
-        bool wellFormed = true;
-        if (const auto entry = readEntry(acl + at, aceSize, wellFormed))
-            entries.push_back(*entry);
-        if (!wellFormed)
-            return std::nullopt;
         at += aceSize;
-    }
-    return entries;
-}
-
-// The rights among `wanted` that the entries leave to `group`, each decided by the first entry
-// for the group or for Everyone that names it.
-std::uint32_t grantedTo(const Group& group, const std::vector<Entry>& entries,
-                        std::uint32_t wanted) {
-    std::uint32_t decided = 0, granted = 0;
-    for (const Entry& e : entries) {
-        if (!sidIs(e.sid, group) && !sidIs(e.sid, kEveryone))
+        const std::uint8_t type = ace[0];
+        if (type != kAllowedAce && type != kDeniedAce && type != kAllowedCallbackAce)
             continue;
-        const std::uint32_t bits = e.mask & wanted & ~decided;
-        if (e.allow)
+        const std::uint8_t* sid = ace + kAceHeader + 4;
+        if (aceSize < kAceHeader + 4 + kSidHeader ||
+            aceSize < kAceHeader + 4 + kSidHeader + 4 * sid[1] || sid[0] != 1)
+            return std::nullopt;
+        if ((ace[1] & kInheritOnly) || (!sidIs(sid, group) && !sidIs(sid, kEveryone)))
+            continue;
+        const std::uint32_t bits = mapGeneric(read32(ace + kAceHeader)) & wanted & ~decided;
+        if (type != kDeniedAce)
             granted |= bits;
         decided |= bits;
     }
@@ -188,12 +159,12 @@ BroadWrite judgeBroadWriteAccess(const std::uint8_t* descriptor, std::size_t siz
         return found(kEveryone, wanted, folder);
     if (daclOffset >= size)
         return {BroadWriteOutcome::Unreadable};
-    const auto entries = readAcl(descriptor + daclOffset, size - daclOffset);
-    if (!entries)
-        return {BroadWriteOutcome::Unreadable};
     for (const Group& group : kGroups) {
-        if (const std::uint32_t granted = grantedTo(group, *entries, wanted))
-            return found(group, granted, folder);
+        const auto granted = grantedTo(descriptor + daclOffset, size - daclOffset, group, wanted);
+        if (!granted)
+            return {BroadWriteOutcome::Unreadable};
+        if (*granted)
+            return found(group, *granted, folder);
     }
     return {};
 }

@@ -2,7 +2,8 @@
 
 #include <windows.h>
 
-#include <vector>
+#include <string>
+#include <utility>
 
 #include "BroadWriteAccess.h"
 #include "Errors.h"
@@ -16,80 +17,74 @@ namespace tarrow {
 
 namespace {
 
-struct Finding {
-    BroadWrite access;
-    DWORD error = 0; // why the descriptor could not be read, when Windows said
-};
+// Room for any descriptor that holds only a DACL: its header and an ACL of at most 64 KB.
+constexpr DWORD kDescriptorRoom = 20 + 65536;
 
-// The descriptor may grow between the call that sizes it and the call that reads it.
-constexpr int kReadAttempts = 3;
-
-Finding judge(const std::wstring& path, bool folder) {
-    DWORD needed = 0;
-    std::vector<BYTE> descriptor;
-    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-        if (GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(),
-                             static_cast<DWORD>(descriptor.size()), &needed))
-            return {judgeBroadWriteAccess(descriptor.data(), descriptor.size(), folder)};
-        const DWORD error = GetLastError();
-        if (error != ERROR_INSUFFICIENT_BUFFER || needed <= descriptor.size())
-            return {{BroadWriteOutcome::Unreadable}, error};
-        descriptor.resize(needed);
-    }
-    return {{BroadWriteOutcome::Unreadable}, ERROR_INSUFFICIENT_BUFFER};
-}
-
-// "Users may create files in "C:\App"", or why that could not be told.
-std::wstring describe(const Finding& f, const std::wstring& path) {
-    const std::wstring quoted = L"\"" + path + L"\"";
-    if (f.access.outcome == BroadWriteOutcome::Granted)
-        return std::wstring(f.access.group) + L" may " + f.access.right + L" " + quoted;
-    return L"who may change " + quoted + L" could not be read" +
-           (f.error ? L" (Windows error " + decimal(f.error) + L")" : L"");
+// What `path` lets ordinary users do, in words ("Users may create files in "C:\App""); empty
+// when they may change nothing.
+std::wstring judge(const std::wstring& path, bool folder) {
+    alignas(4) BYTE descriptor[kDescriptorRoom];
+    DWORD needed = 0, error = 0;
+    BroadWrite found{BroadWriteOutcome::Unreadable};
+    if (GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor, sizeof descriptor,
+                         &needed))
+        found = judgeBroadWriteAccess(
+            descriptor, needed < sizeof descriptor ? needed : sizeof descriptor, folder);
+    else
+        error = GetLastError();
+    std::wstring words;
+    if (found.outcome == BroadWriteOutcome::Granted)
+        words.append(found.group).append(L" may ").append(found.right).append(L" \"");
+    else if (found.outcome == BroadWriteOutcome::Unreadable)
+        words.append(L"who may change \"");
+    else
+        return words;
+    words.append(path).append(L"\"");
+    if (found.outcome == BroadWriteOutcome::Unreadable)
+        words.append(L" could not be read");
+    if (error)
+        words.append(L" (Windows error ").append(decimal(error)).append(L")");
+    return words;
 }
 
 } // namespace
 
 void checkServiceFiles(const ServiceRegistration& registration, const std::wstring& program,
                        const std::wstring& properties, const PropertySet& settings) {
-    const std::wstring account =
-        registration.account.empty() ? L"LocalSystem" : registration.account;
-    if (!runsAsSystemAccount(registration)) {
-        trace(L"service " + registration.name + L" runs as " + account +
-              L": who may change its files is not checked");
+    if (!runsAsSystemAccount(registration))
         return;
-    }
+    // The folder holding the launcher, the launcher, its ".kiv", and "jvmspecs" where it exists.
     const std::wstring folder = containingFolder(program);
-    const std::wstring specs = folder + (endsWith(folder, L"\\") ? L"" : L"\\") + L"jvmspecs";
-    std::vector<std::pair<std::wstring, bool>> objects = {
-        {folder, true}, {program, false}, {properties, false}};
-    if (isDirectory(specs)) {
-        objects.push_back({specs, true});
-        if (exists(specs + L"\\jvmspecs.properties"))
-            objects.push_back({specs + L"\\jvmspecs.properties", false});
-    }
+    const std::wstring specs = (endsWith(folder, L"\\") ? folder : folder + L"\\") + L"jvmspecs";
+    const std::wstring* const objects[] = {&folder, &program, &properties, &specs};
     std::wstring first;
-    for (const auto& [path, isFolder] : objects) {
-        const Finding f = judge(path, isFolder);
-        if (f.access.outcome == BroadWriteOutcome::None) {
-            trace(L"service file \"" + path + L"\": no group of ordinary users may change it");
+    for (const std::wstring* path : objects) {
+        if (path == &specs && !isDirectory(specs))
+            break;
+        std::wstring found = judge(*path, path == &folder || path == &specs);
+        if (found.empty())
             continue;
-        }
-        trace(L"service file: " + describe(f, path));
+        trace(L"service file: " + found);
         if (first.empty())
-            first = describe(f, path);
+            first = std::move(found);
     }
-    if (first.empty())
+    if (first.empty()) {
+        trace(L"service files: no group of ordinary users may change them");
         return;
+    }
     if (settings::serviceAllowsWritableFiles(settings)) {
-        trace(L"service " + registration.name + L" is installed all the same: " +
-              settings::kServiceAllowWritableFiles + L" accepts the risk");
+        trace(L"service files accepted by " + std::wstring(settings::kServiceAllowWritableFiles));
         return;
     }
-    throw TerminalError(L"the service \"" + registration.name + L"\" was not installed: " + first +
-                        L", and the service would trust it as " + account +
-                        L"; put the application in a folder that only administrators can "
-                        L"change, such as one under Program Files");
+    std::wstring line = L"the service \"";
+    line.append(registration.name)
+        .append(L"\" was not installed: ")
+        .append(first)
+        .append(L", and the service would trust it as ")
+        .append(registration.account.empty() ? L"LocalSystem" : registration.account)
+        .append(L"; put the application in a folder that only administrators can change, such "
+                L"as one under Program Files");
+    throw TerminalError(line);
 }
 
 } // namespace tarrow

@@ -11,7 +11,6 @@
 #include "ServiceManager.h"
 #include "ServiceRegistration.h"
 #include "Settings.h"
-#include "StringTable.h"
 #include "SystemMessage.h"
 #include "Text.h"
 #include "Trace.h"
@@ -107,20 +106,11 @@ DWORD configure(const ServiceManagerFunctions& f, SC_HANDLE service, const Servi
     return r.restartDelays.empty() ? 0 : configureRestarts(f, service, r, unsupported);
 }
 
-// The ".kiv" beside this launcher's image; never one in the current folder, which may be a
-// downloads folder that holds anyone's settings.
-std::wstring ownProperties(const std::wstring& program) {
-    std::wstring path = propertiesFileBeside(program);
-    if (path.empty())
-        throw TerminalError(getString(kPropertiesMissing));
-    return path;
-}
-
 void install(const CommandLine& commandLine) {
-    // The image that runs, not what argument 0 names: that may be another program in the
-    // current folder or along the search path, which the service would then run.
+    // The image that runs and the ".kiv" beside it, not what argument 0 names nor one in the
+    // current folder: that may be a downloads folder holding anyone's program and settings.
     const std::wstring program = runningProgramPath();
-    const std::wstring properties = ownProperties(program);
+    const std::wstring properties = locatePropertiesFile(program, false);
     PropertySet settings;
     readProperties(properties, settings);
     const auto& all = commandLine.arguments();
@@ -158,7 +148,7 @@ void install(const CommandLine& commandLine) {
 DWORD stopLimitSeconds() {
     PropertySet settings;
     try {
-        readProperties(ownProperties(runningProgramPath()), settings);
+        readProperties(locatePropertiesFile(runningProgramPath(), false), settings);
     } catch (const LauncherException&) {
         // No ".kiv" here: the service's stop takes the default time.
     }
