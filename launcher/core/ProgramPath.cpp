@@ -14,29 +14,20 @@ namespace {
 // Beyond the longest path Windows takes (32,767 characters), the module name is not a path.
 constexpr DWORD kMaxModuleNameChars = 32768;
 
-// The module file name, or empty when the system cannot say. Windows cuts a name that does not
-// fit the buffer and returns the buffer's size: the buffer grows until the name is shorter.
-std::wstring loadedModulePath() {
+} // namespace
+
+// Windows cuts a name that does not fit the buffer and returns the buffer's size: the buffer
+// grows until the name is shorter.
+std::wstring runningProgramPath() {
     for (DWORD size = MAX_PATH; size <= kMaxModuleNameChars; size *= 2) {
         std::wstring buffer(size, L'\0');
         const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), size);
         if (length == 0)
-            return std::wstring();
+            break;
         if (length < size)
             return buffer.substr(0, length);
     }
-    return std::wstring();
-}
-
-const wchar_t kNotLocated[] = L"unable to locate executable";
-
-} // namespace
-
-std::wstring runningProgramPath() {
-    const std::wstring loaded = loadedModulePath();
-    if (loaded.empty())
-        throw TerminalError(kNotLocated);
-    return loaded;
+    throw TerminalError(L"unable to locate executable");
 }
 
 std::wstring programPath(const CommandLine& commandLine) {
@@ -53,10 +44,7 @@ std::wstring programPath(const CommandLine& commandLine) {
                 return candidate;
         }
     }
-    const std::wstring loaded = loadedModulePath();
-    if (!loaded.empty() && exists(loaded))
-        return loaded;
-    throw TerminalError(kNotLocated);
+    return runningProgramPath();
 }
 
 } // namespace tarrow

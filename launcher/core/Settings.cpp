@@ -186,9 +186,8 @@ Setting serviceRestartReset(const PropertySet& p) {
     return setting(p, kServiceRestartReset);
 }
 
-const wchar_t kServiceAllowWritableFiles[] = L"kiv.nl.service.allow.writable.files";
 bool serviceAllowsWritableFiles(const PropertySet& p) {
-    return consoleFlag(trim(p.get(kServiceAllowWritableFiles)));
+    return consoleFlag(p.get(L"kiv.nl.service.allow.writable.files"));
 }
 
 } // namespace settings

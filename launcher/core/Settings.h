@@ -80,8 +80,6 @@ Setting serviceRestartReset(const PropertySet& p);
 // Whether the install accepts, knowingly, that users may change the files a service under a
 // system account trusts: "true", "yes" or "on".
 bool serviceAllowsWritableFiles(const PropertySet& p);
-// The key of that setting, for the trace.
-extern const wchar_t kServiceAllowWritableFiles[];
 
 } // namespace settings
 

@@ -35,12 +35,12 @@ struct Right {
 // Extended attributes and basic attributes (read-only, hidden) are left out: they do not
 // change what the service runs.
 constexpr Right kRights[] = {
-    {0x00000002, L"write data to", L"create files in"},                       // FILE_WRITE_DATA
-    {0x00000004, L"append data to", L"create folders in"},                    // FILE_APPEND_DATA
-    {0x00000040, nullptr, L"delete subfolders and files in"},                 // FILE_DELETE_CHILD
-    {0x00010000, L"delete", L"delete"},                                       // DELETE
-    {0x00040000, L"change the permissions of", L"change the permissions of"}, // WRITE_DAC
-    {0x00080000, L"take ownership of", L"take ownership of"},                 // WRITE_OWNER
+    {0x00000002, L"write data to", L"create files in"},               // FILE_WRITE_DATA
+    {0x00000004, L"append data to", L"create folders in"},            // FILE_APPEND_DATA
+    {0x00000040, nullptr, L"delete files in"},                        // FILE_DELETE_CHILD
+    {0x00010000, L"delete", L"delete"},                               // DELETE
+    {0x00040000, L"change permissions of", L"change permissions of"}, // WRITE_DAC
+    {0x00080000, L"take ownership of", L"take ownership of"},         // WRITE_OWNER
 };
 
 struct Group {

@@ -26,7 +26,7 @@ struct BroadWrite {
 
 // The first of the groups Everyone, Authenticated Users, Users, Interactive and Guests, in that
 // order, that the descriptor lets write or append data (files), create files or folders or
-// delete their contents (folders), delete, change the permissions or take ownership, with the
+// delete their files (folders), delete, change the permissions or take ownership, with the
 // first such right. The DACL's entries are read in their order, as the access check reads them:
 // for each right, the first allow or deny entry for the group, or for Everyone (which every
 // user's token holds), that names it decides. Generic rights count as the file rights they

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <string>
-#include <utility>
 
 #include "BroadWriteAccess.h"
 #include "Errors.h"
@@ -24,14 +23,12 @@ constexpr DWORD kDescriptorRoom = 20 + 65536;
 // when they may change nothing.
 std::wstring judge(const std::wstring& path, bool folder) {
     alignas(4) BYTE descriptor[kDescriptorRoom];
-    DWORD needed = 0, error = 0;
+    DWORD needed = 0;
     BroadWrite found{BroadWriteOutcome::Unreadable};
     if (GetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, descriptor, sizeof descriptor,
                          &needed))
         found = judgeBroadWriteAccess(
             descriptor, needed < sizeof descriptor ? needed : sizeof descriptor, folder);
-    else
-        error = GetLastError();
     std::wstring words;
     if (found.outcome == BroadWriteOutcome::Granted)
         words.append(found.group).append(L" may ").append(found.right).append(L" \"");
@@ -42,8 +39,6 @@ std::wstring judge(const std::wstring& path, bool folder) {
     words.append(path).append(L"\"");
     if (found.outcome == BroadWriteOutcome::Unreadable)
         words.append(L" could not be read");
-    if (error)
-        words.append(L" (Windows error ").append(decimal(error)).append(L")");
     return words;
 }
 
@@ -53,38 +48,30 @@ void checkServiceFiles(const ServiceRegistration& registration, const std::wstri
                        const std::wstring& properties, const PropertySet& settings) {
     if (!runsAsSystemAccount(registration))
         return;
+    const bool accepted = settings::serviceAllowsWritableFiles(settings);
     // The folder holding the launcher, the launcher, its ".kiv", and "jvmspecs" where it exists.
     const std::wstring folder = containingFolder(program);
     const std::wstring specs = (endsWith(folder, L"\\") ? folder : folder + L"\\") + L"jvmspecs";
     const std::wstring* const objects[] = {&folder, &program, &properties, &specs};
-    std::wstring first;
     for (const std::wstring* path : objects) {
         if (path == &specs && !isDirectory(specs))
             break;
-        std::wstring found = judge(*path, path == &folder || path == &specs);
+        const std::wstring found = judge(*path, path == &folder || path == &specs);
         if (found.empty())
             continue;
-        trace(L"service file: " + found);
-        if (first.empty())
-            first = std::move(found);
+        trace(found);
+        if (accepted)
+            continue;
+        std::wstring line = L"the service \"";
+        line.append(registration.name)
+            .append(L"\" was not installed: ")
+            .append(found)
+            .append(L", and the service would trust it as ")
+            .append(registration.account.empty() ? L"LocalSystem" : registration.account)
+            .append(L"; put the application in a folder that only administrators can change, "
+                    L"such as one under Program Files");
+        throw TerminalError(line);
     }
-    if (first.empty()) {
-        trace(L"service files: no group of ordinary users may change them");
-        return;
-    }
-    if (settings::serviceAllowsWritableFiles(settings)) {
-        trace(L"service files accepted by " + std::wstring(settings::kServiceAllowWritableFiles));
-        return;
-    }
-    std::wstring line = L"the service \"";
-    line.append(registration.name)
-        .append(L"\" was not installed: ")
-        .append(first)
-        .append(L", and the service would trust it as ")
-        .append(registration.account.empty() ? L"LocalSystem" : registration.account)
-        .append(L"; put the application in a folder that only administrators can change, such "
-                L"as one under Program Files");
-    throw TerminalError(line);
 }
 
 } // namespace tarrow

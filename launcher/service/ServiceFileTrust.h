@@ -12,10 +12,9 @@ namespace tarrow {
 
 // When `registration` runs as LocalSystem, LocalService or NetworkService, judges the folder
 // holding the launcher at `program`, the launcher, its ".kiv" at `properties`, and the
-// "jvmspecs" folder and its "jvmspecs.properties" where they exist, tracing what it finds for
-// each. Raises TerminalError naming the first object and the group that may change it (or whose
-// permissions could not be read) and where such an application belongs, unless `settings`
-// accept the risk.
+// "jvmspecs" folder where it exists, tracing each finding. Raises TerminalError naming the
+// first object and the group that may change it (or whose permissions could not be read) and
+// where such an application belongs, unless `settings` accept the risk.
 void checkServiceFiles(const ServiceRegistration& registration, const std::wstring& program,
                        const std::wstring& properties, const PropertySet& settings);
 

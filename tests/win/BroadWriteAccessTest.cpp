@@ -54,7 +54,7 @@ TEST(BroadWriteAccess, DescriptorsWrittenInSddl) {
         // Deny entries decide the rights they name, before the allow entries after them.
         {L"D:(D;;FW;;;BU)(A;;FA;;;BU)", false, L"Users: delete"},
         {L"D:(D;;FWSDWDWO;;;BU)(A;;FA;;;BU)", false, L"none"},
-        {L"D:(D;;FWSDWDWO;;;BU)(A;;FA;;;BU)", true, L"Users: delete subfolders and files in"},
+        {L"D:(D;;FWSDWDWO;;;BU)(A;;FA;;;BU)", true, L"Users: delete files in"},
         {L"D:(D;;FWSDWDWO;;;WD)(A;;FA;;;BU)", false, L"none"},
         {L"D:(D;;FA;;;BU)(A;;FA;;;AU)", false, L"Authenticated Users: write data to"},
         {L"D:(D;ID;FA;;;BU)(A;;FW;;;BU)", false, L"none"},
@@ -67,10 +67,10 @@ TEST(BroadWriteAccess, DescriptorsWrittenInSddl) {
         {L"D:(D;;GA;;;BU)(A;;FA;;;BU)", false, L"none"},
         // The rights that count beyond writing, and those that do not.
         {L"D:(A;;SD;;;BU)", false, L"Users: delete"},
-        {L"D:(A;;WD;;;AU)", false, L"Authenticated Users: change the permissions of"},
+        {L"D:(A;;WD;;;AU)", false, L"Authenticated Users: change permissions of"},
         {L"D:(A;;WO;;;BU)", true, L"Users: take ownership of"},
         {L"D:(A;;0x40;;;BU)", false, L"none"},
-        {L"D:(A;;0x40;;;BU)", true, L"Users: delete subfolders and files in"},
+        {L"D:(A;;0x40;;;BU)", true, L"Users: delete files in"},
         {L"D:(A;;0x190;;;BU)", false, L"none"}, // attributes and extended attributes
         // Only the broad groups count, the first of them in a fixed order.
         {L"D:(A;;FA;;;BA)(A;;FA;;;SY)(A;;FA;;;S-1-5-21-1-2-3-1001)(A;;FA;;;NS)", false, L"none"},
