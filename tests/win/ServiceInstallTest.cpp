@@ -560,7 +560,7 @@ TEST_F(ServiceCommands, InstallRefusesAKivThatUsersMayWrite) {
         EXPECT_EQ(registered(), c.err.empty());
     }
     EXPECT_NE(readFile(folder / L"trace.txt")
-                  .find("service file: Users may write data to \"" + narrow(kiv) + "\"\r\n"),
+                  .find(" Users may write data to \"" + narrow(kiv) + "\"\r\n"),
               std::string::npos);
 }
 
