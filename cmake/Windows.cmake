@@ -82,6 +82,7 @@ target_link_libraries(kiv_vmpack PUBLIC kiv_vm kiv_vmpack_logic minizip)
 
 add_library(kiv_service STATIC
   launcher/service/ServiceApi.cpp
+  launcher/service/ServiceFileTrust.cpp
   launcher/service/ServiceInstall.cpp
   launcher/service/ServiceManager.cpp
   launcher/service/ServiceState.cpp

@@ -11,15 +11,24 @@ namespace tarrow {
 
 namespace {
 
-std::wstring loadedModulePath() {
-    wchar_t buffer[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return std::wstring();
-    return std::wstring(buffer, length);
-}
+// Beyond the longest path Windows takes (32,767 characters), the module name is not a path.
+constexpr DWORD kMaxModuleNameChars = 32768;
 
 } // namespace
+
+// Windows cuts a name that does not fit the buffer and returns the buffer's size: the buffer
+// grows until the name is shorter.
+std::wstring runningProgramPath() {
+    for (DWORD size = MAX_PATH; size <= kMaxModuleNameChars; size *= 2) {
+        std::wstring buffer(size, L'\0');
+        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), size);
+        if (length == 0)
+            break;
+        if (length < size)
+            return buffer.substr(0, length);
+    }
+    throw TerminalError(L"unable to locate executable");
+}
 
 std::wstring programPath(const CommandLine& commandLine) {
     const auto& arguments = commandLine.arguments();
@@ -35,10 +44,7 @@ std::wstring programPath(const CommandLine& commandLine) {
                 return candidate;
         }
     }
-    const std::wstring loaded = loadedModulePath();
-    if (!loaded.empty() && exists(loaded))
-        return loaded;
-    throw TerminalError(L"unable to locate executable");
+    return runningProgramPath();
 }
 
 } // namespace tarrow

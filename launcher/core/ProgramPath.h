@@ -12,4 +12,9 @@ namespace tarrow {
 // from. Raises TerminalError "unable to locate executable" when nothing is found.
 std::wstring programPath(const CommandLine& commandLine);
 
+// The path of the image this process runs, as the system loaded it, read whole however long it
+// is: what argument 0 names may be another file. Raises TerminalError "unable to locate
+// executable" when the system cannot say.
+std::wstring runningProgramPath();
+
 } // namespace tarrow

@@ -20,7 +20,7 @@ bool found(const std::wstring& candidate) {
 
 } // namespace
 
-std::wstring locatePropertiesFile(const std::wstring& programPath) {
+std::wstring locatePropertiesFile(const std::wstring& programPath, bool orCurrentFolder) {
     const std::wstring program = replaceAll(programPath, L"/", L"\\");
     if (extension(program) == L"exe") {
         const std::wstring beside = program.substr(0, program.rfind(L'.')) + L".kiv";
@@ -31,7 +31,7 @@ std::wstring locatePropertiesFile(const std::wstring& programPath) {
     if (found(appended))
         return appended;
     const std::wstring inCurrent = currentDirectory() + L"\\" + baseName(program) + L".kiv";
-    if (found(inCurrent))
+    if (orCurrentFolder && found(inCurrent))
         return inCurrent;
     throw TerminalError(getString(kPropertiesMissing));
 }

@@ -186,6 +186,10 @@ Setting serviceRestartReset(const PropertySet& p) {
     return setting(p, kServiceRestartReset);
 }
 
+bool serviceAllowsWritableFiles(const PropertySet& p) {
+    return consoleFlag(p.get(L"kiv.nl.service.allow.writable.files"));
+}
+
 } // namespace settings
 
 } // namespace tarrow

@@ -77,6 +77,9 @@ Setting serviceAccount(const PropertySet& p);
 Setting serviceDependencies(const PropertySet& p);
 Setting serviceRestartDelays(const PropertySet& p);
 Setting serviceRestartReset(const PropertySet& p);
+// Whether the install accepts, knowingly, that users may change the files a service under a
+// system account trusts: "true", "yes" or "on".
+bool serviceAllowsWritableFiles(const PropertySet& p);
 
 } // namespace settings
 

@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "Errors.h"
-#include "FileSystem.h"
 #include "ProgramPath.h"
 #include "PropertiesFile.h"
 #include "Reporter.h"
+#include "ServiceFileTrust.h"
 #include "ServiceManager.h"
 #include "ServiceRegistration.h"
 #include "Settings.h"
@@ -107,15 +107,19 @@ DWORD configure(const ServiceManagerFunctions& f, SC_HANDLE service, const Servi
 }
 
 void install(const CommandLine& commandLine) {
-    const std::wstring program = fullPath(programPath(commandLine));
+    // The image that runs and the ".kiv" beside it, not what argument 0 names nor one in the
+    // current folder: that may be a downloads folder holding anyone's program and settings.
+    const std::wstring program = runningProgramPath();
+    const std::wstring properties = locatePropertiesFile(program, false);
     PropertySet settings;
-    readProperties(locatePropertiesFile(program), settings);
+    readProperties(properties, settings);
     const auto& all = commandLine.arguments();
     const std::vector<std::wstring> arguments(all.begin() + (all.empty() ? 0 : 1), all.end());
     const ServiceRegistration r =
         serviceRegistration(commandLine.serviceName(), settings, program, arguments);
     trace(L"service " + r.name + L" program " + r.commandLine);
     trace(describeRegistration(r));
+    checkServiceFiles(r, program, properties, settings);
 
     const ServiceManagerFunctions& f = functions(r.name);
     const UniqueServiceHandle manager(f.openManager(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
@@ -141,10 +145,10 @@ void install(const CommandLine& commandLine) {
 }
 
 // How long the service's stop may take: the ".kiv" beside this launcher says, else the default.
-DWORD stopLimitSeconds(const CommandLine& commandLine) {
+DWORD stopLimitSeconds() {
     PropertySet settings;
     try {
-        readProperties(locatePropertiesFile(programPath(commandLine)), settings);
+        readProperties(locatePropertiesFile(runningProgramPath(), false), settings);
     } catch (const LauncherException&) {
         // No ".kiv" here: the service's stop takes the default time.
     }
@@ -219,7 +223,7 @@ void uninstall(const CommandLine& commandLine) {
     if (!service)
         refused(name, GetLastError());
     checkLauncherService(f, service.get(), name);
-    const DWORD limitSeconds = stopLimitSeconds(commandLine);
+    const DWORD limitSeconds = stopLimitSeconds();
     bool wasRunning = false;
     const bool stopped = stopService(f, service.get(), name, limitSeconds * 1000, wasRunning);
     if (!f.deleteService(service.get()))

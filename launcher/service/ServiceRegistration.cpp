@@ -15,6 +15,8 @@ namespace {
 using settings::Setting;
 
 constexpr size_t kMaxNameChars = 256;
+const wchar_t kLocalService[] = L"NT AUTHORITY\\LocalService";
+const wchar_t kNetworkService[] = L"NT AUTHORITY\\NetworkService";
 // The service control manager counts restart delays in milliseconds, in 32 bits.
 constexpr unsigned long long kMaxDelaySeconds = 4294967;
 // 0xFFFFFFFF would mean "never reset".
@@ -67,9 +69,9 @@ std::wstring accountName(const Setting& account) {
     if (text.empty() || equalsIgnoreCase(text, L"LocalSystem"))
         return std::wstring();
     if (equalsIgnoreCase(text, L"LocalService"))
-        return L"NT AUTHORITY\\LocalService";
+        return kLocalService;
     if (equalsIgnoreCase(text, L"NetworkService"))
-        return L"NT AUTHORITY\\NetworkService";
+        return kNetworkService;
     // A managed service account: the system keeps its password.
     if (text.size() > 1 && text.back() == L'$' && text.find_first_of(L" \t\"") == text.npos)
         return text;
@@ -143,6 +145,10 @@ ServiceRegistration serviceRegistration(const std::wstring& name, const Property
     for (const auto& argument : arguments)
         r.commandLine += L" " + quotedArgument(argument);
     return r;
+}
+
+bool runsAsSystemAccount(const ServiceRegistration& r) {
+    return r.account.empty() || r.account == kLocalService || r.account == kNetworkService;
 }
 
 bool runsLauncherAsService(const std::wstring& commandLine, const std::wstring& name) {

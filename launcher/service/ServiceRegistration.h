@@ -39,6 +39,10 @@ ServiceRegistration serviceRegistration(const std::wstring& name, const Property
                                         const std::wstring& program,
                                         const std::vector<std::wstring>& arguments);
 
+// Whether the service runs as LocalSystem, LocalService or NetworkService: accounts with
+// rights on the machine that no user holds.
+bool runsAsSystemAccount(const ServiceRegistration& registration);
+
 // Whether the service program line `commandLine` (as the service control manager keeps it)
 // runs a launcher as the service `name`: after the program, the token "-mvkivservice" exactly,
 // then `name` as the next token, compared ignoring case as the manager compares service names;

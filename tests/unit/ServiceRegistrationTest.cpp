@@ -70,15 +70,22 @@ TEST(ServiceRegistration, StartTypes) {
 }
 
 TEST(ServiceRegistration, Accounts) {
+    // Only the system accounts get the check of who may change the service's files.
     const struct {
         const wchar_t* value;
         const wchar_t* account;
-    } cases[] = {{L"LocalSystem", L""},
-                 {L"localservice", L"NT AUTHORITY\\LocalService"},
-                 {L"NetworkService", L"NT AUTHORITY\\NetworkService"},
-                 {L"CORP\\svc-app$", L"CORP\\svc-app$"}};
-    for (const auto& c : cases)
-        EXPECT_EQ(registrationWith(L"kiv.nl.service.account", c.value).account, c.account);
+        bool system;
+    } cases[] = {{L"LocalSystem", L"", true},
+                 {L"", L"", true},
+                 {L"localservice", L"NT AUTHORITY\\LocalService", true},
+                 {L"NetworkService", L"NT AUTHORITY\\NetworkService", true},
+                 {L"CORP\\svc-app$", L"CORP\\svc-app$", false},
+                 {L"CORP\\LocalService$", L"CORP\\LocalService$", false}};
+    for (const auto& c : cases) {
+        const ServiceRegistration r = registrationWith(L"kiv.nl.service.account", c.value);
+        EXPECT_EQ(r.account, c.account);
+        EXPECT_EQ(runsAsSystemAccount(r), c.system) << c.value;
+    }
 }
 
 TEST(ServiceRegistration, DependenciesBecomeAMultiString) {
