@@ -287,7 +287,7 @@ class NothingLeftBehind(LayoutTestCase):
         files the launch left are removed only once the test has ended."""
         # Wine gives a program a console only on a terminal, here a pseudo-terminal.
         if not shutil.which("script"):
-            self.skipTest("no pseudo-terminal here: util-linux's script is missing")
+            self.skipTest("no pseudo-terminal here: the script program of util-linux is missing")
         ready = os.path.join(self.root, "vm-ready")
         self.host_log = os.path.join(self.root, "host-log.txt")
         self.trace = os.path.join(self.root, "trace.txt")
@@ -308,7 +308,7 @@ class NothingLeftBehind(LayoutTestCase):
                                 stderr=subprocess.STDOUT, timeout=scaled(120))
         if not os.path.exists(self.host_log):
             self.skipTest("no pseudo-terminal: script could not start the console host (exit "
-                          "code %d, %r)" % (result.returncode, result.stdout[-200:]))
+                          "code %d, %d bytes of output)" % (result.returncode, len(result.stdout)))
         with open(self.host_log, encoding="ascii") as f:
             return f.read().splitlines(), result
 
@@ -333,7 +333,8 @@ class NothingLeftBehind(LayoutTestCase):
         self.assert_left_to_the_vm(log, result, "0")
 
     def test_ctrl_break_is_left_to_the_vm(self):
-        # Delivered as Windows' console delivers it, which Wine's own delivery does not do.
+        # Delivered as Windows' console delivers it, a thread running the control routine in each
+        # process: Wine's GenerateConsoleCtrlEvent brings Ctrl+Break to no handler (next case).
         log, result = self.interrupt("break-thread")
         self.assert_left_to_the_vm(log, result, "1")
 
@@ -341,13 +342,14 @@ class NothingLeftBehind(LayoutTestCase):
         log, result = self.interrupt("break")
         # Debian's Wine refuses the event (ERROR_INVALID_HANDLE).
         if log == ["started", "sending", "refused 6", "exit 123"] and result.returncode == 123:
-            self.skipTest("expected failure: Wine's GenerateConsoleCtrlEvent refuses "
+            self.skipTest("expected failure: GenerateConsoleCtrlEvent of Wine refuses "
                           "CTRL_BREAK_EVENT (error 6, exit code 123)")
-        # The 32-bit Wine sends it as SIGQUIT, which ends a thread of each process of the
-        # console, the sender's own among them, with exit code 0: no handler runs.
+        # The WoW64 Wine sends it to each process of the console as SIGQUIT, with which Wine
+        # ends the thread it reaches, and so the process, with exit code 0: the sender ends
+        # inside the call, and no handler runs.
         if log == ["started", "sending"] and result.returncode == 0:
-            self.skipTest("expected failure: Wine's GenerateConsoleCtrlEvent ends the console's "
-                          "processes with 0 for CTRL_BREAK_EVENT (the host ended inside the "
+            self.skipTest("expected failure: GenerateConsoleCtrlEvent of Wine ends the processes "
+                          "of the console with 0 for CTRL_BREAK_EVENT (the host ended inside the "
                           "call, exit code 0)")
         self.assert_left_to_the_vm(log, result, "1")
 
