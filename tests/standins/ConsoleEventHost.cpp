@@ -63,8 +63,8 @@ bool awaitReady(const std::wstring& file, HANDLE process) {
 // Starts the system's control routine with `event` on a new thread in every other process of
 // the console; the routine has the same address in each, as the system library does.
 bool deliverByThreads(DWORD event) {
-    const auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
-        GetProcAddress(GetModuleHandleW(L"kernelbase.dll"), "CtrlRoutine"));
+    const auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernelbase.dll"), "CtrlRoutine")));
     DWORD ids[16];
     const DWORD count = GetConsoleProcessList(ids, 16);
     if (!routine || count == 0 || count > 16)
