@@ -74,6 +74,7 @@ add_library(kiv_vmpack STATIC
   launcher/vmpack/FileChecksum.cpp
   launcher/vmpack/VmPackDownload.cpp
   launcher/vmpack/VmPackExtraction.cpp
+  launcher/vmpack/VmPackLock.cpp
   launcher/vmpack/VmPackStep.cpp
   launcher/vmpack/ZipReader.cpp
 )

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Runs the 32-bit product's test suite (ctest --preset i686) on a machine that runs 32-bit
 # code: natively, or inside the emulated machine (scripts/test.sh says which). The prefix is
-# created once and kept in the build tree; before the suite, a 32-bit program must run in it,
+# created once and kept in the build tree; a newly created prefix is also kept, as made, in
+# $KIV_I686_PREFIX_CACHE (default .cache/i686-prefix, one copy per Wine version), from which a
+# later build tree's prefix is unpacked instead of being created again (minutes under
+# emulation); a kept copy that gives a prefix Wine cannot load is dropped. Before the suite, a 32-bit program
+# must run in it,
 # so that a machine that refuses 32-bit code fails here in one line, not in every test. A prefix
 # Wine cannot load (a registry file cut short when a run was switched off) is made afresh, saying
 # so. Wine's server and background services start with their output discarded, so that they
@@ -24,20 +28,38 @@ trap 'stop_wine; exit 143' TERM
 trap 'stop_wine; exit 130' INT
 
 start=$SECONDS
-left_behind="$(dirname "$WINEPREFIX")/wine-left-behind.log"
+left_behind="$WINEPREFIX-left-behind.log"
 rm -f "$left_behind"
+wine_version=$("$KIV_WINE" --version 2>/dev/null | head -n 1 | tr -c 'A-Za-z0-9.\n-' _)
+prefix_cache=""
+[ -n "$wine_version" ] &&
+  prefix_cache="${KIV_I686_PREFIX_CACHE:-$root/.cache/i686-prefix}/$wine_version.tar"
 make_prefix() {
-  echo "== creating the i686 prefix $WINEPREFIX"
   mkdir -p "$WINEPREFIX" && : >"$WINEPREFIX/$kiv_prefix_unfinished"
+  if [ -n "$prefix_cache" ] && [ -f "$prefix_cache" ] && tar -xf "$prefix_cache" -C "$WINEPREFIX"; then
+    rm -f "$WINEPREFIX/$kiv_prefix_unfinished"
+    echo "== the i686 prefix $WINEPREFIX unpacked from $prefix_cache in $((SECONDS - start)) s"
+    return
+  fi
+  echo "== creating the i686 prefix $WINEPREFIX"
   scripts/wine-run.sh --i686 cmd /c exit </dev/null >/dev/null 2>&1
   stop_wine
   rm -f "$WINEPREFIX/$kiv_prefix_unfinished"
   echo "== prefix created in $((SECONDS - start)) s"
+  # Kept only when Wine can load it, written under another name first: a copy cut short is
+  # never taken for a whole one.
+  if [ -n "$prefix_cache" ] && ! kiv_prefix_damage >/dev/null && mkdir -p "$(dirname "$prefix_cache")" &&
+     tar -cf "$prefix_cache.$$" -C "$WINEPREFIX" . && mv "$prefix_cache.$$" "$prefix_cache"; then
+    echo "== prefix kept in $prefix_cache"
+  else
+    rm -f "$prefix_cache.$$"
+  fi
 }
 remake_prefix() {
   echo "== the i686 prefix $WINEPREFIX cannot be loaded by Wine ($1): it is made afresh"
   stop_wine
   rm -rf "$WINEPREFIX"
+  [ -n "$prefix_cache" ] && rm -f "$prefix_cache"
   make_prefix
 }
 start_wine() {
@@ -57,9 +79,8 @@ check_program() {
   scripts/wine-run.sh --i686 "$probe/check$bits.exe" </dev/null >/dev/null 2>&1
 }
 
-if [ ! -e "$WINEPREFIX" ]; then
-  make_prefix
-elif damage=$(kiv_prefix_damage); then
+[ -e "$WINEPREFIX" ] || make_prefix
+if damage=$(kiv_prefix_damage); then
   remake_prefix "$damage"
 fi
 start_wine

@@ -3,7 +3,8 @@
 #   wine-left-behind.sh PID PROGRAM OUTPUT...
 # waits until process PID (the test) has ended, then ends every Wine process of $WINEPREFIX whose
 # standard output or error is still one of the OUTPUTs (the test's pipes, as /proc names them:
-# "pipe:[N]"), and appends one line per process ended to wine-left-behind.log beside the prefix.
+# "pipe:[N]"), and appends one line per process ended to PREFIX-left-behind.log beside the
+# prefix (one log per prefix: the two builds' suites may run at once).
 set -u
 pid=$1 program=$2
 shift 2
@@ -16,7 +17,7 @@ holds_output() {
   return 1
 }
 outputs=("$@")
-log="$(dirname "$WINEPREFIX")/wine-left-behind.log"
+log="$WINEPREFIX-left-behind.log"
 # The test has ended once its process is gone or a zombie ctest has yet to collect.
 while [ -e "/proc/$pid" ] && [ "$(sed -n 's/^State:[[:space:]]*\([A-Z]\).*/\1/p' "/proc/$pid/status" 2>/dev/null)" != Z ]; do
   sleep 1

@@ -10,7 +10,7 @@
 # One such process is the console host Wine starts for a child created without a window (the
 # Verify probe) when the child is ended while it is still starting: it never ends. Once the test
 # has ended, the Wine processes of this prefix that still hold its output are ended, each named
-# in wine-left-behind.log beside the prefix.
+# in PREFIX-left-behind.log beside the prefix.
 set -eu
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # shellcheck source=wine-env.sh

@@ -1,48 +1,29 @@
 #include "ServiceManager.h"
 
-#include <optional>
-
-#include "SystemFunction.h"
-#include "SystemLibrary.h"
+#include "RuntimeImports.h"
 
 namespace tarrow {
 
 namespace {
 
-template <typename Function> bool resolve(HMODULE module, Function& slot, const char* name) {
-    slot = lookupFunction<Function>(module, name);
-    return slot != nullptr;
-}
-
-struct Loaded {
-    std::optional<ServiceManagerFunctions> table;
-    DWORD error = ERROR_SUCCESS;
-};
-
-Loaded load() {
-    const HMODULE module = loadSystemLibrary(L"advapi32.dll");
-    ServiceManagerFunctions f{};
-    if (module && resolve(module, f.openManager, "OpenSCManagerW") &&
-        resolve(module, f.createService, "CreateServiceW") &&
-        resolve(module, f.openService, "OpenServiceW") &&
-        resolve(module, f.changeConfig2, "ChangeServiceConfig2W") &&
-        resolve(module, f.control, "ControlService") &&
-        resolve(module, f.queryStatus, "QueryServiceStatusEx") &&
-        resolve(module, f.queryConfig, "QueryServiceConfigW") &&
-        resolve(module, f.deleteService, "DeleteService") &&
-        resolve(module, f.closeHandle, "CloseServiceHandle"))
-        return {f, ERROR_SUCCESS};
-    return {std::nullopt, GetLastError() ? GetLastError() : ERROR_PROC_NOT_FOUND};
+bool fillServiceManagerFunctions(HMODULE module, ServiceManagerFunctions& f) {
+    return resolveFunction(module, f.openManager, "OpenSCManagerW") &&
+           resolveFunction(module, f.createService, "CreateServiceW") &&
+           resolveFunction(module, f.openService, "OpenServiceW") &&
+           resolveFunction(module, f.changeConfig2, "ChangeServiceConfig2W") &&
+           resolveFunction(module, f.control, "ControlService") &&
+           resolveFunction(module, f.queryStatus, "QueryServiceStatusEx") &&
+           resolveFunction(module, f.queryConfig, "QueryServiceConfigW") &&
+           resolveFunction(module, f.deleteService, "DeleteService") &&
+           resolveFunction(module, f.closeHandle, "CloseServiceHandle");
 }
 
 } // namespace
 
 const ServiceManagerFunctions* serviceManagerFunctions() {
-    static const Loaded loaded = load();
-    if (loaded.table)
-        return &*loaded.table;
-    SetLastError(loaded.error);
-    return nullptr;
+    static const LoadedFunctions<ServiceManagerFunctions> loaded =
+        loadFunctions<ServiceManagerFunctions>(L"advapi32.dll", fillServiceManagerFunctions);
+    return loaded.get();
 }
 
 void closeServiceHandle(SC_HANDLE handle) noexcept {

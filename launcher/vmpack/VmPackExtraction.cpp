@@ -55,9 +55,43 @@ bool extractAll(ZipReader& reader, const std::wstring& base) {
     return true;
 }
 
-// Deletes the folder and everything in it, read-only files included; true when it is gone.
-// A linked folder inside loses only its link.
+// What stands at a path, as far as removing or moving it goes.
+enum class Found { Nothing, Link, Folder, Other };
+
+// A directory that is a reparse point is a link (a junction or a directory symbolic link; Wine
+// shows a Unix symbolic link so): it is removed as a link, never listed, emptied or moved.
+Found foundAt(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return Found::Nothing;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Found::Other;
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? Found::Link : Found::Folder;
+}
+
+// Removes the link itself, never what it points to; true when nothing is left at its place.
+bool removeLink(const std::wstring& link) {
+    const DWORD error = RemoveDirectoryW(link.c_str()) ? ERROR_SUCCESS : GetLastError();
+    const bool removed = error == ERROR_SUCCESS && !exists(link);
+    trace(
+        L"link " + link +
+        (removed ? L" removed" : L" not removed: error " + decimal(static_cast<long long>(error))));
+    return removed;
+}
+
+// Deletes the folder and everything in it, read-only files included; true when nothing is left
+// at its place. A link, at the folder's place or inside it, loses only the link.
 bool removeTree(const std::wstring& folder) {
+    switch (foundAt(folder)) {
+    case Found::Nothing:
+        return true;
+    case Found::Link:
+        return removeLink(folder);
+    case Found::Other:
+        return false;
+    case Found::Folder:
+        break;
+    }
     WIN32_FIND_DATAW found;
     UniqueFindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
     for (bool more = static_cast<bool>(search); more; more = FindNextFileW(search.get(), &found)) {
@@ -65,13 +99,18 @@ bool removeTree(const std::wstring& folder) {
         if (name == L"." || name == L"..")
             continue;
         const std::wstring path = folder + L"\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveDirectoryW(path.c_str());
+            else
+                DeleteFileW(path.c_str());
+            continue;
+        }
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            DeleteFileW(path.c_str());
-        else if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-            RemoveDirectoryW(path.c_str());
-        else
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             removeTree(path);
+        else
+            DeleteFileW(path.c_str());
     }
     search.reset();
     SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -92,7 +131,7 @@ bool createFolders(const std::wstring& folder) {
 
 // A new, empty folder at `folder`, whatever was there before; false when it cannot be had.
 bool freshFolder(const std::wstring& folder) {
-    if ((exists(folder) && !removeTree(folder)) || !createFolders(folder)) {
+    if (!removeTree(folder) || !createFolders(folder)) {
         trace(L"folder " + folder + L" cannot be made empty");
         return false;
     }
@@ -109,12 +148,19 @@ bool move(const std::wstring& from, const std::wstring& to) {
 
 // Puts the complete VM in `fresh` at `target`: an earlier VM there is moved aside, the new one
 // moved in, then the earlier one deleted. When the new one cannot be moved in, the earlier one
-// is moved back, so that `target` always holds one whole VM.
+// is moved back, so that `target` always holds one whole VM. A link at `target` is removed, not
+// moved: the new VM takes its place as a real folder.
 bool moveIntoPlace(const std::wstring& fresh, const std::wstring& target) {
     const std::wstring aside = target + L".old";
-    if (exists(aside) && !removeTree(aside))
+    if (!removeTree(aside))
         return false;
-    const bool earlier = exists(target);
+    Found earlierVm = foundAt(target);
+    if (earlierVm == Found::Link) {
+        if (!removeLink(target))
+            return false;
+        earlierVm = Found::Nothing;
+    }
+    const bool earlier = earlierVm != Found::Nothing;
     if (earlier && !move(target, aside))
         return false;
     if (!move(fresh, target)) {
@@ -171,6 +217,10 @@ bool extractVmPack(const std::wstring& pack, const std::wstring& target) {
 }
 
 void removeIntermediary(const std::wstring& folder) {
+    if (foundAt(folder) == Found::Link) {
+        removeLink(folder);
+        return;
+    }
     DeleteFileW((folder + L"\\vm.zip").c_str());
     DeleteFileW((folder + L"\\vm.properties").c_str());
     RemoveDirectoryW(folder.c_str());

@@ -14,12 +14,33 @@
 #include "UrlText.h"
 #include "VmPackDownload.h"
 #include "VmPackExtraction.h"
+#include "VmPackLock.h"
 
 namespace tarrow {
 
 namespace {
 
 enum class Fallback { Listed, WithShortcut };
+
+// The folder a pack is unpacked into, ending in "\", without creating it; empty when neither
+// "Windows" nor "Windows_Pure_64_Bit" exists.
+std::wstring vmFolder(const std::wstring& startDirectory) {
+    if (exists(startDirectory + L"\\Windows"))
+        return startDirectory + L"\\Windows\\resource\\jre\\";
+    if (exists(startDirectory + L"\\Windows_Pure_64_Bit"))
+        return startDirectory + L"\\Windows_Pure_64_Bit\\resource\\jre\\";
+    return std::wstring();
+}
+
+// The VM program of an unpacked pack in `target`: bin\java.exe, or jre\bin\java.exe; empty when
+// neither folder exists.
+std::wstring unpackedVmProgram(const std::wstring& target) {
+    if (exists(target + L"\\bin"))
+        return normalise(target + L"\\bin\\java.exe");
+    if (exists(target + L"\\jre\\bin"))
+        return normalise(target + L"\\jre\\bin\\java.exe");
+    return std::wstring();
+}
 
 // Where a pack comes from and the digests it must have.
 struct PackSource {
@@ -122,6 +143,14 @@ class Step {
             return nullptr;
         }
         const std::wstring start = launch_.startDirectory;
+        // Held until the VM is in place, so that two launches never install into one folder
+        // at once; the one that waited takes the VM the other installed.
+        const std::wstring folder = vmFolder(start);
+        const VmPackLock lock(folder);
+        const std::wstring installed =
+            lock.replacedWhileWaiting() ? unpackedVmProgram(folder) : std::wstring();
+        if (!installed.empty())
+            return describeVM(installed, options_);
         const std::wstring destination = downloadDestination(start, packFileName(url));
         DownloadSettings settings;
         settings.silent = launch_.silent;
@@ -148,12 +177,7 @@ class Step {
             return nullptr;
         }
         say("\nExtracted the JVM pack successfully!!\n");
-        std::wstring program;
-        if (exists(target + L"\\bin"))
-            program = normalise(target + L"\\bin\\java.exe");
-        else if (exists(target + L"\\jre\\bin"))
-            program = normalise(target + L"\\jre\\bin\\java.exe");
-        return describeVM(program, options_);
+        return describeVM(unpackedVmProgram(target), options_);
     }
 
     const LaunchContext& launch_;
@@ -191,11 +215,7 @@ std::wstring downloadDestination(const std::wstring& startDirectory, const std::
 }
 
 std::wstring extractionTarget(const std::wstring& startDirectory) {
-    std::wstring target;
-    if (exists(startDirectory + L"\\Windows"))
-        target = startDirectory + L"\\Windows\\resource\\jre\\";
-    else if (exists(startDirectory + L"\\Windows_Pure_64_Bit"))
-        target = startDirectory + L"\\Windows_Pure_64_Bit\\resource\\jre\\";
+    const std::wstring target = vmFolder(startDirectory);
     if (!target.empty() && !exists(target))
         CreateDirectoryW(target.c_str(), nullptr);
     return target;

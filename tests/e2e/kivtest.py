@@ -3,6 +3,7 @@ against layouts on disk, and read what the stand-in VM recorded."""
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -16,6 +17,24 @@ STANDINS = os.path.join(BUILD, "standins")
 SCRATCH = os.path.join(BUILD, "e2e-scratch")
 # How many times longer than natively a run may take (the emulated machine is much slower).
 TIME_SCALE = float(os.environ.get("KIV_TIME_SCALE", "1"))
+
+
+# Tools of this machine that some cases need, which the person running the tests chose to do
+# without (KIV_LEAVE_OUT=script,java): their cases are skipped, saying so. A needed tool that is
+# missing without that choice fails the case, so that a suite is never left out unseen. (Skips
+# and expected failures are reported by the runner, tests/run_unittest.py, which says how.)
+LEFT_OUT = {name.strip() for name in os.environ.get("KIV_LEAVE_OUT", "").split(",") if name.strip()}
+
+
+def require_tool(case, tool, what):
+    """Fails `case` when the program `tool` (which gives `what`) is not on the search path,
+    or skips it when KIV_LEAVE_OUT names the tool."""
+    if shutil.which(tool):
+        return
+    if tool in LEFT_OUT:
+        case.skipTest("left out by KIV_LEAVE_OUT=%s: no %s (%s)" % (tool, tool, what))
+    case.fail("no %s on this machine (%s): install it, or set KIV_LEAVE_OUT=%s to leave "
+              "these cases out" % (tool, what, tool))
 
 
 def scaled(seconds):
@@ -87,6 +106,29 @@ def run_wine(program, args=(), cwd=None, env=None, timeout=60, input_bytes=None,
                           timeout=scaled(timeout),
                           stdin=stdin, input=input_bytes, stdout=subprocess.PIPE,
                           stderr=subprocess.STDOUT if merge_stderr else subprocess.PIPE)
+
+
+def start_wine(program, args=(), cwd=None, env=None):
+    """Starts a Windows program under Wine and returns its Popen, output and errors piped."""
+    ensure_prefix()
+    return subprocess.Popen([WINE64, program, *args], cwd=cwd, env=wine_env(env),
+                            stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE)
+
+
+def wait_until(condition, what, seconds=60):
+    """Polls `condition` until it holds; fails naming `what` after the time limit, scaled."""
+    deadline = time.monotonic() + scaled(seconds)
+    while not condition():
+        if time.monotonic() > deadline:
+            raise AssertionError("timed out waiting until " + what)
+        time.sleep(0.05)
+
+
+def expected_failure_where_wine_lacks(test, function, outcome):
+    """Ends `test` as an expected failure, never a pass: the case ended in `outcome`, which only
+    Wine's lack of `function` gives. Called once the test has checked everything else."""
+    test.skipTest("expected failure: Wine lacks %s: %s" % (function, outcome))
 
 
 def unix_path(windows):

@@ -26,6 +26,8 @@ class _Handler(http.server.SimpleHTTPRequestHandler):
                                   ("/weak-etag/", "ETag")):
             if self.path.startswith(prefix):
                 return self.send_changing(self.path[len(prefix):], validator, prefix)
+        if self.path.startswith("/held/"):
+            return self.send_held(self.path[len("/held/"):])
         if self.path.startswith("/truncated/"):
             # Announces more bytes than it sends, then drops the connection.
             body = b"PK\x03\x04" + b"x" * 5000
@@ -71,6 +73,18 @@ class _Handler(http.server.SimpleHTTPRequestHandler):
         self.send_body(206, data, start, first,
                        [("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))])
 
+    def send_held(self, name):
+        """Holds the first request of NAME until the test sets `release` (`held` is set while it
+        waits) and answers it with NAME.first when there is one; later requests get NAME at
+        once."""
+        if self.count_request() == 0:
+            self.server.held.set()
+            self.server.release.wait(scaled(120))
+            if os.path.exists(os.path.join(self.directory, name + ".first")):
+                name += ".first"
+        with open(os.path.join(self.directory, name), "rb") as f:
+            self.send_body(200, f.read(), 0, False)
+
     def send_changing(self, name, validator, prefix):
         """Serves NAME until its first request has broken off halfway, then NAME.next in its place,
         with the validator given: ETag (a digest of the contents) or Last-Modified (a date per
@@ -105,6 +119,8 @@ class HttpServer:
         self.server.requests = []
         self.server.headers = []
         self.server.served = {}
+        self.server.held = threading.Event()
+        self.server.release = threading.Event()
         self.port = self.server.server_address[1]
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
         self.thread.start()

@@ -15,8 +15,8 @@ import urllib.parse
 import zipfile
 
 from kivtest import (STANDINS, WINE64, WINEPREFIX, LayoutTestCase, ensure_prefix,
-                     minimal_properties, read_record, read_vm_info, run_wine, scaled, temp_folder,
-                     unix_path, wine_env, windows_path, write_properties)
+                     minimal_properties, read_record, read_vm_info, require_tool, run_wine, scaled,
+                     temp_folder, unix_path, wine_env, windows_path, write_properties)
 
 TOO_LONG = b"Pellinor Error: Windows error 206 occured while loading the Java VM\r\n"
 NO_VM = (b"Pellinor Error: Could not find a valid Java virtual machine to load.\r\n\r\n"
@@ -286,8 +286,7 @@ class NothingLeftBehind(LayoutTestCase):
         7. Returns what the host logged and script's result; decisions to skip come first, the
         files the launch left are removed only once the test has ended."""
         # Wine gives a program a console only on a terminal, here a pseudo-terminal.
-        if not shutil.which("script"):
-            self.skipTest("no pseudo-terminal here: the script program of util-linux is missing")
+        require_tool(self, "script", "util-linux's pseudo-terminal for the console host")
         ready = os.path.join(self.root, "vm-ready")
         self.host_log = os.path.join(self.root, "host-log.txt")
         self.trace = os.path.join(self.root, "trace.txt")

@@ -6,15 +6,15 @@ import subprocess
 import unittest
 
 from kivtest import (BUILD, SOURCE, LayoutTestCase, clear_java_registry, import_registry,
-                     minimal_properties, scaled, windows_path, write_properties)
+                     minimal_properties, require_tool, scaled, windows_path, write_properties)
 
 JAVA_OUT = os.path.join(BUILD, "java")
 BRIDGE_SCRIPT = os.path.abspath(os.path.join(SOURCE, "tests", "e2e", "java_bridge.py"))
 
 
-@unittest.skipUnless(shutil.which("java"), "no JDK on this machine")
 class RealJvm(LayoutTestCase):
     def setUp(self):
+        require_tool(self, "java", "a JDK")
         super().setUp()
         self.java = self.install_vm(os.path.join(self.root, "jdk"), variant="java_bridge")
         self.env = {"KIV_JAVA_BRIDGE": BRIDGE_SCRIPT, "KIV_STANDIN_RECORD": ""}

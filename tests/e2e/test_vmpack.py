@@ -9,8 +9,9 @@ import tempfile
 import unittest
 import zipfile
 
-from kivtest import (BUILD, LayoutTestCase, STANDINS, is_read_only, minimal_properties, run_wine,
-                     windows_path, write_properties)
+from kivtest import (BUILD, LayoutTestCase, STANDINS, expected_failure_where_wine_lacks,
+                     is_read_only, minimal_properties, read_record, run_wine, scaled, start_wine,
+                     wait_until, windows_path, write_properties)
 from packservers import FtpServer, HttpServer
 
 NO_VM = (b"Pellinor Error: Could not find a valid Java virtual machine to load.\r\n\r\n"
@@ -454,6 +455,122 @@ class DownloadAndLaunch(PackLayout):
             self.assertEqual(len(self.records()), 1)
         finally:
             ftp.stop()
+
+
+def folder_contents(folder):
+    """Every file below the folder, by its path relative to it, with its bytes."""
+    found = {}
+    for parent, _, files in os.walk(folder):
+        for name in files:
+            with open(os.path.join(parent, name), "rb") as f:
+                found[os.path.relpath(os.path.join(parent, name), folder)] = f.read()
+    return found
+
+
+class PackFolders(PackLayout):
+    def reset(self, resource=True):
+        shutil.rmtree(os.path.join(self.start, "Windows"))
+        os.makedirs(os.path.join(self.start, "Windows", "jvmspecs"))
+        if resource:
+            os.makedirs(os.path.join(self.start, "Windows", "resource"))
+
+    def test_a_link_at_a_pack_folder_loses_only_the_link(self):
+        data = vm_pack()
+        self.publish(data)
+        self.direct(self.http.url(self.pack_name), hashlib.md5(data).hexdigest())
+        lacking = []
+        # (the folder that is a link, whether the folder it points to holds a VM)
+        for linked, holds_vm in ((self.target(), True), (self.target() + ".new", False),
+                                 (self.target() + ".old", False),
+                                 (os.path.join(self.start, "Windows", "downloadIntermediary"),
+                                  False)):
+            name = os.path.basename(linked)
+            with self.subTest(link=name):
+                self.reset()
+                outside = os.path.join(self.root, "outside " + name)
+                os.makedirs(outside)
+                with open(os.path.join(outside, "marker.txt"), "wb") as f:
+                    f.write(b"the user's")
+                if holds_vm:
+                    self.install_vm(outside)
+                before = folder_contents(outside)
+                os.symlink(outside, linked)
+                trace = os.path.join(self.root, name + "-trace.txt")
+                result = self.launch(cwd=self.start, env={"KIV_TRACE": windows_path(trace)})
+                self.assertEqual(folder_contents(outside), before)
+                with open(trace, encoding="utf-8") as f:
+                    text = f.read().lower()
+                if (os.path.islink(linked) and os.path.realpath(linked) == outside and
+                        result.returncode == 1 and result.stdout.endswith(
+                            b"Could not extract the downloaded VM pack. Installer exiting...") and
+                        ("link %s not removed: error 145" % windows_path(linked).lower()) in text):
+                    lacking.append(name)
+                    continue
+                self.assertEqual((result.returncode, result.stderr), (0, b""))
+                self.assertIn("link %s removed" % windows_path(linked).lower(), text)
+                if linked != self.target():
+                    self.assertFalse(os.path.lexists(linked))
+                self.assertFalse(os.path.islink(self.target()))
+                self.assertEqual(folder_contents(self.target()),
+                                 {os.path.join("bin", "java.exe"): standin_bytes(),
+                                  os.path.join("lib", "rt.jar"): b"jar"})
+                self.assertEqual(self.records()[-1]["program"].lower(),
+                                 windows_path(self.target("bin", "java.exe")).lower())
+        if lacking:
+            expected_failure_where_wine_lacks(
+                self, "RemoveDirectoryW on a Unix symbolic link",
+                "error 145 (it looks into the folder linked to), the link left at " +
+                ", ".join(lacking))
+
+    def test_two_launches_install_one_pack_one_at_a_time(self):
+        data = vm_pack()
+        damaged = bytearray(data)
+        damaged[len(data) // 2] ^= 0xFF
+        # (what the first launch downloads, its exit code, how many downloads there are)
+        for first_gets, first_code, downloads in ((data, 0, 1), (bytes(damaged), 1, 2)):
+            with self.subTest(first_download_whole=first_code == 0):
+                self.reset(resource=False)
+                name = self.publish(data, "held%d.vm" % downloads)
+                self.publish(first_gets, name + ".first")
+                self.http.server.held.clear()
+                self.http.server.release.clear()
+                self.direct(self.http.url("held/" + name), hashlib.md5(data).hexdigest())
+                traces = [os.path.join(self.root, "%s-%d.txt" % (name, i)) for i in (1, 2)]
+                records = [os.path.join(self.root, "%s-record-%d.txt" % (name, i)) for i in (1, 2)]
+                launches = []
+                try:
+                    for trace, record in zip(traces, records):
+                        launches.append(start_wine(self.exe, cwd=self.start, env={
+                            "KIV_TRACE": windows_path(trace),
+                            "KIV_STANDIN_RECORD": windows_path(record)}))
+                        if len(launches) == 1:
+                            wait_until(self.http.server.held.is_set, "the first download began")
+
+                    def waiting():
+                        if not os.path.exists(traces[1]):
+                            return False
+                        with open(traces[1], encoding="utf-8") as f:
+                            return "held by another launch: waiting" in f.read()
+                    wait_until(waiting, "the second launch waits")
+                    self.http.server.release.set()
+                    for launch in launches:
+                        launch.communicate(timeout=scaled(60))
+                finally:
+                    self.http.server.release.set()
+                    for launch in launches:
+                        if launch.poll() is None:
+                            launch.kill()
+                            launch.wait()
+                self.assertEqual([launch.returncode for launch in launches], [first_code, 0])
+                self.assertEqual(self.http.server.served.get("/held/" + name), downloads)
+                self.assertEqual(folder_contents(self.target()),
+                                 {os.path.join("bin", "java.exe"): standin_bytes(),
+                                  os.path.join("lib", "rt.jar"): b"jar"})
+                self.assertEqual(os.listdir(os.path.dirname(self.target())), ["jre"])
+                started = [r["program"].lower() for path in records if os.path.exists(path)
+                           for r in read_record(path)]
+                self.assertEqual(started, [windows_path(self.target("bin", "java.exe")).lower()] *
+                                 (3 - downloads))
 
 
 class ShippedVm(PackLayout):

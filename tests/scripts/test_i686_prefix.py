@@ -23,6 +23,7 @@ echo "wine $*" >>"$STUB_DIR/calls"
 loads() { [ "$(head -c 23 "$WINEPREFIX/system.reg" 2>/dev/null)" = "WINE REGISTRY Version 2" ] &&
           [ ! -e "$WINEPREFIX/unloadable" ]; }
 case "$1" in
+  --version) echo "wine-stub-1.0 (test)" ;;
   wineboot)
     for name in system user userdef; do
       printf 'WINE REGISTRY Version 2\\n;; made\\n' >"$WINEPREFIX/$name.reg"
@@ -57,7 +58,8 @@ class PrefixRepair(unittest.TestCase):
             os.chmod(path, stat.S_IRWXU)
         self.env = dict(os.environ, PATH=self.bin + os.pathsep + os.environ["PATH"],
                         STUB_DIR=self.dir, KIV_I686_WINE=os.path.join(self.bin, "wine"),
-                        KIV_WINEPREFIX_I686=self.prefix)
+                        KIV_WINEPREFIX_I686=self.prefix,
+                        KIV_I686_PREFIX_CACHE=os.path.join(self.dir, "cache"))
 
     def tearDown(self):
         self.tmp.cleanup()
@@ -123,6 +125,40 @@ class PrefixRepair(unittest.TestCase):
         self.assertIn("== creating the i686 prefix", output)
         self.assertNotIn("made afresh", output)
         self.assertFalse(os.path.exists(os.path.join(self.prefix, ".kiv-prefix-unfinished")))
+
+    def test_a_created_prefix_is_kept_and_unpacked_instead_of_created_again(self):
+        code, output = self.run_suite()
+        self.assertEqual(code, 0, output)
+        self.assertIn("== creating the i686 prefix", output)
+        self.assertIn("prefix kept in", output)
+        shutil.rmtree(self.prefix)
+        os.remove(os.path.join(self.dir, "calls"))
+        code, output = self.run_suite()
+        self.assertEqual(code, 0, output)
+        self.assertIn("unpacked from", output)
+        self.assertNotIn("wine wineboot -i", self.calls())
+        self.assertFalse(os.path.exists(os.path.join(self.prefix, ".kiv-prefix-unfinished")))
+        with open(os.path.join(self.prefix, "system.reg")) as f:
+            self.assertEqual(f.read(), HEADER + ";; made\n")
+
+    def test_a_kept_prefix_wine_cannot_load_is_dropped_and_made_afresh(self):
+        self.make_prefix(system_reg="")
+        cache = os.path.join(self.dir, "cache")
+        os.mkdir(cache)
+        subprocess.run(["tar", "-cf", os.path.join(cache, "wine-stub-1.0__test_.tar"), "-C",
+                        self.prefix, "."], check=True)
+        shutil.rmtree(self.prefix)
+        code, output = self.run_suite()
+        self.assertEqual(code, 0, output)
+        self.assertIn("unpacked from", output)
+        self.assertIn("cannot be loaded by Wine (system.reg is empty): it is made afresh", output)
+        self.assertIn("wine wineboot -i", self.calls())
+        with open(os.path.join(self.prefix, "system.reg")) as f:
+            self.assertEqual(f.readline(), HEADER)
+        shutil.rmtree(self.prefix)
+        code, output = self.run_suite()
+        self.assertIn("unpacked from", output)
+        self.assertNotIn("made afresh", output)
 
     def test_wine_is_shut_down_after_the_suite_and_when_it_is_stopped(self):
         self.make_prefix()

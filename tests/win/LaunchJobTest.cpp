@@ -9,25 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "LauncherTestSupport.h"
 #include "TestFolder.h"
 #include "TestTime.h"
 #include "UniqueHandle.h"
 
 using tarrow::UniqueHandle;
+using tarrow::test::narrow;
 using tarrow::test::scaledMilliseconds;
 using tarrow::test::TestFolder;
+using tarrow::test::variable;
 
 namespace {
-
-std::wstring variable(const wchar_t* name) {
-    wchar_t buffer[MAX_PATH];
-    const DWORD length = GetEnvironmentVariableW(name, buffer, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
-}
-
-std::string narrow(const std::wstring& text) {
-    return std::string(text.begin(), text.end());
-}
 
 std::wstring widen(const std::string& text) {
     return std::wstring(text.begin(), text.end());

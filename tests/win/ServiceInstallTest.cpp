@@ -11,35 +11,21 @@
 #include <string>
 #include <vector>
 
+#include "LauncherTestSupport.h"
 #include "TestFolder.h"
 #include "TestTime.h"
 #include "UniqueHandle.h"
 
 using tarrow::UniqueHandle;
+using tarrow::test::narrow;
 using tarrow::test::readFile;
 using tarrow::test::scaledMilliseconds;
+using tarrow::test::slashed;
 using tarrow::test::TestFolder;
+using tarrow::test::UniqueServiceHandle;
+using tarrow::test::variable;
 
 namespace {
-
-using UniqueServiceHandle = tarrow::UniqueAny<SC_HANDLE, &::CloseServiceHandle>;
-
-std::wstring variable(const wchar_t* name) {
-    wchar_t buffer[MAX_PATH];
-    const DWORD length = GetEnvironmentVariableW(name, buffer, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::wstring(buffer, length) : std::wstring();
-}
-
-std::string narrow(const std::wstring& text) {
-    return std::string(text.begin(), text.end());
-}
-
-// A path with forward slashes, for the properties file (a backslash before "u" is an escape).
-std::string slashed(const std::wstring& path) {
-    std::string text = narrow(path);
-    std::replace(text.begin(), text.end(), '\\', '/');
-    return text;
-}
 
 bool underWine() {
     return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
