@@ -15,8 +15,9 @@ import urllib.parse
 import zipfile
 
 from kivtest import (STANDINS, WINE64, WINEPREFIX, LayoutTestCase, ensure_prefix,
-                     minimal_properties, read_record, read_vm_info, require_tool, run_wine, scaled,
-                     temp_folder, unix_path, wine_env, windows_path, write_properties)
+                     expected_failure_where_wine_lacks, minimal_properties, read_record,
+                     read_vm_info, require_tool, run_wine, scaled, temp_folder, unix_path, wine_env,
+                     windows_path, write_properties)
 
 TOO_LONG = b"Pellinor Error: Windows error 206 occured while loading the Java VM\r\n"
 NO_VM = (b"Pellinor Error: Could not find a valid Java virtual machine to load.\r\n\r\n"
@@ -341,15 +342,17 @@ class NothingLeftBehind(LayoutTestCase):
         log, result = self.interrupt("break")
         # Debian's Wine refuses the event (ERROR_INVALID_HANDLE).
         if log == ["started", "sending", "refused 6", "exit 123"] and result.returncode == 123:
-            self.skipTest("expected failure: GenerateConsoleCtrlEvent of Wine refuses "
-                          "CTRL_BREAK_EVENT (error 6, exit code 123)")
+            expected_failure_where_wine_lacks(
+                self, "CTRL_BREAK_EVENT in GenerateConsoleCtrlEvent",
+                "the call failed with error 6 and the host exited with 123")
         # The WoW64 Wine sends it to each process of the console as SIGQUIT, with which Wine
         # ends the thread it reaches, and so the process, with exit code 0: the sender ends
         # inside the call, and no handler runs.
         if log == ["started", "sending"] and result.returncode == 0:
-            self.skipTest("expected failure: GenerateConsoleCtrlEvent of Wine ends the processes "
-                          "of the console with 0 for CTRL_BREAK_EVENT (the host ended inside the "
-                          "call, exit code 0)")
+            expected_failure_where_wine_lacks(
+                self, "CTRL_BREAK_EVENT in GenerateConsoleCtrlEvent",
+                "the host ended inside the call with exit code 0 (Wine sends SIGQUIT, which ends "
+                "the processes of the console)")
         self.assert_left_to_the_vm(log, result, "1")
 
     def test_a_failing_write_of_the_information_file_ends_the_launch(self):
