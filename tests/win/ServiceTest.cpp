@@ -118,6 +118,15 @@ class ServiceMode : public ::testing::Test {
         return waitForStatus(
             [state](const SERVICE_STATUS_PROCESS& s) { return s.dwCurrentState == state; });
     }
+    // Registers the service's program with `arguments` after the service switch: arguments the
+    // launcher passes on to the application.
+    bool setApplicationArguments(const std::wstring& arguments) {
+        const std::wstring binary =
+            L"\"" + launcher + L"\" -mvkivservice " + name + L" " + arguments;
+        return ChangeServiceConfigW(service.get(), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                    SERVICE_NO_CHANGE, binary.c_str(), nullptr, nullptr, nullptr,
+                                    nullptr, nullptr, nullptr) != FALSE;
+    }
     // The stand-in VM waits for this file before it ends, so that the service process is
     // known to be alive until the test has opened it.
     void holdTheVm() { folder.write(L"vm\\bin\\standin-hold.txt", narrow(releaseFile())); }
@@ -241,6 +250,7 @@ TEST_F(ServiceMode, StopEndsTheVmAndEverythingItStarted) {
 // A stop class that lets the application end by itself: the stand-in stop class creates the
 // release file the held VM waits for; the VM then ends with 7, which the manager learns.
 TEST_F(ServiceMode, StopClassLetsTheApplicationEndByItself) {
+    ASSERT_TRUE(setApplicationArguments(L"first \"second argument\"")) << GetLastError();
     holdTheVm();
     folder.write(L"vm\\bin\\standin-exit.txt", "7");
     const std::string release = slashed(releaseFile());
@@ -259,12 +269,16 @@ TEST_F(ServiceMode, StopClassLetsTheApplicationEndByItself) {
     EXPECT_EQ(exitCodeOf(vmProcess.get()), 7u) << "the VM ended by itself";
     EXPECT_EQ(exitCodeOf(process.get()), 0u);
     // The stop VM runs the stop class and its arguments in the application's place: the same
-    // program, options and class path, without the application's arguments.
+    // program, options and class path, without the launcher's files and the application's
+    // arguments, which the application's VM did get.
     const auto lines = recordValues(tarrow::test::readFile(record), "commandline");
     ASSERT_EQ(lines.size(), 2u);
     std::vector<std::string> expected = arguments(lines[0]);
     const auto mainClass = std::find(expected.begin(), expected.end(), "com.example.Main");
-    ASSERT_NE(mainClass, expected.end()) << lines[0];
+    ASSERT_EQ(expected.end() - mainClass, 5) << lines[0];
+    EXPECT_EQ(std::vector<std::string>(expected.end() - 2, expected.end()),
+              (std::vector<std::string>{"first", "second argument"}))
+        << lines[0];
     expected.erase(mainClass, expected.end());
     expected.push_back("kiv.test.StopApplication");
     expected.push_back(release);
