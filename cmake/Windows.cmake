@@ -134,6 +134,8 @@ add_custom_command(TARGET Tarrow POST_BUILD
           python3 ${PROJECT_SOURCE_DIR}/scripts/share_eh_cies.py ${KIV_OBJCOPY} ${KIV_OBJDUMP}
           $<TARGET_FILE:Tarrow>
   VERBATIM)
+set_property(TARGET Tarrow APPEND PROPERTY LINK_DEPENDS
+                                          ${PROJECT_SOURCE_DIR}/scripts/share_eh_cies.py)
 kiv_warnings(Tarrow)
 include(cmake/Java.cmake)
 include(cmake/JniLibraries.cmake)

@@ -9,6 +9,8 @@ section with the first copy of each distinct CIE only, every FDE pointing at it,
 PC-relative pointers (function start, language-specific data, personality routine) adjusted to
 their new places; it then replaces the section with objcopy, which lays out the file again. The
 unwinder finds the section by its start and walks it to its zero terminator, so neither moves.
+Every object also has its own cell holding the personality routine's address, which its CIEs
+point at indirectly: CIEs whose cells hold the same address are the same.
 
 Usage: share_eh_cies.py OBJCOPY OBJDUMP IMAGE
 """
@@ -48,10 +50,11 @@ class Cie:
     """A parsed CIE: its bytes, the offset of its personality pointer within them (or None), the
     absolute address that pointer names, and the FDE pointer and LSDA encodings."""
 
-    def __init__(self, raw, address):
+    def __init__(self, raw, address, read_word=None):
         self.raw = raw
         self.personality_at = None
         self.personality = None
+        self.routine = None
         self.fde_encoding = 0
         self.lsda_encoding = DW_EH_PE_OMIT
         version = raw[8]
@@ -82,6 +85,8 @@ class Cie:
                 self.personality_at = offset + 1
                 value = struct.unpack_from("<i", raw, offset + 1)[0]
                 self.personality = address + offset + 1 + value
+                if encoding & DW_EH_PE_INDIRECT and read_word is not None:
+                    self.routine = read_word(self.personality)
                 offset += 5
             else:
                 raise ValueError(f"CIE augmentation {augmentation!r} is not understood")
@@ -91,10 +96,12 @@ class Cie:
             raise ValueError(f"LSDA encoding {self.lsda_encoding:#x} is not understood")
 
     def key(self):
-        """The CIE's bytes with the personality pointer made absolute: equal keys, same CIE."""
+        """The CIE's bytes with the personality pointer made absolute (the routine's address where
+        the pointer names a cell holding it): equal keys, same CIE."""
         if self.personality_at is None:
             return self.raw
-        return (self.raw[: self.personality_at] + struct.pack("<I", self.personality & 0xFFFFFFFF)
+        named = self.personality if self.routine is None else self.routine
+        return (self.raw[: self.personality_at] + struct.pack("<I", named & 0xFFFFFFFF)
                 + self.raw[self.personality_at + 4:])
 
     def placed(self, address):
@@ -106,8 +113,9 @@ class Cie:
                 + self.raw[self.personality_at + 4:])
 
 
-def share(section, base):
-    """Returns the section's bytes with each distinct CIE once; base is the section's address."""
+def share(section, base, read_word=None):
+    """Returns the section's bytes with each distinct CIE once; base is the section's address and
+    read_word(address), where given, reads the image's 4-byte word at an address."""
     out = bytearray()
     cies = {}  # old offset -> Cie
     kept = {}  # CIE key -> new offset
@@ -124,7 +132,7 @@ def share(section, base):
         raw = section[offset:offset + 4 + length]
         cie_pointer = struct.unpack_from("<I", raw, 4)[0]
         if cie_pointer == 0:
-            cie = Cie(raw, base + offset)
+            cie = Cie(raw, base + offset, read_word)
             cies[offset] = cie
             key = cie.key()
             if key not in kept:
@@ -150,15 +158,36 @@ def share(section, base):
     return bytes(out)
 
 
-def section_place(objdump, image):
-    """Returns the .eh_frame section's size, address and file offset."""
+def sections(objdump, image):
+    """Returns each section's name, size, address and file offset."""
     listing = subprocess.run([objdump, "-h", image], check=True, capture_output=True,
                              text=True).stdout
+    places = {}
     for line in listing.splitlines():
         fields = line.split()
-        if len(fields) >= 7 and fields[1] == ".eh_frame":
-            return int(fields[2], 16), int(fields[3], 16), int(fields[5], 16)
-    return None
+        if len(fields) >= 7 and fields[0].isdigit():
+            places[fields[1]] = (int(fields[2], 16), int(fields[3], 16), int(fields[5], 16))
+    return places
+
+
+def section_place(objdump, image):
+    """Returns the .eh_frame section's size, address and file offset."""
+    return sections(objdump, image).get(".eh_frame")
+
+
+def word_reader(objdump, image):
+    """Returns a function that reads the image's 4-byte word at an address."""
+    places = list(sections(objdump, image).values())
+    with open(image, "rb") as f:
+        contents = f.read()
+
+    def read_word(address):
+        for size, start, file_offset in places:
+            if start <= address and address + 4 <= start + size and file_offset:
+                return struct.unpack_from("<I", contents, file_offset + address - start)[0]
+        raise ValueError(f"no section holds the personality cell at {address:#x}")
+
+    return read_word
 
 
 def main(objcopy, objdump, image):
@@ -170,7 +199,7 @@ def main(objcopy, objdump, image):
         f.seek(file_offset)
         section = f.read(size)
     try:
-        shared = share(section, address)
+        shared = share(section, address, word_reader(objdump, image))
     except (ValueError, KeyError, IndexError) as error:
         print(f"{image}: .eh_frame left as it is: {error}", file=sys.stderr)
         return 1

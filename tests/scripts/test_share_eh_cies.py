@@ -57,9 +57,10 @@ def place(entries):
     return bytes(out + b"\0\0\0\0")
 
 
-def read(section):
-    """Every FDE as (start, size, LSDA, personality, CIE instructions), all addresses absolute,
-    followed through its CIE pointer; and the number of CIEs."""
+def read(section, read_word=None):
+    """Every FDE as (start, size, LSDA, personality, CIE instructions), all addresses absolute
+    (the personality routine's where read_word reads its cell), followed through its CIE
+    pointer; and the number of CIEs."""
     fdes, cies, offset = [], 0, 0
     while struct.unpack_from("<I", section, offset)[0]:
         length, pointer = struct.unpack_from("<II", section, offset)
@@ -68,13 +69,13 @@ def read(section):
         else:
             at = offset + 4 - pointer
             parsed = share_eh_cies.Cie(section[at:at + 4 + struct.unpack_from("<I", section, at)[0]],
-                                       BASE + at)
+                                       BASE + at, read_word)
             start = BASE + offset + 8 + struct.unpack_from("<i", section, offset + 8)[0]
             lsda = None
             if parsed.lsda_encoding != 0xFF:
                 lsda = BASE + offset + 17 + struct.unpack_from("<i", section, offset + 17)[0]
             fdes.append((start, struct.unpack_from("<I", section, offset + 12)[0], lsda,
-                         parsed.personality, parsed.raw[-8:]))
+                         parsed.routine if read_word else parsed.personality, parsed.raw[-8:]))
         offset += 4 + length
     return fdes, cies
 
@@ -101,6 +102,21 @@ class Sharing(unittest.TestCase):
                 shared = share_eh_cies.share(section, BASE)
                 before, _ = read(section)
                 after, cies = read(shared)
+                self.assertEqual(after, before)
+                self.assertEqual(cies, kept)
+                self.assertEqual(shared[-4:], b"\0\0\0\0")
+
+    def test_cies_whose_cells_hold_the_same_routine_are_shared(self):
+        entries = [cie(b"zPLR", personality=0x449000), fde(0, 0x401000, lsda=0x44A000),
+                   cie(b"zPLR", personality=0x449004), fde(1, 0x401100, lsda=0x44A010)]
+        cases = [("same routine", {0x449000: 0x43D1E0, 0x449004: 0x43D1E0}, 1),
+                 ("different routines", {0x449000: 0x43D1E0, 0x449004: 0x43D200}, 2)]
+        for name, cells, kept in cases:
+            with self.subTest(name):
+                section = place(entries)
+                shared = share_eh_cies.share(section, BASE, cells.__getitem__)
+                before, _ = read(section, cells.__getitem__)
+                after, cies = read(shared, cells.__getitem__)
                 self.assertEqual(after, before)
                 self.assertEqual(cies, kept)
                 self.assertEqual(shared[-4:], b"\0\0\0\0")
