@@ -41,11 +41,13 @@ class TarrowBinary(unittest.TestCase):
         sys.path.insert(0, os.path.join(os.environ["KIV_SOURCE_DIR"], "scripts"))
         import share_eh_cies
         path = os.path.join(BUILD, "bin", "Tarrow.exe")
-        size, address, offset = share_eh_cies.section_place("i686-w64-mingw32-objdump", path)
+        objdump = "i686-w64-mingw32-objdump"
+        size, address, offset = share_eh_cies.section_place(objdump, path)
         with open(path, "rb") as f:
             f.seek(offset)
             section = f.read(size)
-        self.assertEqual(share_eh_cies.share(section, address), section)
+        shared = share_eh_cies.share(section, address, share_eh_cies.word_reader(objdump, path))
+        self.assertEqual(shared, section)
 
     def test_icon_present(self):
         types = {t for t, _, _, _ in self.pe.resources()}
