@@ -126,6 +126,18 @@ target_link_libraries(Tarrow PRIVATE kiv_app)
 target_link_options(Tarrow PRIVATE -municode ${KIV_STATIC_LINK} ${KIV_PROGRAM_LAYOUT})
 set_target_properties(Tarrow PROPERTIES OUTPUT_NAME Tarrow RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 kiv_version_resource(Tarrow Tarrow.exe "Java application launcher" VFT_APP)
+# The linker keeps a copy of the unwinding tables' common entry for every function merged across
+# objects; the 32-bit launcher's .eh_frame then shares one copy of each (some 13 KB). Builds whose
+# binaries have no .eh_frame (x86_64 unwinds with SEH tables) are left as they are. objcopy stamps
+# the headers it writes with SOURCE_DATE_EPOCH, 0 as the linker leaves them. Changing the script
+# relinks the launcher.
+add_custom_command(TARGET Tarrow POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0
+          python3 ${PROJECT_SOURCE_DIR}/scripts/share_eh_cies.py ${KIV_OBJCOPY} ${KIV_OBJDUMP}
+          $<TARGET_FILE:Tarrow>
+  VERBATIM)
+set_property(TARGET Tarrow APPEND PROPERTY LINK_DEPENDS
+             ${PROJECT_SOURCE_DIR}/scripts/share_eh_cies.py)
 kiv_warnings(Tarrow)
 include(cmake/Java.cmake)
 include(cmake/JniLibraries.cmake)

@@ -1,5 +1,6 @@
 """Checks of the 32-bit product that only its binaries can show."""
 import os
+import sys
 import unittest
 
 from pe_reader import PeFile
@@ -35,6 +36,18 @@ class TarrowBinary(unittest.TestCase):
                       "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
                       "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"):
             self.assertIn(os_id, text)
+
+    def test_unwinding_entries_share_their_cies(self):
+        sys.path.insert(0, os.path.join(os.environ["KIV_SOURCE_DIR"], "scripts"))
+        import share_eh_cies
+        path = os.path.join(BUILD, "bin", "Tarrow.exe")
+        objdump = "i686-w64-mingw32-objdump"
+        size, address, offset = share_eh_cies.section_place(objdump, path)
+        with open(path, "rb") as f:
+            f.seek(offset)
+            section = f.read(size)
+        shared = share_eh_cies.share(section, address, share_eh_cies.word_reader(objdump, path))
+        self.assertEqual(shared, section)
 
     def test_icon_present(self):
         types = {t for t, _, _, _ in self.pe.resources()}
