@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "FileSystem.h"
+#include "OwnerProcess.h"
 #include "TemporaryName.h"
 #include "Text.h"
 #include "Trace.h"
@@ -65,7 +66,41 @@ TemporaryFile::TemporaryFile(std::wstring path)
       // Read access with writing shared: readers and the launcher's own appends may open it,
       // deleting it fails while this handle is open.
       held_(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {
+    const std::optional<LaunchOwner> owner = ownLaunchOwner();
+    const std::wstring ownerPath = ownerRecordPath(path_);
+    if (!owner || ownerPath.empty() || ownerPath.size() >= MAX_PATH)
+        return;
+    // A new file only: a name that exists is another's (or a killed launch's) and stays theirs.
+    // Deletion is not shared, as for the file itself.
+    ownerRecord_.reset(CreateFileW(ownerPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                   nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!ownerRecord_) {
+        trace(L"no owner record " + ownerPath + L" (error " + decimal(GetLastError()) + L")");
+        return;
+    }
+    ownerPath_ = ownerPath;
+    recordOwner(*owner);
+}
+
+void TemporaryFile::recordOwner(const LaunchOwner& owner) {
+    const std::string text = ownerRecordText(owner);
+    DWORD written = 0;
+    if (SetFilePointer(ownerRecord_.get(), 0, nullptr, FILE_BEGIN) != 0 ||
+        !WriteFile(ownerRecord_.get(), text.data(), static_cast<DWORD>(text.size()), &written,
+                   nullptr) ||
+        written != text.size() || !SetEndOfFile(ownerRecord_.get()))
+        trace(L"owner record " + ownerPath_ + L" not written (error " + decimal(GetLastError()) +
+              L")");
+}
+
+void TemporaryFile::keep(const std::optional<LaunchOwner>& heir) {
+    kept_ = true;
+    if (heir && ownerRecord_) {
+        recordOwner(*heir);
+        trace(L"owner of " + path_ + L" is now process " + decimal(heir->processId));
+    }
+}
 
 std::unique_ptr<TemporaryFile> TemporaryFile::create() {
     std::wstring name = newTemporaryFile();
@@ -85,14 +120,19 @@ std::unique_ptr<TemporaryFile> TemporaryFile::write(const std::string& bytes) {
 
 TemporaryFile::~TemporaryFile() {
     held_.reset();
+    ownerRecord_.reset();
     if (kept_) {
         trace(L"kept " + path_);
         return;
     }
-    if (DeleteFileW(path_.c_str()))
-        trace(L"removed " + path_);
-    else
+    if (!DeleteFileW(path_.c_str())) {
+        // The record stays with the file, which the sweep judges by it.
         trace(L"not removed " + path_ + L" (error " + decimal(GetLastError()) + L")");
+        return;
+    }
+    trace(L"removed " + path_);
+    if (!ownerPath_.empty() && !DeleteFileW(ownerPath_.c_str()))
+        trace(L"not removed " + ownerPath_ + L" (error " + decimal(GetLastError()) + L")");
 }
 
 } // namespace tarrow

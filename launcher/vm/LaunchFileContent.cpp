@@ -84,6 +84,8 @@ LaunchFileKind launchFileKind(const std::string& content) {
         return LaunchFileKind::ArgumentFile;
     if (isClassPathJar(content))
         return LaunchFileKind::ClassPathJar;
+    if (parseOwnerRecord(content))
+        return LaunchFileKind::OwnerRecord;
     return LaunchFileKind::Foreign;
 }
 
@@ -95,10 +97,16 @@ const wchar_t* launchFileKindName(LaunchFileKind kind) {
         return L"argument file";
     case LaunchFileKind::ClassPathJar:
         return L"class-path jar";
+    case LaunchFileKind::OwnerRecord:
+        return L"owner record";
     case LaunchFileKind::Foreign:
         break;
     }
     return L"foreign file";
+}
+
+bool sweepsLaunchFile(std::uint64_t age, OwnerState owner) {
+    return owner != OwnerState::Running && age > kLaunchFileLifetime;
 }
 
 } // namespace tarrow

@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "LaunchFileContent.h"
+#include "OwnerProcess.h"
 #include "TemporaryFile.h"
 #include "Text.h"
 #include "Trace.h"
@@ -14,10 +16,10 @@ namespace tarrow {
 
 namespace {
 
-// A day in the 100-nanosecond units of a FILETIME.
-constexpr ULONGLONG kDay = 24ULL * 60 * 60 * 10000000;
 // No file of the launcher's is larger (an information file with a very large environment).
 constexpr DWORD kLargestOwnFile = 16 * 1024 * 1024;
+// An owner record is one short line.
+constexpr DWORD kLargestOwnerRecord = 64;
 
 ULONGLONG ticks(const FILETIME& time) {
     return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -26,7 +28,7 @@ ULONGLONG ticks(const FILETIME& time) {
 bool isCandidate(const WIN32_FIND_DATAW& found, ULONGLONG now) {
     return !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.nFileSizeHigh == 0 &&
            found.nFileSizeLow <= kLargestOwnFile && now > ticks(found.ftLastWriteTime) &&
-           now - ticks(found.ftLastWriteTime) > kDay;
+           now - ticks(found.ftLastWriteTime) > kLaunchFileLifetime;
 }
 
 std::string readWhole(HANDLE file, DWORD size) {
@@ -37,24 +39,87 @@ std::string readWhole(HANDLE file, DWORD size) {
     return content;
 }
 
-void sweepFile(const std::wstring& path, DWORD size) {
-    // Deletion is not shared: a file that a running launch holds open fails to open here. The
-    // file is judged and marked for deletion through the same handle, so that it cannot be
-    // replaced in between.
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return;
-    const LaunchFileKind kind = launchFileKind(readWhole(file.get(), size));
-    if (kind == LaunchFileKind::Foreign)
-        return;
+// Deletion is not shared: a file that a running launch holds open fails to open here. A file is
+// judged and marked for deletion through the same handle, so that it cannot be replaced in
+// between.
+UniqueHandle openToJudge(const std::wstring& path) {
+    return UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool markForDeletion(HANDLE file) {
     FILE_DISPOSITION_INFO disposition = {};
     disposition.DeleteFile = TRUE;
-    if (SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
-                                   sizeof disposition))
-        trace(L"swept leftover " + std::wstring(launchFileKindName(kind)) + L" " + path);
-    else
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != FALSE;
+}
+
+// What the sweep knows of a launch file's owner, and the owner record it read it from (open,
+// to be removed with the file).
+struct Owner {
+    OwnerState state = OwnerState::Unknown;
+    std::optional<LaunchOwner> named;
+    UniqueHandle record;
+};
+
+Owner judgedOwner(const std::optional<LaunchOwner>& named) {
+    Owner owner;
+    owner.named = named;
+    if (named)
+        owner.state = ownerState(*named);
+    return owner;
+}
+
+// The owner that the record beside the launch file at `path` names. A record that a running
+// launch holds open, or that cannot be read, counts as a running owner; a missing or foreign one
+// leaves the file to be judged by its age.
+Owner recordedOwner(const std::wstring& path) {
+    const std::wstring recordPath = ownerRecordPath(path);
+    if (recordPath.empty())
+        return Owner();
+    UniqueHandle record = openToJudge(recordPath);
+    if (!record) {
+        const DWORD error = GetLastError();
+        Owner owner;
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            owner.state = OwnerState::Running;
+        return owner;
+    }
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(record.get(), &size) || size.QuadPart > kLargestOwnerRecord)
+        return Owner();
+    Owner owner =
+        judgedOwner(parseOwnerRecord(readWhole(record.get(), static_cast<DWORD>(size.QuadPart))));
+    if (owner.named)
+        owner.record = std::move(record);
+    return owner;
+}
+
+void sweepFile(const std::wstring& path, DWORD size, ULONGLONG age) {
+    UniqueHandle file = openToJudge(path);
+    if (!file)
+        return;
+    const std::string content = readWhole(file.get(), size);
+    const LaunchFileKind kind = launchFileKind(content);
+    if (kind == LaunchFileKind::Foreign)
+        return;
+    // An owner record names its owner itself.
+    const Owner owner = kind == LaunchFileKind::OwnerRecord ? judgedOwner(parseOwnerRecord(content))
+                                                            : recordedOwner(path);
+    const std::wstring what = std::wstring(launchFileKindName(kind)) + L" " + path;
+    if (!sweepsLaunchFile(age, owner.state)) {
+        trace(L"leftover " + what + L" kept: its owner" +
+              (owner.named ? L", process " + decimal(owner.named->processId) + L"," : L"") +
+              L" still runs");
+        return;
+    }
+    if (!markForDeletion(file.get())) {
         trace(L"leftover " + path + L" not swept (error " + decimal(GetLastError()) + L")");
+        return;
+    }
+    trace(L"swept leftover " + what);
+    if (owner.record && markForDeletion(owner.record.get()))
+        trace(L"swept its owner record " + ownerRecordPath(path));
 }
 
 } // namespace
@@ -74,7 +139,8 @@ void sweepLeftovers() {
     const ULONGLONG now = ticks(nowTime);
     do {
         if (isCandidate(found, now))
-            sweepFile(folder + found.cFileName, found.nFileSizeLow);
+            sweepFile(folder + found.cFileName, found.nFileSizeLow,
+                      now - ticks(found.ftLastWriteTime));
     } while (FindNextFileW(listing.get(), &found));
 }
 
