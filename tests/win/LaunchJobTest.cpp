@@ -282,10 +282,11 @@ TEST_F(KeptLaunchFiles, StayWhileTheProcessTheyAreKeptForRunsWhateverTheirAge) {
               static_cast<DWORD>(WAIT_OBJECT_0));
     ASSERT_TRUE(exists(infoFile)) << narrow(infoFile);
     record = infoFile.substr(0, infoFile.size() - 4) + L"-owner.tmp";
-    ASSERT_TRUE(exists(record)) << narrow(record);
+    EXPECT_TRUE(exists(record)) << narrow(record);
     // A VM that ran for three days: by their age alone, the next launch would sweep them.
     ASSERT_TRUE(setBack(infoFile, 3));
-    ASSERT_TRUE(setBack(record, 3));
+    if (exists(record))
+        ASSERT_TRUE(setBack(record, 3));
     // The later launches' VM starts nothing and ends at once.
     DeleteFileW((folder / L"vm\\bin\\standin-child.txt").c_str());
     folder.write(L"vm\\bin\\standin-exit.txt", "0");
