@@ -9,58 +9,63 @@ namespace {
 const char kHead[] = "kiv launch owner ";
 const wchar_t kOwnerSuffix[] = L"-owner.tmp";
 
-// The decimal number at `at` up to `end` (exclusive), at most `limit`; no sign, no leading zero.
-std::optional<std::uint64_t> decimalAt(const std::string& text, size_t at, size_t end,
-                                       std::uint64_t limit) {
-    if (at >= end || (text[at] == '0' && end - at > 1))
-        return std::nullopt;
+void appendDecimal(std::string& text, std::uint64_t value) {
+    char digits[20];
+    size_t count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (count > 0)
+        text += digits[--count];
+}
+
+// The decimal number at `at`, at most `limit`, up to the first character that is not a digit
+// (`at` then points to it); nothing for no digits, a leading zero or a larger number.
+std::optional<std::uint64_t> decimalAt(const std::string& text, size_t& at, std::uint64_t limit) {
+    const size_t start = at;
     std::uint64_t value = 0;
-    for (size_t i = at; i < end; ++i) {
-        const char c = text[i];
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        const auto digit = static_cast<std::uint64_t>(c - '0');
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+        const auto digit = static_cast<std::uint64_t>(text[at] - '0');
         if (value > (limit - digit) / 10)
             return std::nullopt;
         value = value * 10 + digit;
     }
+    if (at == start || (text[start] == '0' && at - start > 1))
+        return std::nullopt;
     return value;
-}
-
-bool endsWith(const std::wstring& text, const std::wstring& tail) {
-    return text.size() >= tail.size() &&
-           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 } // namespace
 
 std::string ownerRecordText(const LaunchOwner& owner) {
-    return kHead + std::to_string(owner.processId) + " " + std::to_string(owner.started) + "\r\n";
+    std::string text = kHead;
+    appendDecimal(text, owner.processId);
+    text += ' ';
+    appendDecimal(text, owner.started);
+    text += "\r\n";
+    return text;
 }
 
 std::optional<LaunchOwner> parseOwnerRecord(const std::string& content) {
-    const std::string head = kHead;
-    if (content.size() < head.size() + 2 || content.compare(0, head.size(), head) != 0 ||
-        content.compare(content.size() - 2, 2, "\r\n") != 0)
+    if (content.compare(0, sizeof kHead - 1, kHead) != 0)
         return std::nullopt;
-    const size_t end = content.size() - 2;
-    const size_t space = content.find(' ', head.size());
-    if (space >= end)
+    size_t at = sizeof kHead - 1;
+    const auto id = decimalAt(content, at, std::numeric_limits<std::uint32_t>::max());
+    if (!id || at >= content.size() || content[at++] != ' ')
         return std::nullopt;
-    const auto id =
-        decimalAt(content, head.size(), space, std::numeric_limits<std::uint32_t>::max());
-    const auto started =
-        decimalAt(content, space + 1, end, std::numeric_limits<std::uint64_t>::max());
-    if (!id || !started)
+    const auto started = decimalAt(content, at, std::numeric_limits<std::uint64_t>::max());
+    if (!started || content.compare(at, std::string::npos, "\r\n") != 0)
         return std::nullopt;
     return LaunchOwner{static_cast<std::uint32_t>(*id), *started};
 }
 
 std::wstring ownerRecordPath(const std::wstring& path) {
-    const std::wstring extension = L".tmp";
-    if (!endsWith(path, extension) || endsWith(path, kOwnerSuffix))
+    const size_t stem = path.size() - 4;
+    if (path.size() < 4 || path.compare(stem, 4, L".tmp") != 0 ||
+        path.find(kOwnerSuffix) != std::wstring::npos)
         return std::wstring();
-    return path.substr(0, path.size() - extension.size()) + kOwnerSuffix;
+    return path.substr(0, stem) + kOwnerSuffix;
 }
 
 } // namespace tarrow

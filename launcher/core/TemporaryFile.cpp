@@ -75,31 +75,27 @@ TemporaryFile::TemporaryFile(std::wstring path)
     // Deletion is not shared, as for the file itself.
     ownerRecord_.reset(CreateFileW(ownerPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!ownerRecord_) {
-        trace(L"no owner record " + ownerPath + L" (error " + decimal(GetLastError()) + L")");
-        return;
-    }
-    ownerPath_ = ownerPath;
+    if (ownerRecord_)
+        ownerPath_ = ownerPath;
+    else
+        return; // the file is judged by its age alone
     recordOwner(*owner);
 }
 
 void TemporaryFile::recordOwner(const LaunchOwner& owner) {
+    // A record that cannot be written whole is no record (parseOwnerRecord): the file is then
+    // judged by its age alone.
     const std::string text = ownerRecordText(owner);
     DWORD written = 0;
-    if (SetFilePointer(ownerRecord_.get(), 0, nullptr, FILE_BEGIN) != 0 ||
-        !WriteFile(ownerRecord_.get(), text.data(), static_cast<DWORD>(text.size()), &written,
-                   nullptr) ||
-        written != text.size() || !SetEndOfFile(ownerRecord_.get()))
-        trace(L"owner record " + ownerPath_ + L" not written (error " + decimal(GetLastError()) +
-              L")");
+    SetFilePointer(ownerRecord_.get(), 0, nullptr, FILE_BEGIN);
+    WriteFile(ownerRecord_.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    SetEndOfFile(ownerRecord_.get());
 }
 
 void TemporaryFile::keep(const std::optional<LaunchOwner>& heir) {
     kept_ = true;
-    if (heir && ownerRecord_) {
+    if (heir && ownerRecord_)
         recordOwner(*heir);
-        trace(L"owner of " + path_ + L" is now process " + decimal(heir->processId));
-    }
 }
 
 std::unique_ptr<TemporaryFile> TemporaryFile::create() {
@@ -131,8 +127,8 @@ TemporaryFile::~TemporaryFile() {
         return;
     }
     trace(L"removed " + path_);
-    if (!ownerPath_.empty() && !DeleteFileW(ownerPath_.c_str()))
-        trace(L"not removed " + ownerPath_ + L" (error " + decimal(GetLastError()) + L")");
+    if (!ownerPath_.empty())
+        DeleteFileW(ownerPath_.c_str());
 }
 
 } // namespace tarrow

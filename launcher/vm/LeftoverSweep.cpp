@@ -106,20 +106,17 @@ void sweepFile(const std::wstring& path, DWORD size, ULONGLONG age) {
     // An owner record names its owner itself.
     const Owner owner = kind == LaunchFileKind::OwnerRecord ? judgedOwner(parseOwnerRecord(content))
                                                             : recordedOwner(path);
-    const std::wstring what = std::wstring(launchFileKindName(kind)) + L" " + path;
     if (!sweepsLaunchFile(age, owner.state)) {
-        trace(L"leftover " + what + L" kept: its owner" +
-              (owner.named ? L", process " + decimal(owner.named->processId) + L"," : L"") +
-              L" still runs");
+        trace(L"leftover " + path + L" kept: its owner still runs");
         return;
     }
     if (!markForDeletion(file.get())) {
         trace(L"leftover " + path + L" not swept (error " + decimal(GetLastError()) + L")");
         return;
     }
-    trace(L"swept leftover " + what);
-    if (owner.record && markForDeletion(owner.record.get()))
-        trace(L"swept its owner record " + ownerRecordPath(path));
+    trace(L"swept leftover " + std::wstring(launchFileKindName(kind)) + L" " + path);
+    if (owner.record)
+        markForDeletion(owner.record.get());
 }
 
 } // namespace
