@@ -137,10 +137,9 @@ void KIV::run(bool wait) {
         events.emplace();
     vmProcess_ = vm_->launch(options, false, &vmJob_);
     failed.dismiss();
-    if (events && isWindowsSubsystemImage(vm_->executablePath())) {
-        trace(L"the VM is a Windows-subsystem program: a close of the console leaves it running");
+    // A Windows-subsystem VM is not attached to the console.
+    if (events && isWindowsSubsystemImage(vm_->executablePath()))
         events->releaseOnClose(vmJob_);
-    }
     options_ = std::make_unique<JavaOptions>(options);
     vmStarted(vmProcess_.get());
     // While the VM starts up, what earlier launches could not remove goes.

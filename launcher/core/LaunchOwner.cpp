@@ -61,11 +61,12 @@ std::optional<LaunchOwner> parseOwnerRecord(const std::string& content) {
 }
 
 std::wstring ownerRecordPath(const std::wstring& path) {
-    const size_t stem = path.size() - 4;
-    if (path.size() < 4 || path.compare(stem, 4, L".tmp") != 0 ||
+    std::wstring record = path;
+    if (path.size() < 4 || path.compare(path.size() - 4, 4, L".tmp") != 0 ||
         path.find(kOwnerSuffix) != std::wstring::npos)
         return std::wstring();
-    return path.substr(0, stem) + kOwnerSuffix;
+    record.insert(path.size() - 4, kOwnerSuffix, 6); // "-owner" before ".tmp"
+    return record;
 }
 
 } // namespace tarrow

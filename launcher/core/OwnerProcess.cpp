@@ -16,10 +16,7 @@ std::optional<std::uint64_t> creationTime(HANDLE process) {
 } // namespace
 
 std::optional<LaunchOwner> ownLaunchOwner() {
-    const auto started = creationTime(GetCurrentProcess());
-    if (!started)
-        return std::nullopt;
-    return LaunchOwner{GetCurrentProcessId(), *started};
+    return launchOwnerOf(GetCurrentProcessId());
 }
 
 std::optional<LaunchOwner> launchOwnerOf(DWORD processId) {

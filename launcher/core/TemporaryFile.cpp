@@ -69,7 +69,7 @@ TemporaryFile::TemporaryFile(std::wstring path)
                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {
     const std::optional<LaunchOwner> owner = ownLaunchOwner();
     const std::wstring ownerPath = ownerRecordPath(path_);
-    if (!owner || ownerPath.empty() || ownerPath.size() >= MAX_PATH)
+    if (!owner || ownerPath.empty())
         return;
     // A new file only: a name that exists is another's (or a killed launch's) and stays theirs.
     // Deletion is not shared, as for the file itself.

@@ -58,40 +58,35 @@ bool markForDeletion(HANDLE file) {
 // to be removed with the file).
 struct Owner {
     OwnerState state = OwnerState::Unknown;
-    std::optional<LaunchOwner> named;
     UniqueHandle record;
 };
 
-Owner judgedOwner(const std::optional<LaunchOwner>& named) {
-    Owner owner;
-    owner.named = named;
-    if (named)
-        owner.state = ownerState(*named);
-    return owner;
+OwnerState stateOf(const std::optional<LaunchOwner>& owner) {
+    return owner ? ownerState(*owner) : OwnerState::Unknown;
 }
 
 // The owner that the record beside the launch file at `path` names. A record that a running
-// launch holds open, or that cannot be read, counts as a running owner; a missing or foreign one
-// leaves the file to be judged by its age.
+// launch holds open, or that cannot be opened, counts as a running owner; a missing or foreign
+// one leaves the file to be judged by its age.
 Owner recordedOwner(const std::wstring& path) {
     const std::wstring recordPath = ownerRecordPath(path);
+    Owner owner;
     if (recordPath.empty())
-        return Owner();
-    UniqueHandle record = openToJudge(recordPath);
-    if (!record) {
-        const DWORD error = GetLastError();
-        Owner owner;
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+        return owner;
+    owner.record = openToJudge(recordPath);
+    if (!owner.record) {
+        if (GetLastError() != ERROR_FILE_NOT_FOUND)
             owner.state = OwnerState::Running;
         return owner;
     }
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(record.get(), &size) || size.QuadPart > kLargestOwnerRecord)
-        return Owner();
-    Owner owner =
-        judgedOwner(parseOwnerRecord(readWhole(record.get(), static_cast<DWORD>(size.QuadPart))));
-    if (owner.named)
-        owner.record = std::move(record);
+    char text[kLargestOwnerRecord + 1];
+    DWORD read = 0;
+    const auto named = ReadFile(owner.record.get(), text, sizeof text, &read, nullptr)
+                           ? parseOwnerRecord(std::string(text, read))
+                           : std::nullopt;
+    owner.state = stateOf(named);
+    if (!named)
+        owner.record.reset(); // not a record of the launcher's: it stays
     return owner;
 }
 
@@ -104,10 +99,13 @@ void sweepFile(const std::wstring& path, DWORD size, ULONGLONG age) {
     if (kind == LaunchFileKind::Foreign)
         return;
     // An owner record names its owner itself.
-    const Owner owner = kind == LaunchFileKind::OwnerRecord ? judgedOwner(parseOwnerRecord(content))
-                                                            : recordedOwner(path);
+    Owner owner;
+    if (kind == LaunchFileKind::OwnerRecord)
+        owner.state = stateOf(parseOwnerRecord(content));
+    else
+        owner = recordedOwner(path);
     if (!sweepsLaunchFile(age, owner.state)) {
-        trace(L"leftover " + path + L" kept: its owner still runs");
+        trace(L"leftover kept for its running owner: " + path);
         return;
     }
     if (!markForDeletion(file.get())) {
