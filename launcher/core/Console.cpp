@@ -59,7 +59,6 @@ BOOL WINAPI leaveToChild(DWORD event) {
             // A VM without the console gets no event of its own: it lives on, as it did before
             // it ran in a job, and the launcher ends now.
             job->keepProcessesOnClose();
-            trace(L"console closed: the VM has no console and lives on");
             return TRUE;
         }
         // Windows ends the process as soon as this returns; the main thread ends it first, once

@@ -22,7 +22,7 @@ void appendDecimal(std::string& text, std::uint64_t value) {
 
 // The decimal number at `at`, at most `limit`, up to the first character that is not a digit
 // (`at` then points to it); nothing for no digits, a leading zero or a larger number.
-std::optional<std::uint64_t> decimalAt(const std::string& text, size_t& at, std::uint64_t limit) {
+std::optional<std::uint64_t> decimalAt(std::string_view text, size_t& at, std::uint64_t limit) {
     const size_t start = at;
     std::uint64_t value = 0;
     for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
@@ -47,15 +47,15 @@ std::string ownerRecordText(const LaunchOwner& owner) {
     return text;
 }
 
-std::optional<LaunchOwner> parseOwnerRecord(const std::string& content) {
-    if (content.compare(0, sizeof kHead - 1, kHead) != 0)
+std::optional<LaunchOwner> parseOwnerRecord(std::string_view content) {
+    if (!content.starts_with(kHead))
         return std::nullopt;
     size_t at = sizeof kHead - 1;
     const auto id = decimalAt(content, at, std::numeric_limits<std::uint32_t>::max());
     if (!id || at >= content.size() || content[at++] != ' ')
         return std::nullopt;
     const auto started = decimalAt(content, at, std::numeric_limits<std::uint64_t>::max());
-    if (!started || content.compare(at, std::string::npos, "\r\n") != 0)
+    if (!started || content.size() - at != 2 || !content.ends_with("\r\n"))
         return std::nullopt;
     return LaunchOwner{static_cast<std::uint32_t>(*id), *started};
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tarrow {
 
@@ -24,7 +25,7 @@ std::string ownerRecordText(const LaunchOwner& owner);
 
 // The owner named by `content`, which must be exactly what ownerRecordText writes (decimal
 // digits without leading zeros, each number within its width); nothing for anything else.
-std::optional<LaunchOwner> parseOwnerRecord(const std::string& content);
+std::optional<LaunchOwner> parseOwnerRecord(std::string_view content);
 
 // The owner record's path for the launch file at `path`: "kiv1A2B.tmp" gives
 // "kiv1A2B-owner.tmp", which the sweep's "kiv*.tmp" listing also finds. Empty when `path` does

@@ -15,10 +15,6 @@ std::optional<std::uint64_t> creationTime(HANDLE process) {
 
 } // namespace
 
-std::optional<LaunchOwner> ownLaunchOwner() {
-    return launchOwnerOf(GetCurrentProcessId());
-}
-
 std::optional<LaunchOwner> launchOwnerOf(DWORD processId) {
     UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
     const auto started = process ? creationTime(process.get()) : std::nullopt;
@@ -32,13 +28,12 @@ OwnerState ownerState(const LaunchOwner& owner) {
         OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, owner.processId));
     if (!process)
         return GetLastError() == ERROR_ACCESS_DENIED ? OwnerState::Running : OwnerState::Ended;
+    // A creation time that cannot be read leaves the process taken for the owner.
     const auto started = creationTime(process.get());
-    if (!started)
-        return OwnerState::Running; // cannot tell: the file stays
-    if (*started != owner.started)
-        return OwnerState::Ended;
-    return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT ? OwnerState::Running
-                                                                 : OwnerState::Ended;
+    return (!started || *started == owner.started) &&
+                   WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT
+               ? OwnerState::Running
+               : OwnerState::Ended;
 }
 
 } // namespace tarrow

@@ -10,9 +10,6 @@
 
 namespace tarrow {
 
-// The running launcher itself; nothing when Windows cannot tell its creation time.
-std::optional<LaunchOwner> ownLaunchOwner();
-
 // The process with id `processId`; nothing when it cannot be opened or its creation time read.
 std::optional<LaunchOwner> launchOwnerOf(DWORD processId);
 

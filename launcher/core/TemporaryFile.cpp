@@ -67,7 +67,7 @@ TemporaryFile::TemporaryFile(std::wstring path)
       // deleting it fails while this handle is open.
       held_(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {
-    const std::optional<LaunchOwner> owner = ownLaunchOwner();
+    const std::optional<LaunchOwner> owner = launchOwnerOf(GetCurrentProcessId());
     const std::wstring ownerPath = ownerRecordPath(path_);
     if (!owner || ownerPath.empty())
         return;
@@ -75,11 +75,8 @@ TemporaryFile::TemporaryFile(std::wstring path)
     // Deletion is not shared, as for the file itself.
     ownerRecord_.reset(CreateFileW(ownerPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (ownerRecord_)
-        ownerPath_ = ownerPath;
-    else
-        return; // the file is judged by its age alone
-    recordOwner(*owner);
+    if (ownerRecord_) // otherwise the file is judged by its age alone
+        recordOwner(*owner);
 }
 
 void TemporaryFile::recordOwner(const LaunchOwner& owner) {
@@ -116,6 +113,7 @@ std::unique_ptr<TemporaryFile> TemporaryFile::write(const std::string& bytes) {
 
 TemporaryFile::~TemporaryFile() {
     held_.reset();
+    const bool recorded = static_cast<bool>(ownerRecord_);
     ownerRecord_.reset();
     if (kept_) {
         trace(L"kept " + path_);
@@ -127,8 +125,8 @@ TemporaryFile::~TemporaryFile() {
         return;
     }
     trace(L"removed " + path_);
-    if (!ownerPath_.empty())
-        DeleteFileW(ownerPath_.c_str());
+    if (recorded)
+        DeleteFileW(ownerRecordPath(path_).c_str());
 }
 
 } // namespace tarrow

@@ -46,7 +46,6 @@ class TemporaryFile {
     void recordOwner(const LaunchOwner& owner);
     std::wstring path_;
     UniqueHandle held_;
-    std::wstring ownerPath_;
     UniqueHandle ownerRecord_;
     bool kept_ = false;
 };

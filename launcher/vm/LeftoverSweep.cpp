@@ -82,7 +82,7 @@ Owner recordedOwner(const std::wstring& path) {
     char text[kLargestOwnerRecord + 1];
     DWORD read = 0;
     const auto named = ReadFile(owner.record.get(), text, sizeof text, &read, nullptr)
-                           ? parseOwnerRecord(std::string(text, read))
+                           ? parseOwnerRecord(std::string_view(text, read))
                            : std::nullopt;
     owner.state = stateOf(named);
     if (!named)
@@ -104,10 +104,8 @@ void sweepFile(const std::wstring& path, DWORD size, ULONGLONG age) {
         owner.state = stateOf(parseOwnerRecord(content));
     else
         owner = recordedOwner(path);
-    if (!sweepsLaunchFile(age, owner.state)) {
-        trace(L"leftover kept for its running owner: " + path);
-        return;
-    }
+    if (!sweepsLaunchFile(age, owner.state))
+        return; // its owner still runs
     if (!markForDeletion(file.get())) {
         trace(L"leftover " + path + L" not swept (error " + decimal(GetLastError()) + L")");
         return;
