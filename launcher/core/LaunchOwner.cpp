@@ -6,7 +6,7 @@ namespace tarrow {
 
 namespace {
 
-const char kHead[] = "kiv launch owner ";
+const char kHead[] = "kiv owner ";
 const wchar_t kOwnerSuffix[] = L"-owner.tmp";
 
 void appendDecimal(std::string& text, std::uint64_t value) {

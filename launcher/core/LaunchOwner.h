@@ -20,7 +20,7 @@ struct LaunchOwner {
 // Whether a launch file's owner still runs, as far as the sweep can tell.
 enum class OwnerState { Unknown, Running, Ended };
 
-// "kiv launch owner <id> <creation time>" and CR LF, both numbers in decimal.
+// "kiv owner <id> <creation time>" and CR LF, both numbers in decimal.
 std::string ownerRecordText(const LaunchOwner& owner);
 
 // The owner named by `content`, which must be exactly what ownerRecordText writes (decimal

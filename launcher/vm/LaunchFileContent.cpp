@@ -98,7 +98,7 @@ const wchar_t* launchFileKindName(LaunchFileKind kind) {
     case LaunchFileKind::ClassPathJar:
         return L"class-path jar";
     case LaunchFileKind::OwnerRecord:
-        return L"owner record";
+        return L"record";
     case LaunchFileKind::Foreign:
         break;
     }

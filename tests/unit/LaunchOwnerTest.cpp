@@ -8,7 +8,7 @@ using namespace tarrow;
 TEST(LaunchOwner, RecordsReadBackOnlyAsWritten) {
     const LaunchOwner widest{4294967295u, 18446744073709551615ull};
     EXPECT_EQ(ownerRecordText({1234, 133000000000000000ull}),
-              "kiv launch owner 1234 133000000000000000\r\n");
+              "kiv owner 1234 133000000000000000\r\n");
     const struct {
         const char* what;
         std::string content;
@@ -20,19 +20,19 @@ TEST(LaunchOwner, RecordsReadBackOnlyAsWritten) {
          true,
          {1234, 133000000000000000ull}},
         {"the widest numbers", ownerRecordText(widest), true, widest},
-        {"zeros", "kiv launch owner 0 0\r\n", true, {0, 0}},
-        {"an id past 32 bits", "kiv launch owner 4294967296 1\r\n", false, {}},
-        {"a time past 64 bits", "kiv launch owner 1 18446744073709551616\r\n", false, {}},
-        {"a leading zero", "kiv launch owner 01 5\r\n", false, {}},
-        {"a sign", "kiv launch owner -1 5\r\n", false, {}},
-        {"no time", "kiv launch owner 12\r\n", false, {}},
-        {"an empty time", "kiv launch owner 12 \r\n", false, {}},
-        {"a third number", "kiv launch owner 1 2 3\r\n", false, {}},
-        {"no line end", "kiv launch owner 1 2", false, {}},
-        {"a line feed alone", "kiv launch owner 1 2\n", false, {}},
-        {"a second line", "kiv launch owner 1 2\r\nkiv launch owner 3 4\r\n", false, {}},
-        {"another head", "kiv launch 1 2\r\n", false, {}},
-        {"a NUL", std::string("kiv launch owner 1\0 2\r\n", 24), false, {}},
+        {"zeros", "kiv owner 0 0\r\n", true, {0, 0}},
+        {"an id past 32 bits", "kiv owner 4294967296 1\r\n", false, {}},
+        {"a time past 64 bits", "kiv owner 1 18446744073709551616\r\n", false, {}},
+        {"a leading zero", "kiv owner 01 5\r\n", false, {}},
+        {"a sign", "kiv owner -1 5\r\n", false, {}},
+        {"no time", "kiv owner 12\r\n", false, {}},
+        {"an empty time", "kiv owner 12 \r\n", false, {}},
+        {"a third number", "kiv owner 1 2 3\r\n", false, {}},
+        {"no line end", "kiv owner 1 2", false, {}},
+        {"a line feed alone", "kiv owner 1 2\n", false, {}},
+        {"a second line", "kiv owner 1 2\r\nkiv launch owner 3 4\r\n", false, {}},
+        {"another head", "kiv 1 2\r\n", false, {}},
+        {"a NUL", std::string("kiv owner 1\0 2\r\n", 16), false, {}},
         {"empty", "", false, {}},
     };
     for (const auto& c : cases) {
