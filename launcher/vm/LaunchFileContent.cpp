@@ -89,22 +89,6 @@ LaunchFileKind launchFileKind(const std::string& content) {
     return LaunchFileKind::Foreign;
 }
 
-const wchar_t* launchFileKindName(LaunchFileKind kind) {
-    switch (kind) {
-    case LaunchFileKind::VmInformation:
-        return L"VM information file";
-    case LaunchFileKind::ArgumentFile:
-        return L"argument file";
-    case LaunchFileKind::ClassPathJar:
-        return L"class-path jar";
-    case LaunchFileKind::OwnerRecord:
-        return L"record";
-    case LaunchFileKind::Foreign:
-        break;
-    }
-    return L"foreign file";
-}
-
 bool sweepsLaunchFile(std::uint64_t age, OwnerState owner) {
     return owner != OwnerState::Running && age > kLaunchFileLifetime;
 }

@@ -21,9 +21,6 @@ enum class LaunchFileKind { Foreign, VmInformation, ArgumentFile, ClassPathJar, 
 // reads. Anything else, an empty file included, is foreign.
 LaunchFileKind launchFileKind(const std::string& content);
 
-// "VM information file", "argument file", "class-path jar", "record" (an owner record; for the trace).
-const wchar_t* launchFileKindName(LaunchFileKind kind);
-
 // A day in the 100-nanosecond units of a FILETIME.
 constexpr std::uint64_t kLaunchFileLifetime = 24ULL * 60 * 60 * 10000000;
 

@@ -110,7 +110,7 @@ void sweepFile(const std::wstring& path, DWORD size, ULONGLONG age) {
         trace(L"leftover " + path + L" not swept (error " + decimal(GetLastError()) + L")");
         return;
     }
-    trace(L"swept leftover " + std::wstring(launchFileKindName(kind)) + L" " + path);
+    trace(L"swept leftover " + path);
     if (owner.record)
         markForDeletion(owner.record.get());
 }
