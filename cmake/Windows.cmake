@@ -34,6 +34,7 @@ add_library(kiv_core STATIC
   launcher/core/Environment.cpp
   launcher/core/FileSystem.cpp
   launcher/core/LaunchContext.cpp
+  launcher/core/OwnerProcess.cpp
   launcher/core/Platform.cpp
   launcher/core/ProgramPath.cpp
   launcher/core/PropertiesFile.cpp

@@ -11,7 +11,9 @@
 #include "JavaOptionsBuilder.h"
 #include "InstalledVmSearch.h"
 #include "LeftoverSweep.h"
+#include "OwnerProcess.h"
 #include "PathString.h"
+#include "PeImage.h"
 #include "ProgramPath.h"
 #include "PropertiesFile.h"
 #include "Settings.h"
@@ -70,13 +72,19 @@ KIV::~KIV() = default;
 
 void KIV::discardVmFiles() {
     // An application that started another instance of itself (or anything else that stays in
-    // its job) keeps its files while that runs.
-    const bool stillNeeded = vmJob_.hasRunningProcesses();
-    if (stillNeeded)
+    // its job) keeps its files while that runs: their owner records name one such process, which
+    // later launches' sweeps ask about.
+    const std::optional<DWORD> remaining = vmJob_.runningProcess();
+    const bool stillNeeded = remaining.has_value();
+    std::optional<LaunchOwner> heir;
+    if (stillNeeded) {
         trace(L"a process the VM started still runs in its job: the launch files stay");
+        if (*remaining != VmJob::kUnlistedProcess)
+            heir = launchOwnerOf(*remaining);
+    }
     if (vm_)
-        vm_->discardLaunchFiles(stillNeeded);
-    discardVmInfoFile(stillNeeded);
+        vm_->discardLaunchFiles(stillNeeded, heir);
+    discardVmInfoFile(stillNeeded, heir);
 }
 
 void KIV::setUpConsole() {
@@ -129,6 +137,9 @@ void KIV::run(bool wait) {
         events.emplace();
     vmProcess_ = vm_->launch(options, false, &vmJob_);
     failed.dismiss();
+    // A Windows-subsystem VM is not attached to the console.
+    if (events && isWindowsSubsystemImage(vm_->executablePath()))
+        events->releaseOnClose(vmJob_);
     options_ = std::make_unique<JavaOptions>(options);
     vmStarted(vmProcess_.get());
     // While the VM starts up, what earlier launches could not remove goes.

@@ -1,5 +1,7 @@
 #include "Console.h"
 
+#include <atomic>
+
 #include "ErrorLine.h"
 #include "Errors.h"
 #include "StringTable.h"
@@ -42,6 +44,10 @@ void writeToFile(HANDLE handle, const std::string& bytes) {
     }
 }
 
+// The job of a VM that is not attached to the console, set once the VM runs; read by the
+// handler, which Windows runs on a thread of its own.
+std::atomic<const VmJob*> windowedVmJob{nullptr};
+
 BOOL WINAPI leaveToChild(DWORD event) {
     switch (event) {
     case CTRL_C_EVENT:
@@ -49,6 +55,12 @@ BOOL WINAPI leaveToChild(DWORD event) {
         trace(L"console event " + decimal(event) + L" left to the VM");
         return TRUE;
     case CTRL_CLOSE_EVENT:
+        if (const VmJob* job = windowedVmJob.load()) {
+            // A VM without the console gets no event of its own: it lives on, as it did before
+            // it ran in a job, and the launcher ends now.
+            job->keepProcessesOnClose();
+            return TRUE;
+        }
         // Windows ends the process as soon as this returns; the main thread ends it first, once
         // the VM has ended and the files are gone.
         trace(L"console closed: waiting for the VM to end");
@@ -67,6 +79,10 @@ ControlEventsLeftToChild::ControlEventsLeftToChild() {
 
 ControlEventsLeftToChild::~ControlEventsLeftToChild() {
     SetConsoleCtrlHandler(leaveToChild, FALSE);
+}
+
+void ControlEventsLeftToChild::releaseOnClose(const VmJob& job) {
+    windowedVmJob.store(&job);
 }
 
 HANDLE Console::input() const {

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "VmJob.h"
+
 namespace tarrow {
 
 class Console {
@@ -25,7 +27,9 @@ class Console {
 // While it lives, the console's control events are left to the child that shares the console
 // and receives them too (the VM): the launcher ignores Ctrl+C and Ctrl+Break, and at a close of
 // the console it holds on (until Windows' time for the close is up) so that it can end by
-// itself once the child has, with the child's exit code and without leaving files behind.
+// itself once the child has, with the child's exit code and without leaving files behind. A VM
+// that does not share the console (a Windows-subsystem program) gets no close event: at a close
+// its job lets it live on and the launcher ends.
 // Log-off and shutdown keep their default handling: Windows does not send them to a program
 // that has loaded the user-interface library, as the launcher has.
 class ControlEventsLeftToChild {
@@ -34,6 +38,11 @@ class ControlEventsLeftToChild {
     ~ControlEventsLeftToChild();
     ControlEventsLeftToChild(const ControlEventsLeftToChild&) = delete;
     ControlEventsLeftToChild& operator=(const ControlEventsLeftToChild&) = delete;
+
+    // The VM in `job` is not attached to the console: a close of the console lifts the job's
+    // kill-on-close (VmJob::keepProcessesOnClose) before the launcher ends. `job` outlives this
+    // object.
+    void releaseOnClose(const VmJob& job);
 };
 
 // The process-wide console object.

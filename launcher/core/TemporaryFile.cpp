@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "FileSystem.h"
+#include "OwnerProcess.h"
 #include "TemporaryName.h"
 #include "Text.h"
 #include "Trace.h"
@@ -65,7 +66,34 @@ TemporaryFile::TemporaryFile(std::wstring path)
       // Read access with writing shared: readers and the launcher's own appends may open it,
       // deleting it fails while this handle is open.
       held_(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {
+    const std::optional<LaunchOwner> owner = launchOwnerOf(GetCurrentProcessId());
+    const std::wstring ownerPath = ownerRecordPath(path_);
+    if (!owner || ownerPath.empty())
+        return;
+    // A new file only: a name that exists is another's (or a killed launch's) and stays theirs.
+    // Deletion is not shared, as for the file itself.
+    ownerRecord_.reset(CreateFileW(ownerPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                   nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (ownerRecord_) // otherwise the file is judged by its age alone
+        recordOwner(*owner);
+}
+
+void TemporaryFile::recordOwner(const LaunchOwner& owner) {
+    // A record that cannot be written whole is no record (parseOwnerRecord): the file is then
+    // judged by its age alone.
+    const std::string text = ownerRecordText(owner);
+    DWORD written = 0;
+    SetFilePointer(ownerRecord_.get(), 0, nullptr, FILE_BEGIN);
+    WriteFile(ownerRecord_.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    SetEndOfFile(ownerRecord_.get());
+}
+
+void TemporaryFile::keep(const std::optional<LaunchOwner>& heir) {
+    kept_ = true;
+    if (heir && ownerRecord_)
+        recordOwner(*heir);
+}
 
 std::unique_ptr<TemporaryFile> TemporaryFile::create() {
     std::wstring name = newTemporaryFile();
@@ -85,14 +113,20 @@ std::unique_ptr<TemporaryFile> TemporaryFile::write(const std::string& bytes) {
 
 TemporaryFile::~TemporaryFile() {
     held_.reset();
+    const bool recorded = static_cast<bool>(ownerRecord_);
+    ownerRecord_.reset();
     if (kept_) {
         trace(L"kept " + path_);
         return;
     }
-    if (DeleteFileW(path_.c_str()))
-        trace(L"removed " + path_);
-    else
+    if (!DeleteFileW(path_.c_str())) {
+        // The record stays with the file, which the sweep judges by it.
         trace(L"not removed " + path_ + L" (error " + decimal(GetLastError()) + L")");
+        return;
+    }
+    trace(L"removed " + path_);
+    if (recorded)
+        DeleteFileW(ownerRecordPath(path_).c_str());
 }
 
 } // namespace tarrow

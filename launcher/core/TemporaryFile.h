@@ -1,12 +1,15 @@
 // Files in the user's temporary folder that the launcher makes for one launch: the VM
 // information file, the Java argument file and the class-path jar. Each is "kiv*.tmp", held open
 // by its owner without sharing deletion, so that another launch's sweep (LeftoverSweep) never
-// removes it while its launch lives.
+// removes it while its launch lives, and has an owner record beside it (LaunchOwner), held the
+// same way, that names the process the file is kept for once its handle is gone.
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "LaunchOwner.h"
 #include "UniqueHandle.h"
 
 namespace tarrow {
@@ -22,7 +25,8 @@ std::wstring newTemporaryFile();
 
 class TemporaryFile {
   public:
-    // A new, empty file; null when none can be made.
+    // A new, empty file, owned by this launcher; null when none can be made. Without an owner
+    // record (none could be written) the file is judged by its age alone.
     static std::unique_ptr<TemporaryFile> create();
     // A new file holding `bytes`; null when it cannot be written.
     static std::unique_ptr<TemporaryFile> write(const std::string& bytes);
@@ -32,13 +36,17 @@ class TemporaryFile {
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
     const std::wstring& path() const { return path_; }
-    // Leaves the file on disk when its owner ends: someone else still needs it.
-    void keep() { kept_ = true; }
+    // Leaves the file and its owner record on disk when this object ends: someone else still
+    // needs it. With an `heir`, the record names that process from now on, so that the file
+    // stays while it runs.
+    void keep(const std::optional<LaunchOwner>& heir = std::nullopt);
 
   private:
     explicit TemporaryFile(std::wstring path);
+    void recordOwner(const LaunchOwner& owner);
     std::wstring path_;
     UniqueHandle held_;
+    UniqueHandle ownerRecord_;
     bool kept_ = false;
 };
 

@@ -55,10 +55,10 @@ void appendVmInfo(const std::vector<std::wstring>& lines) {
     appendVmInfoBytes(bytes);
 }
 
-void discardVmInfoFile(bool keep) {
+void discardVmInfoFile(bool keep, const std::optional<LaunchOwner>& heir) {
     std::unique_ptr<TemporaryFile> file = std::move(infoFile());
     if (file && keep)
-        file->keep();
+        file->keep(heir);
 }
 
 } // namespace tarrow

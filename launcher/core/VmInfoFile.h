@@ -3,8 +3,11 @@
 // the VM and every process of its job have ended, or when the launch fails.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "LaunchOwner.h"
 
 namespace tarrow {
 
@@ -22,7 +25,8 @@ void appendVmInfo(const std::vector<std::wstring>& lines);
 void appendVmInfoBytes(const std::string& bytes);
 
 // Ends the life of the VM information file, if this process created one: removed (and traced),
-// or with `keep` left on disk for a process that still needs it.
-void discardVmInfoFile(bool keep = false);
+// or with `keep` left on disk for a process that still needs it (with an `heir`, recorded as the
+// file's owner from now on).
+void discardVmInfoFile(bool keep = false, const std::optional<LaunchOwner>& heir = {});
 
 } // namespace tarrow

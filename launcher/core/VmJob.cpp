@@ -69,13 +69,17 @@ void VmJob::keepProcessesOnClose() const {
 }
 
 bool VmJob::hasRunningProcesses() const {
+    return static_cast<bool>(runningProcess());
+}
+
+std::optional<DWORD> VmJob::runningProcess() const {
     if (!job_)
-        return false;
+        return std::nullopt;
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting = {};
     if (!QueryInformationJobObject(job_.get(), JobObjectBasicAccountingInformation, &accounting,
                                    sizeof accounting, nullptr) ||
         accounting.ActiveProcesses == 0)
-        return false;
+        return std::nullopt;
     // A VM without a console to share gets one of its own, whose host process joins the job and
     // ends by itself a moment after the VM: only other processes count.
     struct {
@@ -86,12 +90,13 @@ bool VmJob::hasRunningProcesses() const {
     if (!QueryInformationJobObject(job_.get(), JobObjectBasicProcessIdList, &ids, sizeof ids,
                                    nullptr) ||
         ids.list.NumberOfProcessIdsInList < accounting.ActiveProcesses)
-        return true;
+        return kUnlistedProcess;
     for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i) {
-        if (!isConsoleHost(static_cast<DWORD>(ids.list.ProcessIdList[i])))
-            return true;
+        const auto id = static_cast<DWORD>(ids.list.ProcessIdList[i]);
+        if (!isConsoleHost(id))
+            return id;
     }
-    return false;
+    return std::nullopt;
 }
 
 void VmJob::terminate(UINT exitCode) const {

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "UniqueHandle.h"
 
 namespace tarrow {
@@ -32,6 +34,12 @@ class VmJob {
 
     // Whether any process still runs in the job; false for an empty job.
     bool hasRunningProcesses() const;
+
+    // The id of a process other than a console host that still runs in the job, or
+    // kUnlistedProcess when some do but the job's list cannot be read; nothing for an empty job
+    // or when none runs.
+    std::optional<DWORD> runningProcess() const;
+    static constexpr DWORD kUnlistedProcess = 0;
 
     // Ends every process in the job with `exitCode` and waits (at most two seconds) until none
     // runs any more; nothing for an empty job.

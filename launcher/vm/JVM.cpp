@@ -101,9 +101,9 @@ UniqueHandle JVM::launch(const JavaOptions& given, bool wait, const VmJob* job) 
     return startProcess(options.workingDirectory, line, wait, job);
 }
 
-void JVM::discardLaunchFiles(bool keep) {
+void JVM::discardLaunchFiles(bool keep, const std::optional<LaunchOwner>& heir) {
     if (launchFile_ && keep)
-        launchFile_->keep();
+        launchFile_->keep(heir);
     launchFile_.reset();
 }
 

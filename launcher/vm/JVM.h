@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "JVMVersion.h"
@@ -26,8 +27,9 @@ class JVM {
     UniqueHandle launch(const JavaOptions& options, bool wait = false, const VmJob* job = nullptr);
     // Ends the life of what the last launch left on disk (the argument file or the class-path
     // jar), once the VM has ended: removed, or with `keep` left on disk for a process that still
-    // needs it. The owner's destruction removes it too.
-    void discardLaunchFiles(bool keep = false);
+    // needs it (with an `heir`, recorded as the file's owner from now on). The owner's
+    // destruction removes it too.
+    void discardLaunchFiles(bool keep = false, const std::optional<LaunchOwner>& heir = {});
     // The full path of the VM program.
     virtual std::wstring executablePath() const = 0;
     // The command line launch() starts; may raise TerminalError (Microsoft VM too old).

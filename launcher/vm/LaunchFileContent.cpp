@@ -84,21 +84,13 @@ LaunchFileKind launchFileKind(const std::string& content) {
         return LaunchFileKind::ArgumentFile;
     if (isClassPathJar(content))
         return LaunchFileKind::ClassPathJar;
+    if (parseOwnerRecord(content))
+        return LaunchFileKind::OwnerRecord;
     return LaunchFileKind::Foreign;
 }
 
-const wchar_t* launchFileKindName(LaunchFileKind kind) {
-    switch (kind) {
-    case LaunchFileKind::VmInformation:
-        return L"VM information file";
-    case LaunchFileKind::ArgumentFile:
-        return L"argument file";
-    case LaunchFileKind::ClassPathJar:
-        return L"class-path jar";
-    case LaunchFileKind::Foreign:
-        break;
-    }
-    return L"foreign file";
+bool sweepsLaunchFile(std::uint64_t age, OwnerState owner) {
+    return owner != OwnerState::Running && age > kLaunchFileLifetime;
 }
 
 } // namespace tarrow

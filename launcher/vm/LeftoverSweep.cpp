@@ -2,9 +2,11 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "LaunchFileContent.h"
+#include "OwnerProcess.h"
 #include "TemporaryFile.h"
 #include "Text.h"
 #include "Trace.h"
@@ -14,10 +16,10 @@ namespace tarrow {
 
 namespace {
 
-// A day in the 100-nanosecond units of a FILETIME.
-constexpr ULONGLONG kDay = 24ULL * 60 * 60 * 10000000;
 // No file of the launcher's is larger (an information file with a very large environment).
 constexpr DWORD kLargestOwnFile = 16 * 1024 * 1024;
+// An owner record is one short line.
+constexpr DWORD kLargestOwnerRecord = 64;
 
 ULONGLONG ticks(const FILETIME& time) {
     return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -26,7 +28,7 @@ ULONGLONG ticks(const FILETIME& time) {
 bool isCandidate(const WIN32_FIND_DATAW& found, ULONGLONG now) {
     return !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.nFileSizeHigh == 0 &&
            found.nFileSizeLow <= kLargestOwnFile && now > ticks(found.ftLastWriteTime) &&
-           now - ticks(found.ftLastWriteTime) > kDay;
+           now - ticks(found.ftLastWriteTime) > kLaunchFileLifetime;
 }
 
 std::string readWhole(HANDLE file, DWORD size) {
@@ -37,24 +39,80 @@ std::string readWhole(HANDLE file, DWORD size) {
     return content;
 }
 
-void sweepFile(const std::wstring& path, DWORD size) {
-    // Deletion is not shared: a file that a running launch holds open fails to open here. The
-    // file is judged and marked for deletion through the same handle, so that it cannot be
-    // replaced in between.
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return;
-    const LaunchFileKind kind = launchFileKind(readWhole(file.get(), size));
-    if (kind == LaunchFileKind::Foreign)
-        return;
+// Deletion is not shared: a file that a running launch holds open fails to open here. A file is
+// judged and marked for deletion through the same handle, so that it cannot be replaced in
+// between.
+UniqueHandle openToJudge(const std::wstring& path) {
+    return UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool markForDeletion(HANDLE file) {
     FILE_DISPOSITION_INFO disposition = {};
     disposition.DeleteFile = TRUE;
-    if (SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
-                                   sizeof disposition))
-        trace(L"swept leftover " + std::wstring(launchFileKindName(kind)) + L" " + path);
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                      sizeof disposition) != FALSE;
+}
+
+// What the sweep knows of a launch file's owner, and the owner record it read it from (open,
+// to be removed with the file).
+struct Owner {
+    OwnerState state = OwnerState::Unknown;
+    UniqueHandle record;
+};
+
+OwnerState stateOf(const std::optional<LaunchOwner>& owner) {
+    return owner ? ownerState(*owner) : OwnerState::Unknown;
+}
+
+// The owner that the record beside the launch file at `path` names. A record that a running
+// launch holds open, or that cannot be opened, counts as a running owner; a missing or foreign
+// one leaves the file to be judged by its age.
+Owner recordedOwner(const std::wstring& path) {
+    const std::wstring recordPath = ownerRecordPath(path);
+    Owner owner;
+    if (recordPath.empty())
+        return owner;
+    owner.record = openToJudge(recordPath);
+    if (!owner.record) {
+        if (GetLastError() != ERROR_FILE_NOT_FOUND)
+            owner.state = OwnerState::Running;
+        return owner;
+    }
+    char text[kLargestOwnerRecord + 1];
+    DWORD read = 0;
+    const auto named = ReadFile(owner.record.get(), text, sizeof text, &read, nullptr)
+                           ? parseOwnerRecord(std::string_view(text, read))
+                           : std::nullopt;
+    owner.state = stateOf(named);
+    if (!named)
+        owner.record.reset(); // not a record of the launcher's: it stays
+    return owner;
+}
+
+void sweepFile(const std::wstring& path, DWORD size, ULONGLONG age) {
+    UniqueHandle file = openToJudge(path);
+    if (!file)
+        return;
+    const std::string content = readWhole(file.get(), size);
+    const LaunchFileKind kind = launchFileKind(content);
+    if (kind == LaunchFileKind::Foreign)
+        return;
+    // An owner record names its owner itself.
+    Owner owner;
+    if (kind == LaunchFileKind::OwnerRecord)
+        owner.state = stateOf(parseOwnerRecord(content));
     else
+        owner = recordedOwner(path);
+    if (!sweepsLaunchFile(age, owner.state))
+        return; // its owner still runs
+    if (!markForDeletion(file.get())) {
         trace(L"leftover " + path + L" not swept (error " + decimal(GetLastError()) + L")");
+        return;
+    }
+    trace(L"swept leftover " + path);
+    if (owner.record)
+        markForDeletion(owner.record.get());
 }
 
 } // namespace
@@ -74,7 +132,8 @@ void sweepLeftovers() {
     const ULONGLONG now = ticks(nowTime);
     do {
         if (isCandidate(found, now))
-            sweepFile(folder + found.cFileName, found.nFileSizeLow);
+            sweepFile(folder + found.cFileName, found.nFileSizeLow,
+                      now - ticks(found.ftLastWriteTime));
     } while (FindNextFileW(listing.get(), &found));
 }
 

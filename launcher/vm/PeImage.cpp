@@ -2,11 +2,26 @@
 
 #include <windows.h>
 
+#include <cstddef>
+
 #include "UniqueHandle.h"
 
 namespace tarrow {
 
-bool isAmd64Image(const std::wstring& path) {
+namespace {
+
+// The COFF file header and the start of the optional header of a PE image, up to and with its
+// Subsystem field (at the same offset in 32- and 64-bit images).
+struct ImageHeaders {
+    IMAGE_FILE_HEADER file;
+    WORD magic;
+    BYTE fields[66];
+    WORD subsystem;
+};
+static_assert(offsetof(ImageHeaders, subsystem) == sizeof(IMAGE_FILE_HEADER) + 68,
+              "Subsystem lies 68 bytes into the optional header");
+
+bool readImageHeaders(const std::wstring& path, ImageHeaders& headers) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
@@ -19,15 +34,23 @@ bool isAmd64Image(const std::wstring& path) {
     if (SetFilePointer(file.get(), dos.e_lfanew, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
         return false;
     DWORD signature = 0;
-    IMAGE_FILE_HEADER header = {};
     if (!ReadFile(file.get(), &signature, sizeof signature, &got, nullptr) ||
         got != sizeof signature || signature != IMAGE_NT_SIGNATURE)
         return false;
-    WORD magic = 0;
-    if (!ReadFile(file.get(), &header, sizeof header, &got, nullptr) || got != sizeof header ||
-        !ReadFile(file.get(), &magic, sizeof magic, &got, nullptr) || got != sizeof magic)
-        return false;
-    return header.Machine == IMAGE_FILE_MACHINE_AMD64 && magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+    return ReadFile(file.get(), &headers, sizeof headers, &got, nullptr) && got == sizeof headers;
+}
+
+} // namespace
+
+bool isAmd64Image(const std::wstring& path) {
+    ImageHeaders headers = {};
+    return readImageHeaders(path, headers) && headers.file.Machine == IMAGE_FILE_MACHINE_AMD64 &&
+           headers.magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+}
+
+bool isWindowsSubsystemImage(const std::wstring& path) {
+    ImageHeaders headers = {};
+    return readImageHeaders(path, headers) && headers.subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI;
 }
 
 } // namespace tarrow
