@@ -87,6 +87,14 @@ void KIV::discardVmFiles() {
     discardVmInfoFile(stillNeeded, heir);
 }
 
+void KIV::handLaunchFilesToVm() {
+    const std::optional<LaunchOwner> owner = launchOwnerOf(GetProcessId(vmProcess_.get()));
+    if (!owner)
+        return;
+    vm_->recordLaunchFilesOwner(*owner);
+    recordVmInfoFileOwner(*owner);
+}
+
 void KIV::setUpConsole() {
     const bool controlHeld = GetKeyState(VK_CONTROL) < 0;
     console().setTitle(settings::applicationName(settings_));
@@ -137,9 +145,12 @@ void KIV::run(bool wait) {
         events.emplace();
     vmProcess_ = vm_->launch(options, false, &vmJob_);
     failed.dismiss();
-    // A Windows-subsystem VM is not attached to the console.
-    if (events && isWindowsSubsystemImage(vm_->executablePath()))
+    // A Windows-subsystem VM is not attached to the console: it outlives a closed console and
+    // the launcher with it, so its launch files are kept for it from now on.
+    if (events && isWindowsSubsystemImage(vm_->executablePath())) {
         events->releaseOnClose(vmJob_);
+        handLaunchFilesToVm();
+    }
     options_ = std::make_unique<JavaOptions>(options);
     vmStarted(vmProcess_.get());
     // While the VM starts up, what earlier launches could not remove goes.

@@ -75,11 +75,12 @@ TemporaryFile::TemporaryFile(std::wstring path)
     // Deletion is not shared, as for the file itself.
     ownerRecord_.reset(CreateFileW(ownerPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (ownerRecord_) // otherwise the file is judged by its age alone
-        recordOwner(*owner);
+    recordOwner(*owner); // without a record the file is judged by its age alone
 }
 
 void TemporaryFile::recordOwner(const LaunchOwner& owner) {
+    if (!ownerRecord_)
+        return;
     // A record that cannot be written whole is no record (parseOwnerRecord): the file is then
     // judged by its age alone.
     const std::string text = ownerRecordText(owner);
@@ -91,7 +92,7 @@ void TemporaryFile::recordOwner(const LaunchOwner& owner) {
 
 void TemporaryFile::keep(const std::optional<LaunchOwner>& heir) {
     kept_ = true;
-    if (heir && ownerRecord_)
+    if (heir)
         recordOwner(*heir);
 }
 

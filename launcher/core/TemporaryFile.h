@@ -40,10 +40,11 @@ class TemporaryFile {
     // needs it. With an `heir`, the record names that process from now on, so that the file
     // stays while it runs.
     void keep(const std::optional<LaunchOwner>& heir = std::nullopt);
+    // Names `owner` in the file's owner record from now on (nothing without a record).
+    void recordOwner(const LaunchOwner& owner);
 
   private:
     explicit TemporaryFile(std::wstring path);
-    void recordOwner(const LaunchOwner& owner);
     std::wstring path_;
     UniqueHandle held_;
     UniqueHandle ownerRecord_;

@@ -55,6 +55,11 @@ void appendVmInfo(const std::vector<std::wstring>& lines) {
     appendVmInfoBytes(bytes);
 }
 
+void recordVmInfoFileOwner(const LaunchOwner& owner) {
+    if (infoFile())
+        infoFile()->recordOwner(owner);
+}
+
 void discardVmInfoFile(bool keep, const std::optional<LaunchOwner>& heir) {
     std::unique_ptr<TemporaryFile> file = std::move(infoFile());
     if (file && keep)

@@ -24,6 +24,10 @@ void appendVmInfo(const std::vector<std::wstring>& lines);
 // every byte could be written (a full disk): an incomplete file never reaches the application.
 void appendVmInfoBytes(const std::string& bytes);
 
+// Names `owner` in the VM information file's owner record from now on, if this process created
+// the file.
+void recordVmInfoFileOwner(const LaunchOwner& owner);
+
 // Ends the life of the VM information file, if this process created one: removed (and traced),
 // or with `keep` left on disk for a process that still needs it (with an `heir`, recorded as the
 // file's owner from now on).

@@ -101,6 +101,11 @@ UniqueHandle JVM::launch(const JavaOptions& given, bool wait, const VmJob* job) 
     return startProcess(options.workingDirectory, line, wait, job);
 }
 
+void JVM::recordLaunchFilesOwner(const LaunchOwner& owner) {
+    if (launchFile_)
+        launchFile_->recordOwner(owner);
+}
+
 void JVM::discardLaunchFiles(bool keep, const std::optional<LaunchOwner>& heir) {
     if (launchFile_ && keep)
         launchFile_->keep(heir);

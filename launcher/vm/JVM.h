@@ -30,6 +30,8 @@ class JVM {
     // needs it (with an `heir`, recorded as the file's owner from now on). The owner's
     // destruction removes it too.
     void discardLaunchFiles(bool keep = false, const std::optional<LaunchOwner>& heir = {});
+    // Names `owner` in the owner record of what the last launch left on disk, from now on.
+    void recordLaunchFilesOwner(const LaunchOwner& owner);
     // The full path of the VM program.
     virtual std::wstring executablePath() const = 0;
     // The command line launch() starts; may raise TerminalError (Microsoft VM too old).

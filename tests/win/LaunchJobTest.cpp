@@ -278,8 +278,9 @@ TEST_F(KeptLaunchFiles, StayWhileTheProcessTheyAreKeptForRunsWhateverTheirAge) {
     EXPECT_TRUE(exists(record)) << narrow(record);
     // A VM that ran for three days: by their age alone, the next launch would sweep them.
     ASSERT_TRUE(setBack(infoFile, 3));
-    if (exists(record))
+    if (exists(record)) {
         ASSERT_TRUE(setBack(record, 3));
+    }
     // The later launches' VM starts nothing and ends at once.
     DeleteFileW((folder / L"vm\\bin\\standin-child.txt").c_str());
     folder.write(L"vm\\bin\\standin-exit.txt", "0");
@@ -322,8 +323,9 @@ class ClosedConsole : public LaunchJob {
         if (!process)
             return false;
         const std::string vmRecord = awaitRecord(L"vm-record.txt");
-        vmProcess.reset(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE,
-                                    std::stoul("0" + recordValue(vmRecord, "pid"))));
+        vmId = recordValue(vmRecord, "pid");
+        vmProcess.reset(
+            OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, std::stoul("0" + vmId)));
         infoFile = infoFileOf(vmRecord);
         EXPECT_TRUE(vmProcess);
         UniqueHandle handler = sendCloseEvent(process.get());
@@ -336,12 +338,18 @@ class ClosedConsole : public LaunchJob {
         EXPECT_TRUE(ends(process.get()));
         return keepsRunning(vmProcess.get());
     }
+    std::string vmId;
 };
 
 } // namespace
 
 TEST_F(ClosedConsole, WindowedVmLivesOn) {
     EXPECT_TRUE(vmOutlivesAClosedConsole(L"standin_windowed"));
+    // The launcher has ended: the VM that lives on is the owner its files are kept for.
+    ASSERT_FALSE(infoFile.empty());
+    const std::wstring owner = infoFile.substr(0, infoFile.size() - 4) + L"-owner.tmp";
+    EXPECT_EQ(tarrow::test::readFile(owner).rfind("kiv owner " + vmId + " ", 0), 0u)
+        << tarrow::test::readFile(owner);
 }
 
 TEST_F(ClosedConsole, ConsoleVmEndsWithTheLaunch) {
