@@ -78,8 +78,13 @@ def group_result(case):
     lines = [line.rstrip("\r") for line in output.splitlines()]
     if status == "notrun" or case.find("skipped") is not None and status != "run":
         reason = case.find("skipped")
-        reason = reason.get("message") if reason is not None else "not run"
-        return 0, 0, 1, [("", "not run: " + one_line(reason or "no reason given"))]
+        reason = one_line((reason.get("message") if reason is not None else "") or "no reason given")
+        # ctest leaves a test unrun when it cannot start it (a missing program, a failed
+        # fixture): a failure. Only a test that is disabled, or that said it skips through
+        # SKIP_RETURN_CODE or SKIP_REGULAR_EXPRESSION, is skipped.
+        if status == "disabled" or reason.startswith("SKIP_"):
+            return 0, 0, 1, [("", "not run: " + reason)]
+        return 0, 1, 0, []
     counts, skips = python_group(lines)
     if counts is None:
         counts, skips = gtest_group(lines)

@@ -50,11 +50,14 @@ struct Group {
     std::uint32_t subAuthorities[2];
 };
 
-// S-1-1-0, S-1-5-11, S-1-5-32-545, S-1-5-4, S-1-5-32-546.
+// S-1-1-0, S-1-5-11, S-1-5-32-545, S-1-5-4, S-1-5-32-546, and the logon groups every
+// ordinary user's token may hold: S-1-2-0, S-1-2-1, S-1-5-14, S-1-5-15.
 constexpr Group kGroups[] = {
-    {L"Everyone", 1, 1, {0, 0}},  {L"Authenticated Users", 5, 1, {11, 0}},
-    {L"Users", 5, 2, {32, 545}},  {L"Interactive", 5, 1, {4, 0}},
-    {L"Guests", 5, 2, {32, 546}},
+    {L"Everyone", 1, 1, {0, 0}},           {L"Authenticated Users", 5, 1, {11, 0}},
+    {L"Users", 5, 2, {32, 545}},           {L"Interactive", 5, 1, {4, 0}},
+    {L"Guests", 5, 2, {32, 546}},          {L"Local", 2, 1, {0, 0}},
+    {L"Console Logon", 2, 1, {1, 0}},      {L"Remote Interactive Logon", 5, 1, {14, 0}},
+    {L"This Organization", 5, 1, {15, 0}},
 };
 constexpr const Group& kEveryone = kGroups[0];
 

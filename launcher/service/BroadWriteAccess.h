@@ -17,15 +17,15 @@ enum class BroadWriteOutcome {
 
 struct BroadWrite {
     BroadWriteOutcome outcome = BroadWriteOutcome::None;
-    // The group's name ("Everyone", "Authenticated Users", "Users", "Interactive", "Guests")
-    // and what it may do, worded to follow "may" and to precede the object's name ("write data
+    // The group's name ("Everyone", "Authenticated Users", "Users", "Interactive", "Guests",
+    // "Local", "Console Logon", "Remote Interactive Logon", "This Organization") and what it may do, worded to follow "may" and to precede the object's name ("write data
     // to", "create files in", "delete", ...); null unless Granted.
     const wchar_t* group = nullptr;
     const wchar_t* right = nullptr;
 };
 
-// The first of the groups Everyone, Authenticated Users, Users, Interactive and Guests, in that
-// order, that the descriptor lets write or append data (files), create files or folders or
+// The first of the groups Everyone, Authenticated Users, Users, Interactive, Guests, Local,
+// Console Logon, Remote Interactive Logon and This Organization, in that order, that the descriptor lets write or append data (files), create files or folders or
 // delete their files (folders), delete, change the permissions or take ownership, with the
 // first such right. The DACL's entries are read in their order, as the access check reads them:
 // for each right, the first allow or deny entry for the group, or for Everyone (which every

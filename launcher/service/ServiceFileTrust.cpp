@@ -69,7 +69,8 @@ void checkServiceFiles(const ServiceRegistration& registration, const std::wstri
             .append(L", and the service would trust it as ")
             .append(registration.account.empty() ? L"LocalSystem" : registration.account)
             .append(L"; put the application in a folder that only administrators can change, "
-                    L"such as one under Program Files");
+                    L"such as one under Program Files, or accept the risk with "
+                    L"kiv.nl.service.allow.writable.files=true");
         throw TerminalError(line);
     }
 }

@@ -51,6 +51,9 @@ class Report(unittest.TestCase):
              "counts 3 1 2", None),
             ("not run", ("x", "notrun", '<skipped message="SKIP_RETURN_CODE=77"/>', ""),
              "counts 0 0 1", ["skipped: i686 x: not run: SKIP_RETURN_CODE=77"]),
+            # ctest could not start it: a failure, never a skip.
+            ("not started", ("x", "notrun", '<skipped message="Unable to find executable"/>', ""),
+             "counts 0 1 0", []),
         ]
         for name, group, counts, skips in rows:
             with self.subTest(name):

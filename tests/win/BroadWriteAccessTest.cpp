@@ -51,6 +51,11 @@ TEST(BroadWriteAccess, DescriptorsWrittenInSddl) {
         {L"D:(A;;FW;;;BU)", false, L"Users: write data to"},
         {L"D:(A;ID;FW;;;BU)", false, L"Users: write data to"},
         {L"D:(A;;0x4;;;IU)", false, L"Interactive: append data to"},
+        {L"D:(A;;FA;;;S-1-2-0)", false, L"Local: write data to"},
+        {L"D:(A;;SD;;;S-1-2-1)", false, L"Console Logon: delete"},
+        {L"D:(A;;WD;;;S-1-5-14)", false, L"Remote Interactive Logon: change permissions of"},
+        {L"D:(A;;0x40;;;S-1-5-15)", true, L"This Organization: delete files in"},
+        {L"D:(A;;FA;;;S-1-2-2)", false, L"none"},
         // Deny entries decide the rights they name, before the allow entries after them.
         {L"D:(D;;FW;;;BU)(A;;FA;;;BU)", false, L"Users: delete"},
         {L"D:(D;;FWSDWDWO;;;BU)(A;;FA;;;BU)", false, L"none"},

@@ -513,7 +513,8 @@ std::string refusal(const std::wstring& name, const std::string& group, const st
            " may " + right + " \"" + narrow(path) + "\", and the service would trust it as " +
            account +
            "; put the application in a folder that only administrators can change, such as one "
-           "under Program Files\r\n";
+           "under Program Files, or accept the risk with kiv.nl.service.allow.writable.files=true"
+           "\r\n";
 }
 
 } // namespace
