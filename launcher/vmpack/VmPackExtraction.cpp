@@ -79,8 +79,38 @@ bool removeLink(const std::wstring& link) {
     return removed;
 }
 
+// Opens a folder to be emptied, the link itself when it is one. Deletion is not shared, so that
+// the folder cannot be renamed or replaced by a link while it is held.
+UniqueHandle holdFolder(const std::wstring& folder) {
+    return UniqueHandle(CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                    nullptr));
+}
+
+// What the held handle is: a folder, a link, or (also when it cannot be told) something else.
+Found foundOn(HANDLE held) {
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!held || !GetFileInformationByHandle(held, &information) ||
+        !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Found::Other;
+    return (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? Found::Link
+                                                                         : Found::Folder;
+}
+
+// Removes a file or an empty folder; its attributes are cleared only when it refuses (read-only),
+// so that a file that has another name elsewhere keeps them otherwise.
+void removeEntry(const std::wstring& path, bool folder) {
+    const auto remove = folder ? &RemoveDirectoryW : &DeleteFileW;
+    if (remove(path.c_str()) || GetLastError() != ERROR_ACCESS_DENIED)
+        return;
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    remove(path.c_str());
+}
+
 // Deletes the folder and everything in it, read-only files included; true when nothing is left
-// at its place. A link, at the folder's place or inside it, loses only the link.
+// at its place. A link, at the folder's place or inside it, loses only the link. The folder is
+// held open while it is emptied.
 bool removeTree(const std::wstring& folder) {
     switch (foundAt(folder)) {
     case Found::Nothing:
@@ -92,6 +122,19 @@ bool removeTree(const std::wstring& folder) {
     case Found::Folder:
         break;
     }
+    UniqueHandle held = holdFolder(folder);
+    switch (foundOn(held.get())) {
+    case Found::Link:
+        held.reset();
+        return removeLink(folder);
+    case Found::Folder:
+        break;
+    default:
+        return false;
+    }
+    // A read-only folder is made writable first, so that its entries can be deleted; being held,
+    // it is still the folder that was checked.
+    SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
     WIN32_FIND_DATAW found;
     UniqueFindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
     for (bool more = static_cast<bool>(search); more; more = FindNextFileW(search.get(), &found)) {
@@ -99,22 +142,21 @@ bool removeTree(const std::wstring& folder) {
         if (name == L"." || name == L"..")
             continue;
         const std::wstring path = folder + L"\\" + name;
+        const bool isFolder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
         if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            if (isFolder)
                 RemoveDirectoryW(path.c_str());
             else
                 DeleteFileW(path.c_str());
-            continue;
-        }
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        } else if (isFolder) {
             removeTree(path);
-        else
-            DeleteFileW(path.c_str());
+        } else {
+            removeEntry(path, false);
+        }
     }
     search.reset();
-    SetFileAttributesW(folder.c_str(), FILE_ATTRIBUTE_NORMAL);
-    RemoveDirectoryW(folder.c_str());
+    held.reset();
+    removeEntry(folder, true);
     return !exists(folder);
 }
 

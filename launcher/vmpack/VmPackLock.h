@@ -11,12 +11,14 @@ namespace tarrow {
 class VmPackLock {
   public:
     // Takes the lock of `folder` (the file `folder`.lock, a trailing separator ignored; none
-    // for an empty name), waiting as long as another launch holds it; the trace says that it
-    // waits. A lock file that is a link is never followed and never used; a lock that cannot be
-    // had otherwise (a folder that cannot be written) leaves the step unlocked, as before: both
-    // are traced.
-    explicit VmPackLock(const std::wstring& folder);
-    // Releases the lock; a folder made for the lock file is removed when it is left empty.
+    // for an empty name), waiting while another launch holds it, 15 minutes at most; the trace
+    // says that it waits. A lock file that is a link or has another name, or a folder below
+    // `base` on its way that is a link, is never followed and never used; a lock that cannot be
+    // had otherwise (a folder that cannot be written, a wait too long) leaves the step
+    // unlocked, as before: all are traced.
+    VmPackLock(const std::wstring& base, const std::wstring& folder);
+    // Releases the lock, deleting its file; a folder made for the lock file is removed when it
+    // is left empty.
     ~VmPackLock();
     VmPackLock(const VmPackLock&) = delete;
     VmPackLock& operator=(const VmPackLock&) = delete;

@@ -146,7 +146,7 @@ class Step {
         // Held until the VM is in place, so that two launches never install into one folder
         // at once; the one that waited takes the VM the other installed.
         const std::wstring folder = vmFolder(start);
-        const VmPackLock lock(folder);
+        const VmPackLock lock(start, folder);
         const std::wstring installed =
             lock.replacedWhileWaiting() ? unpackedVmProgram(folder) : std::wstring();
         if (!installed.empty())

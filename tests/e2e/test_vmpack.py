@@ -522,6 +522,25 @@ class PackFolders(PackLayout):
                 "error 145 (it looks into the folder linked to), the link left at " +
                 ", ".join(lacking))
 
+    def test_a_link_on_the_way_to_the_lock_file_is_never_followed(self):
+        data = vm_pack()
+        self.publish(data)
+        self.direct(self.http.url(self.pack_name), hashlib.md5(data).hexdigest())
+        self.reset(resource=False)
+        outside = os.path.join(self.root, "outside")
+        os.makedirs(outside)
+        with open(os.path.join(outside, "jre.lock"), "wb") as f:
+            f.write(b"the user's")
+        os.symlink(outside, os.path.join(self.start, "Windows", "resource"))
+        trace = os.path.join(self.root, "trace.txt")
+        result = self.launch(cwd=self.start, env={"KIV_TRACE": windows_path(trace)})
+        # The user's file at the lock's name is neither opened as the lock nor deleted with it.
+        with open(os.path.join(outside, "jre.lock"), "rb") as f:
+            self.assertEqual(f.read(), b"the user's")
+        with open(trace, encoding="utf-8") as f:
+            self.assertIn("jre.lock: a link, not used", f.read())
+        self.assertEqual((result.returncode, result.stderr), (0, b""))
+
     def test_two_launches_install_one_pack_one_at_a_time(self):
         data = vm_pack()
         damaged = bytearray(data)
