@@ -79,6 +79,8 @@ ControlEventsLeftToChild::ControlEventsLeftToChild() {
 
 ControlEventsLeftToChild::~ControlEventsLeftToChild() {
     SetConsoleCtrlHandler(leaveToChild, FALSE);
+    // The job ends with the launch: a later handler must not reach it.
+    windowedVmJob.store(nullptr);
 }
 
 void ControlEventsLeftToChild::releaseOnClose(const VmJob& job) {

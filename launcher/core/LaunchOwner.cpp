@@ -38,6 +38,19 @@ std::optional<std::uint64_t> decimalAt(std::string_view text, size_t& at, std::u
 
 } // namespace
 
+OwnerState judgeOwner(const LaunchOwner& owner, ProcessAccess access, std::optional<bool> active,
+                      std::optional<std::uint64_t> started) {
+    if (access == ProcessAccess::Absent)
+        return OwnerState::Ended;
+    if (access == ProcessAccess::Refused)
+        return OwnerState::Unknown;
+    if (started && *started != owner.started)
+        return OwnerState::Ended; // the id now names another process
+    if (active && !*active)
+        return OwnerState::Ended;
+    return active && started ? OwnerState::Running : OwnerState::Unknown;
+}
+
 std::string ownerRecordText(const LaunchOwner& owner) {
     std::string text = kHead;
     appendDecimal(text, owner.processId);

@@ -20,6 +20,17 @@ struct LaunchOwner {
 // Whether a launch file's owner still runs, as far as the sweep can tell.
 enum class OwnerState { Unknown, Running, Ended };
 
+// What opening the process that now has an owner's id found.
+enum class ProcessAccess { Opened, Refused, Absent };
+
+// The state of `owner` from what is known of the process that now has its id: whether it is
+// still active and when it started (nothing for what Windows did not tell). Running only when it
+// is active and started when the owner did; Unknown when it cannot be opened (another user's
+// process: refused), or its activity or creation time cannot be read, which leaves the file to be
+// judged by its age alone; Ended otherwise.
+OwnerState judgeOwner(const LaunchOwner& owner, ProcessAccess access, std::optional<bool> active,
+                      std::optional<std::uint64_t> started);
+
 // "kiv owner <id> <creation time>" and CR LF, both numbers in decimal.
 std::string ownerRecordText(const LaunchOwner& owner);
 

@@ -24,16 +24,17 @@ std::optional<LaunchOwner> launchOwnerOf(DWORD processId) {
 }
 
 OwnerState ownerState(const LaunchOwner& owner) {
-    UniqueHandle process(
-        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, owner.processId));
+    UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, owner.processId));
     if (!process)
-        return GetLastError() == ERROR_ACCESS_DENIED ? OwnerState::Running : OwnerState::Ended;
-    // A creation time that cannot be read leaves the process taken for the owner.
-    const auto started = creationTime(process.get());
-    return (!started || *started == owner.started) &&
-                   WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT
-               ? OwnerState::Running
-               : OwnerState::Ended;
+        return judgeOwner(owner,
+                          GetLastError() == ERROR_ACCESS_DENIED ? ProcessAccess::Refused
+                                                                : ProcessAccess::Absent,
+                          std::nullopt, std::nullopt);
+    DWORD exitCode = 0;
+    const std::optional<bool> active = GetExitCodeProcess(process.get(), &exitCode)
+                                           ? std::optional<bool>(exitCode == STILL_ACTIVE)
+                                           : std::nullopt;
+    return judgeOwner(owner, ProcessAccess::Opened, active, creationTime(process.get()));
 }
 
 } // namespace tarrow

@@ -13,10 +13,8 @@ namespace tarrow {
 // The process with id `processId`; nothing when it cannot be opened or its creation time read.
 std::optional<LaunchOwner> launchOwnerOf(DWORD processId);
 
-// Running when the process of that id exists with that creation time and has not exited, and
-// when Windows refuses to open it (another user's process, as far as anyone can tell, still
-// runs); Ended when no process has that id, or the id now names a process that started at
-// another time.
+// Whether the owner still runs, as judgeOwner decides from what Windows tells of the process
+// that now has its id.
 OwnerState ownerState(const LaunchOwner& owner);
 
 } // namespace tarrow

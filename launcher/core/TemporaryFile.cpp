@@ -14,6 +14,8 @@ namespace {
 
 // Room for the 13 characters that GetTempFileNameW adds.
 constexpr DWORD kTempDirectoryChars = MAX_PATH - 14;
+// Names tried for a launch file whose owner record is not already there.
+constexpr int kNameAttempts = 4;
 
 std::optional<std::wstring> windowsTemporaryName(const std::wstring& folder) {
     wchar_t name[MAX_PATH];
@@ -75,6 +77,8 @@ TemporaryFile::TemporaryFile(std::wstring path)
     // Deletion is not shared, as for the file itself.
     ownerRecord_.reset(CreateFileW(ownerPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const DWORD error = ownerRecord_ ? ERROR_SUCCESS : GetLastError();
+    foreignRecord_ = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
     recordOwner(*owner); // without a record the file is judged by its age alone
 }
 
@@ -97,10 +101,20 @@ void TemporaryFile::keep(const std::optional<LaunchOwner>& heir) {
 }
 
 std::unique_ptr<TemporaryFile> TemporaryFile::create() {
-    std::wstring name = newTemporaryFile();
-    if (name.empty())
-        return nullptr;
-    return std::unique_ptr<TemporaryFile>(new TemporaryFile(std::move(name)));
+    // Names given up stay taken until a new one is found, so that none is given again; they go
+    // when this returns.
+    std::unique_ptr<TemporaryFile> givenUp[kNameAttempts];
+    for (auto& previous : givenUp) {
+        std::wstring name = newTemporaryFile();
+        if (name.empty())
+            return nullptr;
+        std::unique_ptr<TemporaryFile> file(new TemporaryFile(std::move(name)));
+        if (!file->foreignRecord_)
+            return file;
+        trace(L"owner record of " + file->path_ + L" exists: another name");
+        previous = std::move(file);
+    }
+    return nullptr;
 }
 
 std::unique_ptr<TemporaryFile> TemporaryFile::write(const std::string& bytes) {

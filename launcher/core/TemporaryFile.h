@@ -26,7 +26,8 @@ std::wstring newTemporaryFile();
 class TemporaryFile {
   public:
     // A new, empty file, owned by this launcher; null when none can be made. Without an owner
-    // record (none could be written) the file is judged by its age alone.
+    // record (none could be written) the file is judged by its age alone. A name whose owner
+    // record already exists (another's) is given up for a new one, a few times at most.
     static std::unique_ptr<TemporaryFile> create();
     // A new file holding `bytes`; null when it cannot be written.
     static std::unique_ptr<TemporaryFile> write(const std::string& bytes);
@@ -49,6 +50,8 @@ class TemporaryFile {
     UniqueHandle held_;
     UniqueHandle ownerRecord_;
     bool kept_ = false;
+    // The owner record's name was taken before this file was made: it is not this file's.
+    bool foreignRecord_ = false;
 };
 
 } // namespace tarrow

@@ -66,8 +66,8 @@ OwnerState stateOf(const std::optional<LaunchOwner>& owner) {
 }
 
 // The owner that the record beside the launch file at `path` names. A record that a running
-// launch holds open, or that cannot be opened, counts as a running owner; a missing or foreign
-// one leaves the file to be judged by its age.
+// launch holds open (deletion not shared) counts as a running owner; a missing, unreadable or
+// foreign one (a folder, a record denied to this user) leaves the file to be judged by its age.
 Owner recordedOwner(const std::wstring& path) {
     const std::wstring recordPath = ownerRecordPath(path);
     Owner owner;
@@ -75,7 +75,7 @@ Owner recordedOwner(const std::wstring& path) {
         return owner;
     owner.record = openToJudge(recordPath);
     if (!owner.record) {
-        if (GetLastError() != ERROR_FILE_NOT_FOUND)
+        if (GetLastError() == ERROR_SHARING_VIOLATION)
             owner.state = OwnerState::Running;
         return owner;
     }

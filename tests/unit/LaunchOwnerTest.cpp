@@ -82,3 +82,31 @@ TEST(LaunchOwner, SweepWaitsForTheOwnerAndForADay) {
         EXPECT_EQ(sweepsLaunchFile(c.age, c.owner), c.swept)
             << c.age / hour << " hours, owner state " << static_cast<int>(c.owner);
 }
+
+TEST(LaunchOwner, OnlyAnActiveProcessThatStartedWithTheOwnerRuns) {
+    const LaunchOwner owner{4242, 133000000000000000};
+    const std::uint64_t same = owner.started;
+    const std::uint64_t other = owner.started + 1;
+    const auto none = std::nullopt;
+    const struct {
+        ProcessAccess access;
+        std::optional<bool> active;
+        std::optional<std::uint64_t> started;
+        OwnerState state;
+    } cases[] = {
+        {ProcessAccess::Opened, true, same, OwnerState::Running},
+        {ProcessAccess::Opened, false, same, OwnerState::Ended},
+        {ProcessAccess::Opened, true, other, OwnerState::Ended}, // the id was reused
+        {ProcessAccess::Opened, none, other, OwnerState::Ended},
+        {ProcessAccess::Opened, false, none, OwnerState::Ended},
+        {ProcessAccess::Opened, true, none, OwnerState::Unknown},
+        {ProcessAccess::Opened, none, same, OwnerState::Unknown},
+        // Another user's process, perhaps one that took a killed launcher's id: by age alone.
+        {ProcessAccess::Refused, none, none, OwnerState::Unknown},
+        {ProcessAccess::Absent, none, none, OwnerState::Ended},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(judgeOwner(owner, c.access, c.active, c.started), c.state)
+            << "access " << static_cast<int>(c.access) << ", active "
+            << (c.active ? int(*c.active) : -1) << ", started " << bool(c.started);
+}

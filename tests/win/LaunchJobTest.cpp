@@ -294,6 +294,31 @@ TEST_F(KeptLaunchFiles, StayWhileTheProcessTheyAreKeptForRunsWhateverTheirAge) {
     EXPECT_FALSE(exists(record));
 }
 
+TEST_F(KeptLaunchFiles, AreSweptByAgeWhenTheirOwnerRecordCannotBeRead) {
+    // Another user may make a launch file's record name a folder (or deny it, or hold it open
+    // without sharing deletion): that keeps nothing.
+    wchar_t temp[MAX_PATH];
+    const DWORD length = GetTempPathW(MAX_PATH, temp);
+    ASSERT_TRUE(length > 0 && length < MAX_PATH);
+    const std::wstring leftover = std::wstring(temp, length) + L"kivF00D.tmp";
+    record = std::wstring(temp, length) + L"kivF00D-owner.tmp";
+    {
+        UniqueHandle file(CreateFileW(leftover.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        const char content[] = "kiv.control-key=1\r\n";
+        DWORD written = 0;
+        ASSERT_TRUE(file && WriteFile(file.get(), content, sizeof content - 1, &written, nullptr));
+    }
+    ASSERT_TRUE(CreateDirectoryW(record.c_str(), nullptr));
+    EXPECT_TRUE(setBack(leftover, 3));
+    DeleteFileW((folder / L"vm\\bin\\standin-child.txt").c_str());
+    folder.write(L"vm\\bin\\standin-exit.txt", "0");
+    EXPECT_EQ(launchToTheEnd(), 0u);
+    EXPECT_FALSE(exists(leftover)) << "kept by a folder in its owner record's place";
+    RemoveDirectoryW(record.c_str());
+    DeleteFileW(leftover.c_str());
+}
+
 namespace {
 
 // A close of the launcher's console, with a VM that shares the console and with one that does
