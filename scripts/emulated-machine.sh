@@ -10,7 +10,8 @@
 #                                        is returned
 # The console of every run is kept in build/emulated/console.log. A machine that does not come
 # up within KIV_EMULATED_BOOT_TIMEOUT seconds (default 180), or a command that runs longer than
-# KIV_EMULATED_TIMEOUT seconds (default 3600), ends the run with exit status 124. At the time limit
+# KIV_EMULATED_TIMEOUT seconds (default 4500, so that a loaded machine that also makes the prefix
+# finishes), ends the run with exit status 124. At the time limit
 # the emulated machine itself ends the command, shuts Wine down (which writes its registry) and
 # writes its files to this machine before it powers off; it is switched off from here only when
 # it has not powered off five minutes later.
@@ -89,7 +90,7 @@ job="$state/job.sh"
 
 console="$state/console.log"
 : >"$console"
-limit=${KIV_EMULATED_TIMEOUT:-3600}
+limit=${KIV_EMULATED_TIMEOUT:-4500}
 grace=300
 "$qemu" -machine pc -cpu max,-smap,-pku -m 6G -smp 2 -nodefaults -no-user-config -display none \
   -monitor none -serial "file:$console" -no-reboot -kernel "$kernel" -initrd "$initrd" \
