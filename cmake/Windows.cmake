@@ -64,6 +64,7 @@ add_library(kiv_vm STATIC
   launcher/vm/PeImage.cpp
   launcher/vm/Registry.cpp
   launcher/vm/ReparsePoint.cpp
+  launcher/vm/ShippedLibraries.cpp
   launcher/vm/DescribedVmSearch.cpp
   launcher/vm/Validation.cpp
   launcher/vm/VersionResource.cpp

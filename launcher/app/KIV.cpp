@@ -16,6 +16,7 @@
 #include "PeImage.h"
 #include "ProgramPath.h"
 #include "PropertiesFile.h"
+#include "ShippedLibraries.h"
 #include "Settings.h"
 #include "StringTable.h"
 #include "Text.h"
@@ -137,6 +138,8 @@ void KIV::run(bool wait) {
         throw TerminalError(getString(kNoValidVm));
     }
     trace(L"chosen " + vm_->summary());
+    if (tracing())
+        traceShippedLibraryMismatch(*vm_, containingFolder(runningProgramPath()));
     recordCurrentVM(*vm_);
     vmJob_ = VmJob::create();
     // From the VM's start on, the console's control events are the VM's to answer.

@@ -23,6 +23,14 @@ std::vector<PVOID>& redirectionValues() {
 } // namespace
 
 bool isWow64Process() {
+    // IsWow64Process2 also knows an x86 process on ARM64 Windows; older systems lack it.
+    using IsWow64Process2Fn = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+    if (const auto isWow64 = kernelFunction<IsWow64Process2Fn>("IsWow64Process2")) {
+        USHORT processMachine = IMAGE_FILE_MACHINE_UNKNOWN;
+        USHORT nativeMachine = IMAGE_FILE_MACHINE_UNKNOWN;
+        return isWow64(GetCurrentProcess(), &processMachine, &nativeMachine) &&
+               processMachine != IMAGE_FILE_MACHINE_UNKNOWN;
+    }
     using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
     const auto isWow64 = kernelFunction<IsWow64ProcessFn>("IsWow64Process");
     BOOL result = FALSE;

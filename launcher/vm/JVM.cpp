@@ -30,9 +30,10 @@ bool isSystemFolder(const std::wstring& home) {
 std::wstring JVM::summary() const {
     const wchar_t* kinds[] = {L"JDK", L"JRE", L"Microsoft VM"};
     return executablePath() + L" (home " + home + L", " + kinds[static_cast<int>(kind)] +
-           L", vendor " + vendor + L", version " + decimal(version.major()) + L"." +
-           decimal(version.minor()) + L"." + decimal(version.micro()) +
-           (is64Bit ? L", 64-bit)" : L", 32-bit)");
+           L", vendor " + vendor + L", version " + versionText(version) + L", " +
+           architectureText(machine) +
+           (machine.architecture == ImageArchitecture::Unknown ? L", taken as " : L", ") +
+           (is64Bit ? L"64-bit)" : L"32-bit)");
 }
 
 std::wstring JVM::versionOptionsFor(const JavaOptions& options) const {
@@ -64,11 +65,15 @@ void JVM::fitOptions(JavaOptions& options) const {
     memory.dwLength = sizeof memory;
     if (!GlobalMemoryStatusEx(&memory))
         memory.ullTotalPhys = 0;
-    const bool vm32Bit = !isAmd64Image(executablePath());
+    // The image decides, whoever described the VM; one that cannot be read gets the 32-bit cap,
+    // which any VM can take.
+    const ImageMachine image = imageMachine(executablePath());
+    const bool vm32Bit = !is64BitArchitecture(image.architecture);
     resolveHeapShares(options, memory.ullTotalPhys, vm32Bit);
     if (!tracing())
         return;
-    std::wstring line = L"heap for a " + std::wstring(vm32Bit ? L"32" : L"64") + L"-bit VM, " +
+    std::wstring line = L"heap for a " + std::wstring(vm32Bit ? L"32" : L"64") + L"-bit VM (" +
+                        architectureText(image) + L"), " +
                         decimal(static_cast<long long>(memory.ullTotalPhys / kMegabyte)) +
                         L" MB physical memory";
     // The shares as resolved: an initial size capped at the maximum is traced as the maximum's.

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "ImageArchitecture.h"
 #include "JVMVersion.h"
 #include "JavaOptions.h"
 #include "TemporaryFile.h"
@@ -38,7 +39,8 @@ class JVM {
     virtual std::wstring commandLine(JavaOptions options) const = 0;
     // An owned copy of this description.
     virtual std::unique_ptr<JVM> clone() const = 0;
-    // One line for the launch trace: program, home, kind, vendor, version and bitness.
+    // One line for the launch trace: program, home, kind, vendor, version, architecture and
+    // bitness.
     std::wstring summary() const;
     // The options of `options.versionOptions` whose pattern accepts this VM's version, in
     // order, separated by spaces; none for a VM of unknown version. Traces each key's verdict.
@@ -49,7 +51,8 @@ class JVM {
     std::wstring vendor;
     VMKind kind = VMKind::JRE;
     bool is64Bit = false;
-    JavaOptions options; // the options the VM was found with; used for validation runs
+    ImageMachine machine; // the architecture of the VM program, once read
+    JavaOptions options;  // the options the VM was found with; used for validation runs
 
   protected:
     // What a kind of VM needs of the launcher's environment before it starts: the class path

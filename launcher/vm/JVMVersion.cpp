@@ -11,11 +11,13 @@ namespace tarrow {
 
 namespace {
 
-int clampComponent(int value) {
-    return std::max(0, std::min(255, value));
+std::uint64_t clampComponent(long value, bool& saturated) {
+    saturated = saturated || value > JVMVersion::kLargestComponent;
+    return static_cast<std::uint64_t>(
+        std::max(0L, std::min<long>(JVMVersion::kLargestComponent, value)));
 }
 
-int decimalToken(const std::vector<std::wstring>& tokens, size_t index) {
+long decimalToken(const std::vector<std::wstring>& tokens, size_t index) {
     if (index >= tokens.size())
         return 0;
     long value = 0;
@@ -24,13 +26,27 @@ int decimalToken(const std::vector<std::wstring>& tokens, size_t index) {
             break;
         value = std::min(value * 10 + (c - L'0'), 100000L);
     }
-    return static_cast<int>(value);
+    return value;
 }
 
 } // namespace
 
-void JVMVersion::set(int major, int minor, int micro) {
-    value_ = (clampComponent(major) << 16) | (clampComponent(minor) << 8) | clampComponent(micro);
+void JVMVersion::set(long major, long minor, long micro) {
+    saturated_ = false;
+    value_ = clampComponent(major, saturated_) << 32 | clampComponent(minor, saturated_) << 16 |
+             clampComponent(micro, saturated_);
+}
+
+void JVMVersion::setMinor(long minor) {
+    const bool saturated = saturated_;
+    set(major(), minor, micro());
+    saturated_ = saturated_ || saturated;
+}
+
+std::wstring versionText(const JVMVersion& version) {
+    return decimal(version.major()) + L"." + decimal(version.minor()) + L"." +
+           decimal(version.micro()) +
+           (version.saturated() ? L" (a number above 65535 read as 65535)" : L"");
 }
 
 JVMVersion parseVersion(const std::wstring& text) {
@@ -112,8 +128,9 @@ bool matchesVersionOptionPattern(const JVMVersion& version, const std::wstring& 
     if (pattern.empty() || pattern.back() != L'-')
         return matchesVersionSpec(version, pattern);
     const JVMVersion v = parseVersion(pattern.substr(0, pattern.size() - 1));
-    const JVMVersion bound(v.major(), v.minor() != 0 || v.micro() != 0 ? v.minor() : 255,
-                           v.micro() != 0 ? v.micro() : 255);
+    constexpr int kAny = JVMVersion::kLargestComponent;
+    const JVMVersion bound(v.major(), v.minor() != 0 || v.micro() != 0 ? v.minor() : kAny,
+                           v.micro() != 0 ? v.micro() : kAny);
     return !(version > bound);
 }
 

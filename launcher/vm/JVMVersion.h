@@ -1,4 +1,4 @@
-// JVMVersion: a Java version packed into one integer, and version patterns. Platform-free.
+// JVMVersion: a Java version of three whole components, and version patterns. Platform-free.
 #pragma once
 
 #include <array>
@@ -7,19 +7,25 @@
 
 namespace tarrow {
 
-// major in bits 16-23, minor in bits 8-15, micro in bits 0-7; the leading "1." of classic
+// Major, minor and micro, each kept whole up to kLargestComponent; the leading "1." of classic
 // versions is dropped (1.8.0_45 is 8.0.45). Zero means unknown.
 class JVMVersion {
   public:
-    JVMVersion() = default;
-    // Each component is limited to 0-255 so that one can never spill into the next.
-    JVMVersion(int major, int minor, int micro) { set(major, minor, micro); }
+    static constexpr int kLargestComponent = 65535;
 
-    int major() const { return (value_ >> 16) & 0xFF; }
-    int minor() const { return (value_ >> 8) & 0xFF; }
-    int micro() const { return value_ & 0xFF; }
-    void setMinor(int minor) { set(major(), minor, micro()); }
-    std::int32_t value() const { return value_; }
+    JVMVersion() = default;
+    // A component below 0 reads as 0, one above kLargestComponent as kLargestComponent, and the
+    // version then remembers that it was saturated.
+    JVMVersion(long major, long minor, long micro) { set(major, minor, micro); }
+
+    int major() const { return static_cast<int>(value_ >> 32); }
+    int minor() const { return static_cast<int>(value_ >> 16) & kLargestComponent; }
+    int micro() const { return static_cast<int>(value_) & kLargestComponent; }
+    void setMinor(long minor);
+    // All three components, major in the highest bits: ordering compares this.
+    std::uint64_t value() const { return value_; }
+    // True when a component was larger than kLargestComponent.
+    bool saturated() const { return saturated_; }
 
     bool operator<(const JVMVersion& o) const { return value_ < o.value_; }
     bool operator>(const JVMVersion& o) const { return value_ > o.value_; }
@@ -28,9 +34,13 @@ class JVMVersion {
     bool operator!=(const JVMVersion& o) const { return value_ != o.value_; }
 
   private:
-    void set(int major, int minor, int micro);
-    std::int32_t value_ = 0;
+    void set(long major, long minor, long micro);
+    std::uint64_t value_ = 0;
+    bool saturated_ = false;
 };
+
+// "major.minor.micro", followed by a note when a component was saturated.
+std::wstring versionText(const JVMVersion& version);
 
 // Tokens split at "." and "_"; a first token other than "1" gets a "1" put in front, so that
 // 11.0.2 reads like 1.11.0.2; then major, minor and micro are tokens 2, 3 and 4.

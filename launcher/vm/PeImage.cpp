@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "SystemMessage.h"
 #include "UniqueHandle.h"
 
 namespace tarrow {
@@ -21,11 +22,16 @@ struct ImageHeaders {
 static_assert(offsetof(ImageHeaders, subsystem) == sizeof(IMAGE_FILE_HEADER) + 68,
               "Subsystem lies 68 bytes into the optional header");
 
-bool readImageHeaders(const std::wstring& path, ImageHeaders& headers) {
+// Reads the headers; false when the file is no PE image or cannot be read, with `error` set to
+// the Windows error when it could not even be opened (otherwise left alone).
+bool readImageHeaders(const std::wstring& path, ImageHeaders& headers, DWORD* error = nullptr) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
+    if (!file) {
+        if (error)
+            *error = GetLastError();
         return false;
+    }
     IMAGE_DOS_HEADER dos = {};
     DWORD got = 0;
     if (!ReadFile(file.get(), &dos, sizeof dos, &got, nullptr) || got != sizeof dos ||
@@ -42,10 +48,14 @@ bool readImageHeaders(const std::wstring& path, ImageHeaders& headers) {
 
 } // namespace
 
-bool isAmd64Image(const std::wstring& path) {
+ImageMachine imageMachine(const std::wstring& path) {
     ImageHeaders headers = {};
-    return readImageHeaders(path, headers) && headers.file.Machine == IMAGE_FILE_MACHINE_AMD64 &&
-           headers.magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+    DWORD error = ERROR_SUCCESS;
+    if (readImageHeaders(path, headers, &error))
+        return machineArchitecture(headers.file.Machine);
+    return {ImageArchitecture::Unknown, error == ERROR_SUCCESS
+                                            ? std::wstring(L"not a program image")
+                                            : L"cannot be opened: " + systemMessage(error)};
 }
 
 bool isWindowsSubsystemImage(const std::wstring& path) {

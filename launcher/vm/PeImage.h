@@ -3,11 +3,13 @@
 
 #include <string>
 
+#include "ImageArchitecture.h"
+
 namespace tarrow {
 
-// True when the file is a PE image built for AMD64 (machine 0x8664 with the 64-bit optional
-// header).
-bool isAmd64Image(const std::wstring& path);
+// The architecture the file's PE header names; unknown, with the reason, when the file cannot
+// be opened (a sharing conflict, a path too long), is no PE image or names another machine.
+ImageMachine imageMachine(const std::wstring& path);
 
 // True when the file is a PE image of the Windows (graphical) subsystem, a program that does not
 // attach to its parent's console (javaw.exe).

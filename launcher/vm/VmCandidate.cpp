@@ -22,8 +22,9 @@ std::wstring homeFolder(std::wstring folder) {
     return folder;
 }
 
-bool is64BitProgram(const std::wstring& program, bool sees64Bit) {
-    return sees64Bit && isAmd64Image(program);
+void readArchitecture(JVM& vm, bool sees64Bit) {
+    vm.machine = imageMachine(vm.executablePath());
+    vm.is64Bit = sees64Bit && is64BitArchitecture(vm.machine.architecture);
 }
 
 std::unique_ptr<JVM> registeredVm(const JVMVersion& version, const std::wstring& home, VMKind kind,
@@ -33,7 +34,7 @@ std::unique_ptr<JVM> registeredVm(const JVMVersion& version, const std::wstring&
     vm->version = version;
     vm->kind = kind;
     vm->vendor = vendor;
-    vm->is64Bit = is64BitProgram(vm->executablePath(), sees64Bit);
+    readArchitecture(*vm, sees64Bit);
     return vm;
 }
 
@@ -50,7 +51,7 @@ std::unique_ptr<JVM> probedVm(const std::wstring& program, bool sees64Bit) {
         vm->kind = probe.kind();
     }
     vm->home = homeFolder(probe.home());
-    vm->is64Bit = is64BitProgram(program, sees64Bit);
+    readArchitecture(*vm, sees64Bit);
     return vm;
 }
 

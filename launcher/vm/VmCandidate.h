@@ -15,9 +15,10 @@ namespace tarrow {
 // so that "C:\jre8\" and "C:\jre8" name one home and one program.
 std::wstring homeFolder(std::wstring folder);
 
-// Whether the VM program runs as a 64-bit one: on 64-bit Windows, when its image is an AMD64
-// image. Neither the registry view nor the place that named the VM decides.
-bool is64BitProgram(const std::wstring& program, bool sees64Bit);
+// Reads the architecture of the VM's program into `machine`; the VM runs as a 64-bit one on
+// 64-bit Windows when its image is an x64 or ARM64 one. Neither the registry view nor the place
+// that named the VM decides.
+void readArchitecture(JVM& vm, bool sees64Bit);
 
 // A VM whose registry entry states its version, home, kind and vendor: a J1VM below version 2,
 // else a J2VM; its bitness is its program's.

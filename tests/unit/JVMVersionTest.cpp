@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "JVMVersion.h"
+#include "ValidListToken.h"
 
 using namespace tarrow;
 
@@ -11,20 +12,90 @@ TEST(JVMVersion, ParsingDropsTheClassicLeadingOne) {
     // Only the leading "1." is dropped: 1.1.8 reads as 1.8.
     EXPECT_EQ(parseVersion(L"1.1.8"), JVMVersion(1, 8, 0));
     EXPECT_EQ(parseVersion(L"11.0.2"), JVMVersion(11, 0, 2));
-    EXPECT_EQ(parseVersion(L"0.0.0.0").value(), 0);
+    EXPECT_EQ(parseVersion(L"0.0.0.0").value(), 0u);
     EXPECT_EQ(parseVersion(L"1..7__3").value(), JVMVersion(7, 3, 0).value());
 }
 
-TEST(JVMVersion, ComponentsArePackedAndKeptInRange) {
-    const JVMVersion v(8, 0, 151);
-    EXPECT_EQ(v.value(), 8 * 65536 + 151);
-    JVMVersion big(300, 1, 999);
-    EXPECT_EQ(big.major(), 255);
-    EXPECT_EQ(big.minor(), 1);
-    EXPECT_EQ(big.micro(), 255);
+TEST(JVMVersion, ComponentsAreKeptWholeAndSaturateAbove65535) {
+    const struct {
+        long major, minor, micro;
+        int readMajor, readMinor, readMicro;
+        bool saturated;
+        const wchar_t* text;
+    } cases[] = {
+        {8, 0, 151, 8, 0, 151, false, L"8.0.151"},
+        {8, 0, 471, 8, 0, 471, false, L"8.0.471"},
+        {300, 1, 999, 300, 1, 999, false, L"300.1.999"},
+        {8, 0, 65535, 8, 0, 65535, false, L"8.0.65535"},
+        {8, 0, 65536, 8, 0, 65535, true, L"8.0.65535 (a number above 65535 read as 65535)"},
+        {70000, -3, 2, 65535, 0, 2, true, L"65535.0.2 (a number above 65535 read as 65535)"},
+    };
+    for (const auto& c : cases) {
+        const JVMVersion v(c.major, c.minor, c.micro);
+        EXPECT_EQ(v.major(), c.readMajor) << c.text;
+        EXPECT_EQ(v.minor(), c.readMinor) << c.text;
+        EXPECT_EQ(v.micro(), c.readMicro) << c.text;
+        EXPECT_EQ(v.saturated(), c.saturated) << c.text;
+        EXPECT_EQ(versionText(v), c.text);
+    }
+    // A saturated component stays marked when another is replaced; replacing with a huge value
+    // marks it too.
+    JVMVersion big(8, 0, 100000);
     big.setMinor(7);
-    EXPECT_EQ(big, JVMVersion(255, 7, 255));
+    EXPECT_EQ(big, JVMVersion(8, 7, 65535));
+    EXPECT_TRUE(big.saturated());
+    JVMVersion registered = parseVersion(L"1.8.0_451");
+    registered.setMinor(2147483647);
+    EXPECT_EQ(registered, JVMVersion(8, 65535, 451));
+    EXPECT_TRUE(registered.saturated());
+    EXPECT_TRUE(parseVersion(L"1.8.0_9999999").saturated());
+    // No component spills into the next.
+    EXPECT_TRUE(JVMVersion(8, 0, 65535) < JVMVersion(8, 1, 0));
+    EXPECT_TRUE(JVMVersion(8, 65535, 65535) < JVMVersion(9, 0, 0));
     EXPECT_TRUE(JVMVersion(1, 8, 0) < JVMVersion(11, 0, 0));
+}
+
+// Java 8 updates from 256 on are told apart, read from a registry subkey name and from a Sun
+// program's file version alike, by valid-list tokens and version-option patterns.
+TEST(JVMVersion, Java8UpdatesAbove255) {
+    enum Against { Token, Option };
+    const struct {
+        const wchar_t* subkey;
+        std::uint16_t fileUpdate; // the third file-version word: the update times ten
+        Against against;
+        const wchar_t* pattern;
+        bool matches;
+    } cases[] = {
+        {L"1.8.0_261", 2610, Token, L"1.8.0_300+", false},
+        {L"1.8.0_451", 4510, Token, L"1.8.0_300+", true},
+        {L"1.8.0_471", 4710, Token, L"JRE_1.8.0_300+", true},
+        {L"1.8.0_261", 2610, Token, L"1.8.0_255+", true},
+        {L"1.8.0_261", 2610, Token, L"1.8.0_261", true},
+        {L"1.8.0_451", 4510, Token, L"1.8.0_261", false},
+        {L"1.8.0_471", 4710, Token, L"1.8.0_471", true},
+        {L"1.8.0_451", 4510, Token, L"1.8.0_471", false},
+        {L"1.8.0_261", 2610, Option, L"1.8.0_300-", true},
+        {L"1.8.0_451", 4510, Option, L"1.8.0_300-", false},
+        {L"1.8.0_471", 4710, Option, L"1.8.0_300-", false},
+        {L"1.8.0_261", 2610, Option, L"1.8.0_255-", false},
+        {L"1.8.0_261", 2610, Option, L"1.8.0_271", false},
+        {L"1.8.0_451", 4510, Option, L"1.8.0_271", false},
+        {L"1.8.0_471", 4710, Option, L"1.8.0_471", true},
+        {L"1.8.0_451", 4510, Option, L"1.8.0_300+", true},
+        {L"1.8.0_261", 2610, Option, L"1.8.0_300+", false},
+        {L"1.8.0_471", 4710, Option, L"1.8-", true},
+        {L"1.8.0_471", 4710, Option, L"1.8*", true},
+    };
+    for (const auto& c : cases) {
+        const JVMVersion fromSubkey = parseVersion(c.subkey);
+        const JVMVersion fromFile = versionFromFileVersion({8, 0, c.fileUpdate, 8}, true);
+        EXPECT_EQ(fromSubkey, fromFile) << c.subkey;
+        const bool matches = c.against == Token
+                                 ? tokenAcceptsKindAndVersion(parseValidListToken(c.pattern),
+                                                              VMKind::JRE, fromSubkey)
+                                 : matchesVersionOptionPattern(fromSubkey, c.pattern);
+        EXPECT_EQ(matches, c.matches) << c.subkey << " against " << c.pattern;
+    }
 }
 
 TEST(JVMVersion, FromTheFixedFileVersionOfAVmProgram) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "CandidateOrder.h"
+#include "ImageArchitecture.h"
 #include "ValidListToken.h"
 #include "VerifyOutput.h"
 
@@ -45,6 +46,28 @@ TEST(ValidListToken, CompoundKindAndVersionTests) {
     EXPECT_TRUE(accepts(L"1.8.0_45", VMKind::JRE, JVMVersion(8, 0, 45)));
     EXPECT_FALSE(accepts(L"1.8.0_45", VMKind::JRE, JVMVersion(8, 0, 46)));
     EXPECT_TRUE(accepts(L"ALL_1.7", VMKind::MSJ, JVMVersion(7, 0, 3)));
+}
+
+TEST(ImageArchitecture, MachineFieldsAndTheirBitness) {
+    const struct {
+        std::uint16_t machine;
+        ImageArchitecture architecture;
+        bool is64Bit;
+        const wchar_t* text;
+    } cases[] = {
+        {0x14C, ImageArchitecture::X86, false, L"x86"},
+        {0x8664, ImageArchitecture::X64, true, L"x64"},
+        {0xAA64, ImageArchitecture::Arm64, true, L"ARM64"}, // ARM64 and ARM64X
+        {0xA641, ImageArchitecture::Arm64, true, L"ARM64"}, // ARM64EC
+        {0x1C4, ImageArchitecture::Unknown, false, L"architecture unknown: machine 0x01C4"},
+        {0x0, ImageArchitecture::Unknown, false, L"architecture unknown: machine 0x0000"},
+    };
+    for (const auto& c : cases) {
+        const ImageMachine read = machineArchitecture(c.machine);
+        EXPECT_EQ(read.architecture, c.architecture) << c.text;
+        EXPECT_EQ(is64BitArchitecture(read.architecture), c.is64Bit) << c.text;
+        EXPECT_EQ(architectureText(read), c.text);
+    }
 }
 
 TEST(CandidateOrder, PlatformValues) {
