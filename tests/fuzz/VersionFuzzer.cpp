@@ -16,7 +16,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     const tarrow::JVMVersion c(a.major(), b.minor(), a.micro());
     require((a < b) + (a == b) + (a > b) == 1, "exactly one of <, ==, >");
     require(!(a < b && b < c) || a < c, "comparison is transitive");
-    require(a.major() <= 255 && a.minor() <= 255 && a.micro() <= 255, "components stay in range");
+    constexpr int kMost = tarrow::JVMVersion::kLargestComponent;
+    require(a.major() <= kMost && a.minor() <= kMost && a.micro() <= kMost,
+            "components stay in range");
+    require(!a.saturated() || a.major() == kMost || a.minor() == kMost || a.micro() == kMost,
+            "only a component at the limit is saturated");
     if (tarrow::isVersionSpec(texts.second))
         tarrow::matchesVersionSpec(a, texts.second);
     tarrow::matchesVersionSpec(a, texts.second);
