@@ -2,10 +2,11 @@
 properties files saved as UTF-8."""
 import os
 import re
+import shutil
 import struct
 import unittest
 
-from kivtest import LayoutTestCase, minimal_properties, read_vm_info, windows_path
+from kivtest import BUILD, WINE_BUILD, LayoutTestCase, minimal_properties, read_vm_info, windows_path
 
 FOR = "kiv.nl.java.option.additional.for."
 OPENS = "--add-opens=java.desktop/sun.awt=ALL-UNNAMED"
@@ -164,7 +165,7 @@ class HeapShare(LayoutTestCase):
         self.launch(["KIV_VM", windows_path(program)], env={"KIV_TRACE": windows_path(trace)})
         with open(trace, encoding="utf-8") as f:
             text = f.read()
-        memory = re.search(r"heap for a (32|64)-bit VM, (\d+) MB physical memory, initial "
+        memory = re.search(r"heap for a (32|64)-bit VM \((?:x86|x64)\), (\d+) MB physical memory, initial "
                            r"(\d+)% = (\d+) MB, maximum 50% = (\d+) MB\n", text)
         self.assertIsNotNone(memory, text)
         # An initial size above the maximum is traced with the maximum's share; a 32-bit VM's
@@ -193,6 +194,97 @@ class HeapShare(LayoutTestCase):
         write_32bit_image(program)
         bitness, half = self.launch_with_share(program)
         self.assertEqual((bitness, half), ("32", 1024))
+
+
+def set_machine(path, machine):
+    """Rewrites the Machine field of a program image's file header."""
+    with open(path, "r+b") as f:
+        offset = struct.unpack_from("<I", f.read(0x40), 0x3C)[0]
+        f.seek(offset + 4)
+        f.write(struct.pack("<H", machine))
+
+
+def physical_megabytes():
+    with open("/proc/meminfo") as f:
+        return int(f.readline().split()[1]) // 1024
+
+
+# Wine runs no ARM64 program: what a user sees when such a VM is started here.
+BAD_FORMAT = b"Pellinor Error: Windows error 193 occured while loading the Java VM\r\n"
+
+
+class VmArchitecture(LayoutTestCase):
+    def launch_named(self, program):
+        trace = os.path.join(self.root, "trace.txt")
+        if os.path.exists(trace):
+            os.remove(trace)
+        self.kiv(minimal_properties(**{"kiv.nl.java.option.java.heap.size.max": "50%"}))
+        result = self.launch(["KIV_VM", windows_path(program)],
+                             env={"KIV_TRACE": windows_path(trace)})
+        with open(trace, encoding="utf-8") as f:
+            return result, f.read()
+
+    def test_a_named_arm64_vm_is_sized_and_traced_as_64bit(self):
+        # 0xA641 (ARM64EC) counts as ARM64 too.
+        for machine in (0xAA64, 0xA641):
+            with self.subTest(machine=hex(machine)):
+                program = self.install_vm(os.path.join(self.root, hex(machine)),
+                                          "standin_sun_17_0_9")
+                set_machine(program, machine)
+                result, text = self.launch_named(program)
+                self.assertEqual(result.stderr, BAD_FORMAT)
+                self.assertIn("chosen %s (home %s, JRE, vendor Sun, version 17.0.9, ARM64, "
+                              "64-bit)\n" % (windows_path(program),
+                                              windows_path(os.path.dirname(os.path.dirname(
+                                                  program)))), text)
+                total = physical_megabytes()
+                self.assertGreater(total, 2048, "the 32-bit cap would not show")
+                heap = re.search(r"heap for a 64-bit VM \(ARM64\), (\d+) MB physical memory, "
+                                 r"maximum 50% = (\d+) MB\n", text)
+                self.assertIsNotNone(heap, text)
+                half = int(heap.group(1)) // 2
+                self.assertEqual(int(heap.group(2)), half)
+                self.assertGreater(half, 1024)
+                self.assertIn(" -Xmx%dm " % half, text)
+
+    def test_a_vm_unlike_the_shipped_libraries_is_warned_of(self):
+        program = self.install_vm(os.path.join(self.root, "arm"), "standin_sun_17_0_9")
+        set_machine(program, 0xAA64)
+        libraries = os.path.join(BUILD, "bin")
+        shutil.copy(os.path.join(libraries, "Helper.dll"), self.app)
+        shipped = "x64" if WINE_BUILD == "x86_64" else "x86"
+        _, text = self.launch_named(program)
+        self.assertIn("warning: the VM is ARM64 but Helper.dll beside the launcher is %s: the "
+                      "VM cannot load it\n" % shipped, text)
+        self.assertNotIn("Nettaro.dll", text)
+        # A VM of the libraries' own architecture gets no warning.
+        shutil.copy(os.path.join(libraries, "Nettaro.dll"), self.app)
+        native = self.install_vm(os.path.join(self.root, "native"), "standin_sun_17_0_9")
+        result, text = self.launch_named(native)
+        self.assertEqual(result.stderr, b"")
+        self.assertNotIn("warning:", text)
+
+    def test_an_unreadable_image_is_traced_as_unknown(self):
+        cases = [  # (bytes of the program, why it is unknown)
+            (b"MZ" + bytes(30), "not a program image"),
+            (None, "machine 0x01C4"),
+        ]
+        for content, why in cases:
+            with self.subTest(why=why):
+                program = os.path.join(self.root, why.replace(" ", "_"), "bin", "java.exe")
+                if content is None:
+                    self.install_vm(os.path.dirname(os.path.dirname(program)))
+                    set_machine(program, 0x1C4)
+                else:
+                    os.makedirs(os.path.dirname(program))
+                    with open(program, "wb") as f:
+                        f.write(content)
+                result, text = self.launch_named(program)
+                self.assertIn("Windows error", result.stderr.decode())
+                self.assertRegex(text, r"chosen %s \(home .*, architecture unknown: %s, taken "
+                                 r"as 32-bit\)\n" % (re.escape(windows_path(program)), why))
+                self.assertIn("heap for a 32-bit VM (architecture unknown: %s), " % why, text)
+                self.assertIn(" -Xmx%dm " % min(physical_megabytes() // 2, 1024), text)
 
 
 class Utf8Properties(LayoutTestCase):
