@@ -1,6 +1,7 @@
 """The installed-VM search: registered and PATH VMs, the valid VM list, bitness, validators,
 and the recorded VM."""
 import os
+import re
 import shutil
 import struct
 import unittest
@@ -420,6 +421,63 @@ class Wow64Redirection(LayoutTestCase):
         self.assertEqual((result.returncode, result.stderr), (0, b""))
         self.assertEqual([r["program"].lower() for r in self.records()],
                          [(self.system32 + "\\java.exe").lower()])
+
+
+class Arm64Vms(LayoutTestCase):
+    """An ARM64 VM (a stand-in whose Machine field says 0xAA64; Wine cannot run it) found in the
+    registry or on the PATH is a 64-bit one, beside an x86 image."""
+
+    def setUp(self):
+        super().setUp()
+        self.reg_file = os.path.join(self.root, "keys.reg")
+        clear_java_registry(self.reg_file)
+
+    def tearDown(self):
+        clear_java_registry(self.reg_file)
+        super().tearDown()
+
+    def install_pair(self, place):
+        """An ARM64 and an x86 VM announced in `place`; returns their programs and the
+        launcher's environment."""
+        arm = self.install_vm(os.path.join(self.root, place, "arm"), "standin_sun_1_8_0_151")
+        with open(arm, "r+b") as f:
+            offset = struct.unpack_from("<I", f.read(0x40), 0x3C)[0]
+            f.seek(offset + 4)
+            f.write(struct.pack("<H", 0xAA64))
+        x86 = os.path.join(self.root, place, "x86", "bin", "java.exe")
+        os.makedirs(os.path.dirname(x86))
+        write_image_header(x86, False)
+        if place == "path":
+            return arm, x86, {"WINEPATH": ";".join(windows_path(os.path.dirname(p))
+                                                   for p in (arm, x86))}
+        # The ARM64 VM is the older update, so that only its bitness can put it first.
+        import_registry({JRE_KEY + "\\" + version: {
+            "JavaHome": windows_path(os.path.dirname(os.path.dirname(program))),
+            "MicroVersion": "0"} for program, version in ((arm, "1.8.0_261"), (x86, "1.8.0_451"))},
+            self.reg_file)
+        return arm, x86, {}
+
+    def test_the_platform_setting_sorts_and_filters_arm64_as_64bit(self):
+        trace = os.path.join(self.root, "trace.txt")
+        for place in ("registry", "path"):
+            arm, x86, env = self.install_pair(place)
+            env["KIV_TRACE"] = windows_path(trace)
+            for platform, chosen in (("0", arm), ("1", x86), ("2", arm), ("3", x86)):
+                with self.subTest(place=place, platform=platform):
+                    if os.path.exists(trace):
+                        os.remove(trace)
+                    self.kiv(minimal_properties(**{
+                        "kiv.nl.win32.java.launcher.platform": platform}))
+                    result = self.launch(env=env)
+                    with open(trace, encoding="utf-8") as f:
+                        text = f.read()
+                    self.assertIn(b"Windows error 193 occured while loading the Java VM",
+                                  result.stderr)
+                    for program, words in ((arm, "ARM64, 64-bit)"), (x86, "x86, 32-bit)")):
+                        self.assertRegex(text, r"candidate %s \(home .*, %s" % (
+                            re.escape(windows_path(program)), re.escape(words)))
+                    self.assertIn("chosen %s (home" % windows_path(chosen), text)
+            clear_java_registry(self.reg_file)
 
 
 class PathAndRecordedVm(LayoutTestCase):
