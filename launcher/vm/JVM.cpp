@@ -29,11 +29,12 @@ bool isSystemFolder(const std::wstring& home) {
 
 std::wstring JVM::summary() const {
     const wchar_t* kinds[] = {L"JDK", L"JRE", L"Microsoft VM"};
-    return executablePath() + L" (home " + home + L", " + kinds[static_cast<int>(kind)] +
-           L", vendor " + vendor + L", version " + versionText(version) + L", " +
-           architectureText(machine) +
-           (machine.architecture == ImageArchitecture::Unknown ? L", taken as " : L", ") +
-           (is64Bit ? L"64-bit)" : L"32-bit)");
+    std::wstring text = executablePath();
+    text.append(L" (home ").append(home).append(L", ").append(kinds[static_cast<int>(kind)]);
+    text.append(L", vendor ").append(vendor).append(L", version ").append(versionText(version));
+    text.append(L", ").append(architectureName(architecture));
+    text.append(isKnownArchitecture(architecture) ? L", " : L", taken as ");
+    return text.append(is64Bit ? L"64-bit)" : L"32-bit)");
 }
 
 std::wstring JVM::versionOptionsFor(const JavaOptions& options) const {
@@ -67,22 +68,25 @@ void JVM::fitOptions(JavaOptions& options) const {
         memory.ullTotalPhys = 0;
     // The image decides, whoever described the VM; one that cannot be read gets the 32-bit cap,
     // which any VM can take.
-    const ImageMachine image = imageMachine(executablePath());
-    const bool vm32Bit = !is64BitArchitecture(image.architecture);
+    const ImageArchitecture image = imageArchitecture(executablePath());
+    const bool vm32Bit = !is64BitArchitecture(image);
     resolveHeapShares(options, memory.ullTotalPhys, vm32Bit);
     if (!tracing())
         return;
-    std::wstring line = L"heap for a " + std::wstring(vm32Bit ? L"32" : L"64") + L"-bit VM (" +
-                        architectureText(image) + L"), " +
-                        decimal(static_cast<long long>(memory.ullTotalPhys / kMegabyte)) +
-                        L" MB physical memory";
+    std::wstring line = vm32Bit ? L"heap for a 32-bit VM (" : L"heap for a 64-bit VM (";
+    line.append(architectureName(image)).append(L"), ");
+    line.append(decimal(static_cast<long long>(memory.ullTotalPhys / kMegabyte)));
+    line.append(L" MB physical memory");
     // The shares as resolved: an initial size capped at the maximum is traced as the maximum's.
     const int shares[] = {options.initialHeapShare, options.maxHeapShare};
     const std::int64_t sizes[] = {options.initialHeap, options.maxHeap};
     for (int i = 0; i < 2; ++i) {
         if (shares[i])
-            line += std::wstring(i ? L", maximum " : L", initial ") + decimal(shares[i]) + L"% = " +
-                    decimal(sizes[i] / kMegabyte) + L" MB";
+            line.append(i ? L", maximum " : L", initial ")
+                .append(decimal(shares[i]))
+                .append(L"% = ")
+                .append(decimal(sizes[i] / kMegabyte))
+                .append(L" MB");
     }
     trace(line);
 }

@@ -51,8 +51,9 @@ class JVM {
     std::wstring vendor;
     VMKind kind = VMKind::JRE;
     bool is64Bit = false;
-    ImageMachine machine; // the architecture of the VM program, once read
-    JavaOptions options;  // the options the VM was found with; used for validation runs
+    // The architecture of the VM program, once read.
+    ImageArchitecture architecture = ImageArchitecture::NoImage;
+    JavaOptions options; // the options the VM was found with; used for validation runs
 
   protected:
     // What a kind of VM needs of the launcher's environment before it starts: the class path

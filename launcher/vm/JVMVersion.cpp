@@ -44,9 +44,12 @@ void JVMVersion::setMinor(long minor) {
 }
 
 std::wstring versionText(const JVMVersion& version) {
-    return decimal(version.major()) + L"." + decimal(version.minor()) + L"." +
-           decimal(version.micro()) +
-           (version.saturated() ? L" (a number above 65535 read as 65535)" : L"");
+    std::wstring text = decimal(version.major());
+    text.append(L".").append(decimal(version.minor())).append(L".");
+    text.append(decimal(version.micro()));
+    if (version.saturated())
+        text.append(L" (a number above 65535 read as 65535)");
+    return text;
 }
 
 JVMVersion parseVersion(const std::wstring& text) {

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 
-#include "SystemMessage.h"
 #include "UniqueHandle.h"
 
 namespace tarrow {
@@ -22,16 +21,14 @@ struct ImageHeaders {
 static_assert(offsetof(ImageHeaders, subsystem) == sizeof(IMAGE_FILE_HEADER) + 68,
               "Subsystem lies 68 bytes into the optional header");
 
-// Reads the headers; false when the file is no PE image or cannot be read, with `error` set to
-// the Windows error when it could not even be opened (otherwise left alone).
-bool readImageHeaders(const std::wstring& path, ImageHeaders& headers, DWORD* error = nullptr) {
+// Reads the headers; false when the file is no PE image or cannot be read, with `opened` false
+// when it could not even be opened.
+bool readImageHeaders(const std::wstring& path, ImageHeaders& headers, bool& opened) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        if (error)
-            *error = GetLastError();
+    opened = static_cast<bool>(file);
+    if (!file)
         return false;
-    }
     IMAGE_DOS_HEADER dos = {};
     DWORD got = 0;
     if (!ReadFile(file.get(), &dos, sizeof dos, &got, nullptr) || got != sizeof dos ||
@@ -48,19 +45,19 @@ bool readImageHeaders(const std::wstring& path, ImageHeaders& headers, DWORD* er
 
 } // namespace
 
-ImageMachine imageMachine(const std::wstring& path) {
+ImageArchitecture imageArchitecture(const std::wstring& path) {
     ImageHeaders headers = {};
-    DWORD error = ERROR_SUCCESS;
-    if (readImageHeaders(path, headers, &error))
+    bool opened = true;
+    if (readImageHeaders(path, headers, opened))
         return machineArchitecture(headers.file.Machine);
-    return {ImageArchitecture::Unknown, error == ERROR_SUCCESS
-                                            ? std::wstring(L"not a program image")
-                                            : L"cannot be opened: " + systemMessage(error)};
+    return opened ? ImageArchitecture::NoImage : ImageArchitecture::Unopened;
 }
 
 bool isWindowsSubsystemImage(const std::wstring& path) {
     ImageHeaders headers = {};
-    return readImageHeaders(path, headers) && headers.subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI;
+    bool opened = true;
+    return readImageHeaders(path, headers, opened) &&
+           headers.subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI;
 }
 
 } // namespace tarrow

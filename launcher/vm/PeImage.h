@@ -7,9 +7,9 @@
 
 namespace tarrow {
 
-// The architecture the file's PE header names; unknown, with the reason, when the file cannot
-// be opened (a sharing conflict, a path too long), is no PE image or names another machine.
-ImageMachine imageMachine(const std::wstring& path);
+// The architecture the file's PE header names; Unopened when the file cannot be opened (a
+// sharing conflict, a path too long), NoImage when it is no PE image.
+ImageArchitecture imageArchitecture(const std::wstring& path);
 
 // True when the file is a PE image of the Windows (graphical) subsystem, a program that does not
 // attach to its parent's console (javaw.exe).

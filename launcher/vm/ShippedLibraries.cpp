@@ -7,15 +7,19 @@
 namespace tarrow {
 
 void traceShippedLibraryMismatch(const JVM& vm, const std::wstring& folder) {
-    const ImageArchitecture own = vm.machine.architecture;
-    if (own == ImageArchitecture::Unknown)
+    if (!isKnownArchitecture(vm.architecture))
         return;
-    for (const wchar_t* name : {L"Helper.dll", L"Nettaro.dll"}) {
-        const ImageArchitecture library = imageMachine(folder + L"\\" + name).architecture;
-        if (library != ImageArchitecture::Unknown && library != own)
-            trace(std::wstring(L"warning: the VM is ") + architectureName(own) + L" but " + name +
-                  L" beside the launcher is " + architectureName(library) +
-                  L": the VM cannot load it");
+    for (const wchar_t* name : {L"\\Helper.dll", L"\\Nettaro.dll"}) {
+        const ImageArchitecture library = imageArchitecture(folder + name);
+        if (!isKnownArchitecture(library) || library == vm.architecture)
+            continue;
+        std::wstring line = L"warning: the VM is ";
+        line += architectureName(vm.architecture);
+        line += L" but ";
+        line += name + 1;
+        line += L" beside the launcher is ";
+        line += architectureName(library);
+        trace(line += L": the VM cannot load it");
     }
 }
 

@@ -23,8 +23,8 @@ std::wstring homeFolder(std::wstring folder) {
 }
 
 void readArchitecture(JVM& vm, bool sees64Bit) {
-    vm.machine = imageMachine(vm.executablePath());
-    vm.is64Bit = sees64Bit && is64BitArchitecture(vm.machine.architecture);
+    vm.architecture = imageArchitecture(vm.executablePath());
+    vm.is64Bit = sees64Bit && is64BitArchitecture(vm.architecture);
 }
 
 std::unique_ptr<JVM> registeredVm(const JVMVersion& version, const std::wstring& home, VMKind kind,

@@ -15,7 +15,7 @@ namespace tarrow {
 // so that "C:\jre8\" and "C:\jre8" name one home and one program.
 std::wstring homeFolder(std::wstring folder);
 
-// Reads the architecture of the VM's program into `machine`; the VM runs as a 64-bit one on
+// Reads the architecture of the VM's program into `architecture`; the VM runs as a 64-bit one on
 // 64-bit Windows when its image is an x64 or ARM64 one. Neither the registry view nor the place
 // that named the VM decides.
 void readArchitecture(JVM& vm, bool sees64Bit);

@@ -267,11 +267,11 @@ class VmArchitecture(LayoutTestCase):
     def test_an_unreadable_image_is_traced_as_unknown(self):
         cases = [  # (bytes of the program, why it is unknown)
             (b"MZ" + bytes(30), "not a program image"),
-            (None, "machine 0x01C4"),
+            (None, "a machine other than x86, x64 and ARM64"),
         ]
         for content, why in cases:
             with self.subTest(why=why):
-                program = os.path.join(self.root, why.replace(" ", "_"), "bin", "java.exe")
+                program = os.path.join(self.root, why.split()[1], "bin", "java.exe")
                 if content is None:
                     self.install_vm(os.path.dirname(os.path.dirname(program)))
                     set_machine(program, 0x1C4)

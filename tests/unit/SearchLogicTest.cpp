@@ -52,21 +52,26 @@ TEST(ImageArchitecture, MachineFieldsAndTheirBitness) {
     const struct {
         std::uint16_t machine;
         ImageArchitecture architecture;
-        bool is64Bit;
-        const wchar_t* text;
+        bool known, is64Bit;
     } cases[] = {
-        {0x14C, ImageArchitecture::X86, false, L"x86"},
-        {0x8664, ImageArchitecture::X64, true, L"x64"},
-        {0xAA64, ImageArchitecture::Arm64, true, L"ARM64"}, // ARM64 and ARM64X
-        {0xA641, ImageArchitecture::Arm64, true, L"ARM64"}, // ARM64EC
-        {0x1C4, ImageArchitecture::Unknown, false, L"architecture unknown: machine 0x01C4"},
-        {0x0, ImageArchitecture::Unknown, false, L"architecture unknown: machine 0x0000"},
+        {0x14C, ImageArchitecture::X86, true, false},
+        {0x8664, ImageArchitecture::X64, true, true},
+        {0xAA64, ImageArchitecture::Arm64, true, true}, // ARM64 and ARM64X
+        {0xA641, ImageArchitecture::Arm64, true, true}, // ARM64EC
+        {0x1C4, ImageArchitecture::OtherMachine, false, false},
+        {0x0, ImageArchitecture::OtherMachine, false, false},
     };
     for (const auto& c : cases) {
-        const ImageMachine read = machineArchitecture(c.machine);
-        EXPECT_EQ(read.architecture, c.architecture) << c.text;
-        EXPECT_EQ(is64BitArchitecture(read.architecture), c.is64Bit) << c.text;
-        EXPECT_EQ(architectureText(read), c.text);
+        const ImageArchitecture read = machineArchitecture(c.machine);
+        EXPECT_EQ(read, c.architecture) << c.machine;
+        EXPECT_EQ(isKnownArchitecture(read), c.known) << c.machine;
+        EXPECT_EQ(is64BitArchitecture(read), c.is64Bit) << c.machine;
+    }
+    // What cannot be read is never known, nor 64-bit.
+    for (auto unknown : {ImageArchitecture::NoImage, ImageArchitecture::Unopened}) {
+        EXPECT_FALSE(isKnownArchitecture(unknown));
+        EXPECT_FALSE(is64BitArchitecture(unknown));
+        EXPECT_EQ(std::wstring(architectureName(unknown)).rfind(L"architecture unknown: ", 0), 0u);
     }
 }
 
