@@ -479,6 +479,22 @@ class Arm64Vms(LayoutTestCase):
                     self.assertIn("chosen %s (home" % windows_path(chosen), text)
             clear_java_registry(self.reg_file)
 
+    def test_a_program_that_cannot_be_opened_is_traced_as_unknown(self):
+        # A folder named like the program exists but cannot be opened as a file.
+        home = os.path.join(self.root, "folder")
+        os.makedirs(os.path.join(home, "bin", "java.exe"))
+        import_registry({JRE_KEY + "\\1.8.0_451": {"JavaHome": windows_path(home),
+                                                    "MicroVersion": "0"}}, self.reg_file)
+        trace = os.path.join(self.root, "trace.txt")
+        self.kiv(minimal_properties(**{"kiv.nl.win32.java.launcher.platform": "3"}))
+        self.launch(env={"KIV_TRACE": windows_path(trace)})
+        with open(trace, encoding="utf-8") as f:
+            text = f.read()
+        self.assertIn("chosen %s (home %s, JRE, vendor Sun, version 8.0.451, architecture "
+                      "unknown: the program cannot be opened, taken as 32-bit)\n"
+                      % (windows_path(os.path.join(home, "bin", "java.exe")),
+                         windows_path(home)), text)
+
 
 class PathAndRecordedVm(LayoutTestCase):
     def test_java_on_the_search_path_is_described_by_the_probe(self):
