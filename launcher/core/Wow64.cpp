@@ -23,14 +23,14 @@ std::vector<PVOID>& redirectionValues() {
 } // namespace
 
 bool isWow64Process() {
-    // IsWow64Process2 also knows an x86 process on ARM64 Windows; older systems lack it.
+    // IsWow64Process2 also knows an x86 process on ARM64 Windows; older systems lack it, and
+    // where it fails the older function answers.
     using IsWow64Process2Fn = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
-    if (const auto isWow64 = kernelFunction<IsWow64Process2Fn>("IsWow64Process2")) {
-        USHORT processMachine = IMAGE_FILE_MACHINE_UNKNOWN;
-        USHORT nativeMachine = IMAGE_FILE_MACHINE_UNKNOWN;
-        return isWow64(GetCurrentProcess(), &processMachine, &nativeMachine) &&
-               processMachine != IMAGE_FILE_MACHINE_UNKNOWN;
-    }
+    const auto isWow64Process2 = kernelFunction<IsWow64Process2Fn>("IsWow64Process2");
+    USHORT processMachine = IMAGE_FILE_MACHINE_UNKNOWN;
+    USHORT nativeMachine = IMAGE_FILE_MACHINE_UNKNOWN;
+    if (isWow64Process2 && isWow64Process2(GetCurrentProcess(), &processMachine, &nativeMachine))
+        return processMachine != IMAGE_FILE_MACHINE_UNKNOWN;
     using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
     const auto isWow64 = kernelFunction<IsWow64ProcessFn>("IsWow64Process");
     BOOL result = FALSE;
