@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tarrow {
@@ -31,10 +32,19 @@ enum ZipResult : int {
     kZipNotWritten = 4, // the entry's file could not be created or written; nothing of it is left
 };
 
+// A part of a file read as if it were the whole file: nothing before or after it can be read.
+struct FileWindow {
+    std::uint64_t offset = 0;
+    std::uint64_t length = UINT64_MAX; // as far as the file goes
+};
+
+class FileCloser;
+
 class ZipReader {
   public:
-    // Opens an archive (shared read access). Null when it is not a readable archive.
-    static std::unique_ptr<ZipReader> open(const std::wstring& path);
+    // Opens an archive (shared read access), or the archive that fills the window of the file.
+    // Null when it is not a readable archive.
+    static std::unique_ptr<ZipReader> open(const std::wstring& path, FileWindow window = {});
     ~ZipReader();
     ZipReader(const ZipReader&) = delete;
     ZipReader& operator=(const ZipReader&) = delete;
@@ -45,6 +55,16 @@ class ZipReader {
     ZipResult setBaseFolder(const std::wstring& folder);
     // Writes entry `index` to the base folder under `name` (a cleaned, relative name).
     ZipResult extractItem(std::int32_t index, const std::wstring& name);
+    // Writes the file entry `index` under `name`, whose folder must already exist.
+    ZipResult writeFile(std::int32_t index, const std::wstring& name);
+    // Written files are handed to the closer instead of being closed at once.
+    void setCloser(FileCloser* closer) { closer_ = closer; }
+    // Where entry `index`'s data lies in the file when it is stored as it is (not compressed,
+    // not encrypted); false otherwise.
+    bool storedData(std::int32_t index, FileWindow& where);
+    // Takes the entry positions the other reader of the same archive has found, so that it
+    // goes to any entry at once.
+    void sharePositions(const ZipReader& other) { positions_ = other.positions_; }
 
   private:
     explicit ZipReader(void* archive);
@@ -57,6 +77,8 @@ class ZipReader {
     std::int32_t cachedIndex_ = -2;
     ZipEntry cached_;
     std::vector<char> buffer_;
+    FileCloser* closer_ = nullptr;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> positions_; // minizip's, by index
 };
 
 } // namespace tarrow
