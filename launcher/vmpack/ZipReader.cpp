@@ -24,6 +24,7 @@ struct ArchiveFile {
     std::uint64_t offset;
     std::uint64_t length;
     std::uint64_t position = 0;
+    LONGLONG handleAt = 0; // the handle's own position in the file; -1 when unknown
 };
 
 voidpf ZCALLBACK openFile(voidpf window, const void* path, int) {
@@ -46,14 +47,19 @@ uLong ZCALLBACK readFile(voidpf, voidpf stream, void* buffer, uLong size) {
         return 0;
     if (size > file.length - file.position)
         size = static_cast<uLong>(file.length - file.position);
-    const std::uint64_t at = file.offset + file.position;
-    OVERLAPPED where = {};
-    where.Offset = static_cast<DWORD>(at);
-    where.OffsetHigh = static_cast<DWORD>(at >> 32);
+    // The handle's own position is moved only when it is not where the read starts: a read at
+    // a given offset costs Wine a round trip to its server.
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(file.offset + file.position);
     DWORD got = 0;
-    if (!ReadFile(file.handle.get(), buffer, size, &got, &where))
+    if ((file.handleAt != at.QuadPart &&
+         !SetFilePointerEx(file.handle.get(), at, nullptr, FILE_BEGIN)) ||
+        !ReadFile(file.handle.get(), buffer, size, &got, nullptr)) {
+        file.handleAt = -1;
         return 0;
+    }
     file.position += got;
+    file.handleAt = at.QuadPart + got;
     return got;
 }
 
