@@ -3,8 +3,11 @@
 #include <windows.h>
 
 #include <memory>
+#include <new>
 
+#include "EntryQueue.h"
 #include "FileCloser.h"
+#include "PathString.h"
 #include "Text.h"
 #include "Trace.h"
 #include "UniqueHandle.h"
@@ -34,28 +37,29 @@ void traceFailure(std::int32_t index, const ArchiveEntries& listed, int result,
 
 // What the writing threads share; the queue is the one place that changes between them.
 struct Work {
-    const std::vector<PlannedEntry>& files;
+    const ArchiveEntries& listed;
     EntryQueue queue;
 };
 
 // One writing thread: its own reader, and the work it shares with the others.
 struct Writer {
-    Work* work;
+    Work* work = nullptr;
     std::unique_ptr<ZipReader> reader;
 };
 
 DWORD WINAPI write(void* writer) {
     Writer& self = *static_cast<Writer*>(writer);
+    const ArchiveEntries& listed = self.work->listed;
     size_t slot = 0;
     while (self.work->queue.take(slot)) {
-        const PlannedEntry& file = self.work->files[slot];
+        const std::int32_t index = listed.files[slot];
         // An entry is done here, written whole or failed; nothing raised leaves the thread.
         try {
-            const ZipResult result = self.reader->writeFile(file.index, file.name);
+            const ZipResult result = self.reader->writeFile(index, listed.names[slot]);
             if (result != kZipOk)
-                self.work->queue.fail(file.index, result);
+                self.work->queue.fail(index, result);
         } catch (...) {
-            self.work->queue.fail(file.index, kZipNotWritten, std::current_exception());
+            self.work->queue.fail(index, kZipNotWritten, true);
         }
     }
     return 0;
@@ -65,7 +69,7 @@ DWORD WINAPI write(void* writer) {
 size_t writerCount(size_t files) {
     SYSTEM_INFO system;
     GetSystemInfo(&system);
-    DWORD threads = system.dwNumberOfProcessors;
+    size_t threads = system.dwNumberOfProcessors;
     threads = threads < 2 ? 2 : threads > kMostThreads ? kMostThreads : threads;
     return threads < files ? threads : files;
 }
@@ -77,6 +81,9 @@ bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& li
     if (reader.item(-1, count) != kZipOk)
         return false;
     listed.count = count.index;
+    reader.setBaseFolder(base);
+    std::wstring made = L"\\"; // no folder made yet
+    std::uint32_t largest = 0;
     for (std::int32_t index = 0; index < listed.count; ++index) {
         ZipEntry entry;
         if (reader.item(index, entry) != kZipOk) {
@@ -91,51 +98,57 @@ bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& li
         // Some archivers (Java's among them) mark a folder only by the separator ending its name.
         const bool folder =
             (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) || entry.name.back() == L'\\';
-        listed.entries.push_back(PlannedEntry{index, entry.name, folder, entry.compressedSize});
+        // Entries of one folder mostly follow one another: the folder is made for the first.
+        const std::wstring needed = folder ? entry.name : parent(entry.name, L"");
+        if (needed != made)
+            reader.makeFolders(made = needed);
+        if (folder)
+            continue;
+        listed.files.push_back(index);
+        listed.names.push_back(entry.name);
+        // The largest file goes first, so that the longest entry starts at once and the others
+        // are written beside it.
+        if (entry.compressedSize > largest) {
+            largest = entry.compressedSize;
+            std::swap(listed.files.front(), listed.files.back());
+            std::swap(listed.names.front(), listed.names.back());
+        }
     }
-    keepLastOfEachName(listed.entries);
     return true;
 }
 
 bool extractEntries(const std::wstring& path, FileWindow window, const ZipReader& lister,
                     const ArchiveEntries& listed, const std::wstring& base) {
-    const std::wstring folder = base.back() == L'\\' ? base : base + L"\\";
-    for (const std::wstring& made : foldersToMake(listed.entries))
-        CreateDirectoryW((folder + made).c_str(), nullptr);
-    const std::vector<PlannedEntry> files = filesLargestFirst(listed.entries);
-    Work work{files, EntryQueue(files.size())};
+    Work work{listed, EntryQueue(listed.files.size())};
     // The closer outlives the writers: every file they wrote is closed when it has finished.
     FileCloser closer;
-    std::vector<Writer> writers(writerCount(files.size()));
-    for (Writer& writer : writers) {
+    Writer writers[kMostThreads];
+    UniqueHandle threads[kMostThreads];
+    const size_t count = writerCount(listed.files.size());
+    for (size_t at = 0; at < count; ++at) {
+        Writer& writer = writers[at];
         writer.work = &work;
         writer.reader = ZipReader::open(path, window);
-        if (!writer.reader) {
-            trace(L"the archive for " + base + L" cannot be opened once more");
+        if (!writer.reader)
             return false;
-        }
         writer.reader->sharePositions(lister);
-        writer.reader->setBaseFolder(folder);
+        writer.reader->setBaseFolder(base);
         writer.reader->setCloser(&closer);
     }
-    std::vector<UniqueHandle> threads;
-    for (Writer& writer : writers) {
-        UniqueHandle thread(CreateThread(nullptr, 0, &write, &writer, 0, nullptr));
-        if (thread)
-            threads.push_back(std::move(thread));
-        else
-            write(&writer); // without a thread of its own, the caller writes its share
+    for (size_t at = 0; at < count; ++at) {
+        threads[at] = UniqueHandle(CreateThread(nullptr, 0, &write, &writers[at], 0, nullptr));
+        if (!threads[at])
+            write(&writers[at]); // without a thread of its own, the caller writes its share
     }
     for (const UniqueHandle& thread : threads)
-        WaitForSingleObject(thread.get(), INFINITE);
+        if (thread)
+            WaitForSingleObject(thread.get(), INFINITE);
     const bool closed = closer.finish();
-    work.queue.rethrow();
-    if (work.queue.failed()) {
-        traceFailure(work.queue.failedIndex(), listed, work.queue.failedResult(), base);
-        return false;
-    }
-    if (!closed) {
-        trace(L"a file written into " + base + L" could not be closed: the extraction fails");
+    if (work.queue.raised())
+        throw std::bad_alloc(); // the only exception writing an entry raises
+    if (work.queue.failed() || !closed) {
+        traceFailure(work.queue.failed() ? work.queue.failedIndex() : -1, listed,
+                     work.queue.failed() ? work.queue.failedResult() : kZipNotWritten, base);
         return false;
     }
     trace(L"entries into " + base + L": " + decimal(listed.count - listed.skipped) +

@@ -6,19 +6,20 @@
 #include <string>
 #include <vector>
 
-#include "ExtractionPlan.h"
 #include "ZipReader.h"
 
 namespace tarrow {
 
 // An archive's entries as one reader found them.
 struct ArchiveEntries {
-    std::int32_t count = 0;            // in the archive
-    std::int32_t skipped = 0;          // for names that leave nothing inside the folder
-    std::vector<PlannedEntry> entries; // the others
+    std::int32_t count = 0;          // in the archive
+    std::int32_t skipped = 0;        // for names that leave nothing inside the folder
+    std::vector<std::int32_t> files; // the file entries, the largest first, then in order
+    std::vector<std::wstring> names; // of the file entries, cleaned, by the same position
 };
 
-// Reads every entry of the archive; false, traced, at the first entry that cannot be read.
+// Reads every entry of the archive and makes the folders below `base` that the entries name or
+// lie in, each once, by the one reader; false, traced, at the first entry that cannot be read.
 // Entries whose names leave nothing inside `base` are traced and left out.
 bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& listed);
 

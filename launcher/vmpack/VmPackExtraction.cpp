@@ -208,15 +208,16 @@ bool installVm(const std::wstring& inner, FileWindow window, const std::wstring&
 // where its data lies in the pack: it is then read there, never copied. Of several members by
 // that name, the last one counts, as it would when each were written over the one before.
 bool takeStoredVmZip(ZipReader& pack, ArchiveEntries& members, FileWindow& where) {
-    for (auto member = members.entries.rbegin(); member != members.entries.rend(); ++member) {
-        if (member->folder || !equalsIgnoreCase(member->name, L"vm.zip"))
-            continue;
-        if (!pack.storedData(member->index, where))
-            return false;
-        members.entries.erase(std::next(member).base());
-        return true;
-    }
-    return false;
+    size_t last = members.files.size();
+    for (size_t at = 0; at < members.files.size(); ++at)
+        if (equalsIgnoreCase(members.names[at], L"vm.zip") &&
+            (last == members.files.size() || members.files[at] > members.files[last]))
+            last = at;
+    if (last == members.files.size() || !pack.storedData(members.files[last], where))
+        return false;
+    members.files.erase(members.files.begin() + static_cast<std::ptrdiff_t>(last));
+    members.names.erase(members.names.begin() + static_cast<std::ptrdiff_t>(last));
+    return true;
 }
 
 } // namespace

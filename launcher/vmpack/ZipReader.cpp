@@ -251,33 +251,15 @@ ZipResult ZipReader::item(std::int32_t index, ZipEntry& entry) {
     return kZipOk;
 }
 
-std::wstring ZipReader::createParents(const std::wstring& folder) {
-    std::wstring current;
-    for (size_t at = 0; at <= folder.size(); ++at) {
-        if (at == folder.size() || folder[at] == L'\\' || folder[at] == L'/') {
-            current = folder.substr(0, at);
-            if (!current.empty() && current.back() != L':' && !exists(current))
-                CreateDirectoryW(current.c_str(), nullptr);
+void ZipReader::makeFolders(const std::wstring& relative) {
+    const std::wstring folder = base_ + relative;
+    for (size_t at = base_.size(); at <= folder.size(); ++at) {
+        if (at == folder.size() || folder[at] == L'\\') {
+            const std::wstring level = folder.substr(0, at);
+            if (!exists(level))
+                CreateDirectoryW(level.c_str(), nullptr);
         }
     }
-    return current;
-}
-
-ZipResult ZipReader::extractItem(std::int32_t index, const std::wstring& name) {
-    ZipEntry entry;
-    if (item(index, entry) != kZipOk)
-        return kZipFailed;
-    // Names come cleaned from item(); an empty one has nothing left to write.
-    const std::wstring relative = cleanEntryName(name);
-    if (relative.empty())
-        return kZipSkipped;
-    // Some archivers (Java's among them) mark a folder only by the separator ending its name.
-    if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) || relative.back() == L'\\') {
-        createParents(base_ + relative);
-        return kZipOk;
-    }
-    createParents(base_ + parent(relative, L""));
-    return writeFile(index, relative);
 }
 
 ZipResult ZipReader::writeFile(std::int32_t index, const std::wstring& name) {

@@ -53,9 +53,10 @@ class ZipReader {
     ZipResult item(std::int32_t index, ZipEntry& entry);
     // Entries are written below this folder.
     ZipResult setBaseFolder(const std::wstring& folder);
-    // Writes entry `index` to the base folder under `name` (a cleaned, relative name).
-    ZipResult extractItem(std::int32_t index, const std::wstring& name);
-    // Writes the file entry `index` under `name`, whose folder must already exist.
+    // Creates the folder `relative` below the base folder with every missing parent.
+    void makeFolders(const std::wstring& relative);
+    // Writes the file entry `index` below the base folder under `name` (a cleaned, relative
+    // name), whose folder must already exist.
     ZipResult writeFile(std::int32_t index, const std::wstring& name);
     // Written files are handed to the closer instead of being closed at once.
     void setCloser(FileCloser* closer) { closer_ = closer; }
@@ -69,7 +70,6 @@ class ZipReader {
   private:
     explicit ZipReader(void* archive);
     bool moveTo(std::int32_t index);
-    std::wstring createParents(const std::wstring& folder);
 
     void* archive_; // minizip's unzFile
     std::int32_t position_ = 0;
