@@ -55,7 +55,7 @@ DWORD WINAPI write(void* writer) {
         const std::int32_t index = listed.files[slot];
         // An entry is done here, written whole or failed; nothing raised leaves the thread.
         try {
-            const ZipResult result = self.reader->writeFile(index, listed.names[slot]);
+            const ZipResult result = self.reader->writeFile(index);
             if (result != kZipOk)
                 self.work->queue.fail(index, result);
         } catch (...) {
@@ -105,13 +105,11 @@ bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& li
         if (folder)
             continue;
         listed.files.push_back(index);
-        listed.names.push_back(entry.name);
         // The largest file goes first, so that the longest entry starts at once and the others
         // are written beside it.
         if (entry.compressedSize > largest) {
             largest = entry.compressedSize;
             std::swap(listed.files.front(), listed.files.back());
-            std::swap(listed.names.front(), listed.names.back());
         }
     }
     return true;

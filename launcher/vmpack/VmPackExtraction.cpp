@@ -208,15 +208,16 @@ bool installVm(const std::wstring& inner, FileWindow window, const std::wstring&
 // where its data lies in the pack: it is then read there, never copied. Of several members by
 // that name, the last one counts, as it would when each were written over the one before.
 bool takeStoredVmZip(ZipReader& pack, ArchiveEntries& members, FileWindow& where) {
-    size_t last = members.files.size();
-    for (size_t at = 0; at < members.files.size(); ++at)
-        if (equalsIgnoreCase(members.names[at], L"vm.zip") &&
-            (last == members.files.size() || members.files[at] > members.files[last]))
-            last = at;
-    if (last == members.files.size() || !pack.storedData(members.files[last], where))
+    auto last = members.files.end();
+    for (auto member = members.files.begin(); member != members.files.end(); ++member) {
+        ZipEntry entry;
+        if (pack.item(*member, entry) == kZipOk && equalsIgnoreCase(entry.name, L"vm.zip") &&
+            (last == members.files.end() || *member > *last))
+            last = member;
+    }
+    if (last == members.files.end() || !pack.storedData(*last, where))
         return false;
-    members.files.erase(members.files.begin() + static_cast<std::ptrdiff_t>(last));
-    members.names.erase(members.names.begin() + static_cast<std::ptrdiff_t>(last));
+    members.files.erase(last);
     return true;
 }
 

@@ -2,6 +2,8 @@
 
 #include <unzip.h>
 
+#include <new>
+
 #include "FileCloser.h"
 #include "FileSystem.h"
 #include "PathString.h"
@@ -38,7 +40,7 @@ voidpf ZCALLBACK openFile(voidpf window, const void* path, int) {
     const std::uint64_t end = static_cast<std::uint64_t>(size.QuadPart);
     const std::uint64_t offset = part.offset < end ? part.offset : end;
     const std::uint64_t length = part.length < end - offset ? part.length : end - offset;
-    return new ArchiveFile{std::move(handle), offset, length};
+    return new (std::nothrow) ArchiveFile{std::move(handle), offset, length};
 }
 
 uLong ZCALLBACK readFile(voidpf, voidpf stream, void* buffer, uLong size) {
@@ -161,8 +163,8 @@ ZipResult ZipReader::setBaseFolder(const std::wstring& folder) {
 }
 
 bool ZipReader::moveTo(std::int32_t index) {
-    if (static_cast<size_t>(index) < positions_.size()) {
-        unz64_file_pos at = {positions_[index].first, positions_[index].second};
+    if (static_cast<size_t>(index) < known_->size()) {
+        unz64_file_pos at = {(*known_)[index].first, (*known_)[index].second};
         if (unzGoToFilePos64(archive_, &at) != UNZ_OK)
             return false;
         position_ = index;
@@ -208,10 +210,6 @@ ZipResult ZipReader::item(std::int32_t index, ZipEntry& entry) {
         entry.index = static_cast<std::int32_t>(global.number_entry);
         return kZipOk;
     }
-    if (index == cachedIndex_) {
-        entry = cached_;
-        return kZipOk;
-    }
     if (index < 0 || !moveTo(index))
         return kZipFailed;
     unz_file_info64 info;
@@ -245,8 +243,6 @@ ZipResult ZipReader::item(std::int32_t index, ZipEntry& entry) {
         }
         unzCloseCurrentFile(archive_);
     }
-    cachedIndex_ = index;
-    cached_ = found;
     entry = found;
     return kZipOk;
 }
@@ -262,11 +258,11 @@ void ZipReader::makeFolders(const std::wstring& relative) {
     }
 }
 
-ZipResult ZipReader::writeFile(std::int32_t index, const std::wstring& name) {
+ZipResult ZipReader::writeFile(std::int32_t index) {
     ZipEntry entry;
     if (item(index, entry) != kZipOk)
         return kZipFailed;
-    OutputFile file(base_ + name, entry.attributes & 0x27);
+    OutputFile file(base_ + entry.name, entry.attributes & 0x27);
     if (!file.opened())
         return kZipNotWritten;
     if (unzOpenCurrentFilePassword(archive_, nullptr) != UNZ_OK) {

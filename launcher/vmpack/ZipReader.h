@@ -55,17 +55,18 @@ class ZipReader {
     ZipResult setBaseFolder(const std::wstring& folder);
     // Creates the folder `relative` below the base folder with every missing parent.
     void makeFolders(const std::wstring& relative);
-    // Writes the file entry `index` below the base folder under `name` (a cleaned, relative
-    // name), whose folder must already exist.
-    ZipResult writeFile(std::int32_t index, const std::wstring& name);
+    // Writes the file entry `index` below the base folder under its cleaned name, whose folder
+    // must already exist.
+    ZipResult writeFile(std::int32_t index);
     // Written files are handed to the closer instead of being closed at once.
     void setCloser(FileCloser* closer) { closer_ = closer; }
     // Where entry `index`'s data lies in the file when it is stored as it is (not compressed,
     // not encrypted); false otherwise.
     bool storedData(std::int32_t index, FileWindow& where);
-    // Takes the entry positions the other reader of the same archive has found, so that it
-    // goes to any entry at once.
-    void sharePositions(const ZipReader& other) { positions_ = other.positions_; }
+    // Goes to the entries at the positions the other reader of the same archive has found, so
+    // that it reaches any of them at once. The other reader must outlive this one and walk no
+    // further meanwhile.
+    void sharePositions(const ZipReader& other) { known_ = &other.positions_; }
 
   private:
     explicit ZipReader(void* archive);
@@ -74,11 +75,10 @@ class ZipReader {
     void* archive_; // minizip's unzFile
     std::int32_t position_ = 0;
     std::wstring base_;
-    std::int32_t cachedIndex_ = -2;
-    ZipEntry cached_;
     std::vector<char> buffer_;
     FileCloser* closer_ = nullptr;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> positions_; // minizip's, by index
+    const std::vector<std::pair<std::uint64_t, std::uint64_t>>* known_ = &positions_;
 };
 
 } // namespace tarrow
