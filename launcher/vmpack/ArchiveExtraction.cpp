@@ -59,7 +59,7 @@ DWORD WINAPI write(void* writer) {
             if (result != kZipOk)
                 self.work->queue.fail(index, result);
         } catch (...) {
-            self.work->queue.fail(index, kZipNotWritten, true);
+            self.work->queue.fail(index, EntryQueue::kRaised);
         }
     }
     return 0;
@@ -141,12 +141,13 @@ bool extractEntries(const std::wstring& path, FileWindow window, const ZipReader
     for (const UniqueHandle& thread : threads)
         if (thread)
             WaitForSingleObject(thread.get(), INFINITE);
-    const bool closed = closer.finish();
+    // A file that could not be closed may not have been written whole (entry -1: not known).
+    if (!closer.finish())
+        work.queue.fail(-1, kZipNotWritten);
     if (work.queue.raised())
         throw std::bad_alloc(); // the only exception writing an entry raises
-    if (work.queue.failed() || !closed) {
-        traceFailure(work.queue.failed() ? work.queue.failedIndex() : -1, listed,
-                     work.queue.failed() ? work.queue.failedResult() : kZipNotWritten, base);
+    if (work.queue.failed()) {
+        traceFailure(work.queue.failedIndex(), listed, work.queue.failedResult(), base);
         return false;
     }
     trace(L"entries into " + base + L": " + decimal(listed.count - listed.skipped) +

@@ -9,12 +9,11 @@ bool EntryQueue::take(std::size_t& slot) {
     return slot < count_;
 }
 
-void EntryQueue::fail(std::int32_t index, int result, bool raised) {
+void EntryQueue::fail(std::int32_t index, int result) {
     if (claimed_.exchange(true))
         return;
     failedIndex_ = index;
     failedResult_ = result;
-    raised_ = raised;
 }
 
 } // namespace tarrow

@@ -15,14 +15,16 @@ class EntryQueue {
 
     // The next slot; false when all are handed out or an entry failed.
     bool take(std::size_t& slot);
-    // Records the entry's failure (result non-zero; `raised` when writing it raised an
-    // exception); only the first call of all threads is kept.
-    void fail(std::int32_t index, int result, bool raised = false);
+    // The result of an entry whose writing raised an exception.
+    static constexpr int kRaised = -1;
+    // Records the entry's failure (result non-zero, or kRaised); only the first call of all
+    // threads is kept.
+    void fail(std::int32_t index, int result);
 
     bool failed() const { return claimed_.load(); }
     std::int32_t failedIndex() const { return failedIndex_; }
     int failedResult() const { return failedResult_; }
-    bool raised() const { return raised_; }
+    bool raised() const { return failedResult_ == kRaised; }
 
   private:
     const std::size_t count_;
@@ -30,7 +32,6 @@ class EntryQueue {
     std::atomic<bool> claimed_{false};
     std::int32_t failedIndex_ = -1;
     int failedResult_ = 0;
-    bool raised_ = false;
 };
 
 } // namespace tarrow

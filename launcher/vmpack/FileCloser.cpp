@@ -17,13 +17,12 @@ struct FileCloser::Job {
     WrittenFile file;
 };
 
-FileCloser::FileCloser() : thread_(CreateThread(nullptr, 0, &run, this, 0, nullptr)) {}
+FileCloser::FileCloser() : thread_(CreateThread(nullptr, 0, &run, nullptr, 0, nullptr)) {}
 
-DWORD WINAPI FileCloser::run(void* closer) {
+DWORD WINAPI FileCloser::run(void*) {
     // The jobs run as asynchronous calls while the thread sleeps alertably; the last one ends it.
-    while (!static_cast<FileCloser*>(closer)->ended_)
+    for (;;)
         SleepEx(INFINITE, TRUE);
-    return 0;
 }
 
 void CALLBACK FileCloser::closeJob(ULONG_PTR job) {
@@ -32,8 +31,8 @@ void CALLBACK FileCloser::closeJob(ULONG_PTR job) {
         owned->closer->failed_ = true;
 }
 
-void CALLBACK FileCloser::endJob(ULONG_PTR closer) {
-    reinterpret_cast<FileCloser*>(closer)->ended_ = true;
+void CALLBACK FileCloser::endJob(ULONG_PTR) {
+    ExitThread(0);
 }
 
 void FileCloser::close(WrittenFile file) {
@@ -48,7 +47,7 @@ void FileCloser::close(WrittenFile file) {
 
 bool FileCloser::finish() {
     // The end comes after every job queued before it, in order.
-    if (thread_ && QueueUserAPC(&endJob, thread_.get(), reinterpret_cast<ULONG_PTR>(this)))
+    if (thread_ && QueueUserAPC(&endJob, thread_.get(), 0))
         WaitForSingleObject(thread_.get(), INFINITE);
     thread_.reset();
     return !failed_;

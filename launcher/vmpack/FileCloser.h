@@ -39,10 +39,9 @@ class FileCloser {
   private:
     struct Job;
     static void CALLBACK closeJob(ULONG_PTR job);
-    static void CALLBACK endJob(ULONG_PTR closer);
-    static DWORD WINAPI run(void* closer);
+    static void CALLBACK endJob(ULONG_PTR);
+    static DWORD WINAPI run(void*);
 
-    bool ended_ = false;              // set and read on the closer's thread only
     std::atomic<bool> failed_{false}; // set by whichever thread closes a file
     UniqueHandle thread_;
 };

@@ -131,17 +131,6 @@ bool removeTree(const std::wstring& folder) {
     return !exists(folder);
 }
 
-// Creates the folder with every missing parent, one level at a time.
-bool createFolders(const std::wstring& folder) {
-    for (size_t at = folder.find_first_of(L"\\/"); at != std::wstring::npos;
-         at = folder.find_first_of(L"\\/", at + 1)) {
-        const std::wstring level = folder.substr(0, at);
-        if (!level.empty() && level.back() != L':' && !exists(level))
-            CreateDirectoryW(level.c_str(), nullptr);
-    }
-    return CreateDirectoryW(folder.c_str(), nullptr) != 0;
-}
-
 // A new, empty folder at `folder`, whatever was there before; false when it cannot be had.
 bool freshFolder(const std::wstring& folder) {
     if (!removeTree(folder) || !createFolders(folder)) {

@@ -226,13 +226,11 @@ ZipResult ZipReader::item(std::int32_t index, ZipEntry& entry) {
     found.compressedSize = static_cast<std::uint32_t>(info.compressed_size);
     found.uncompressedSize = static_cast<std::uint32_t>(info.uncompressed_size);
     if (unzOpenCurrentFile(archive_) == UNZ_OK) {
-        const int length = unzGetLocalExtrafield(archive_, nullptr, 0);
-        if (length > 4) {
-            std::vector<unsigned char> extra(static_cast<size_t>(length));
-            const int got =
-                unzGetLocalExtrafield(archive_, extra.data(), static_cast<unsigned>(length));
-            if (const auto times =
-                    parseExtendedTimestamp(extra.data(), got > 0 ? static_cast<size_t>(got) : 0)) {
+        // A local extra field holds at most 65,535 bytes (its length is a 16-bit count).
+        unsigned char extra[0x10000];
+        const int got = unzGetLocalExtrafield(archive_, extra, sizeof extra);
+        if (got > 4) {
+            if (const auto times = parseExtendedTimestamp(extra, static_cast<size_t>(got))) {
                 if (times->modification)
                     found.modificationTime = toFileTime(*times->modification);
                 if (times->access)
@@ -247,15 +245,14 @@ ZipResult ZipReader::item(std::int32_t index, ZipEntry& entry) {
     return kZipOk;
 }
 
-void ZipReader::makeFolders(const std::wstring& relative) {
-    const std::wstring folder = base_ + relative;
-    for (size_t at = base_.size(); at <= folder.size(); ++at) {
-        if (at == folder.size() || folder[at] == L'\\') {
-            const std::wstring level = folder.substr(0, at);
-            if (!exists(level))
-                CreateDirectoryW(level.c_str(), nullptr);
-        }
+bool createFolders(const std::wstring& folder) {
+    for (size_t at = folder.find_first_of(L"\\/"); at != std::wstring::npos;
+         at = folder.find_first_of(L"\\/", at + 1)) {
+        const std::wstring level = folder.substr(0, at);
+        if (!level.empty() && level.back() != L':' && !exists(level))
+            CreateDirectoryW(level.c_str(), nullptr);
     }
+    return CreateDirectoryW(folder.c_str(), nullptr) != 0;
 }
 
 ZipResult ZipReader::writeFile(std::int32_t index) {

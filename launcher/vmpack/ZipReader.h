@@ -40,6 +40,10 @@ struct FileWindow {
 
 class FileCloser;
 
+// Creates the folder with every missing parent, one level at a time; true when the folder
+// itself was made by this call.
+bool createFolders(const std::wstring& folder);
+
 class ZipReader {
   public:
     // Opens an archive (shared read access), or the archive that fills the window of the file.
@@ -54,7 +58,7 @@ class ZipReader {
     // Entries are written below this folder.
     ZipResult setBaseFolder(const std::wstring& folder);
     // Creates the folder `relative` below the base folder with every missing parent.
-    void makeFolders(const std::wstring& relative);
+    void makeFolders(const std::wstring& relative) { createFolders(base_ + relative); }
     // Writes the file entry `index` below the base folder under its cleaned name, whose folder
     // must already exist.
     ZipResult writeFile(std::int32_t index);
