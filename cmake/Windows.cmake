@@ -73,6 +73,8 @@ add_library(kiv_vm STATIC
 target_link_libraries(kiv_vm PUBLIC kiv_core kiv_vm_logic)
 
 add_library(kiv_vmpack STATIC
+  launcher/vmpack/ArchiveExtraction.cpp
+  launcher/vmpack/FileCloser.cpp
   launcher/vmpack/FileChecksum.cpp
   launcher/vmpack/VmPackDownload.cpp
   launcher/vmpack/VmPackExtraction.cpp

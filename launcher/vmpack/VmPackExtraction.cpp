@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "ArchiveExtraction.h"
 #include "FileSystem.h"
 #include "PathString.h"
 #include "Text.h"
@@ -15,44 +16,14 @@ namespace {
 
 using UniqueFindHandle = UniqueAny<HANDLE, &::FindClose>;
 
-const wchar_t* failureText(ZipResult result) {
-    switch (result) {
-    case kZipFailed:
-        return L"cannot be read";
-    case kZipCorrupt:
-        return L"is damaged";
-    default:
-        return L"cannot be written";
-    }
-}
-
-// Extracts every entry below `base`; false at the first entry that cannot be read, is damaged
-// or cannot be written. Only entries whose names leave nothing inside the folder are skipped.
-bool extractAll(ZipReader& reader, const std::wstring& base) {
-    ZipEntry count;
-    if (reader.item(-1, count) != kZipOk)
-        return false;
-    reader.setBaseFolder(base);
-    long long extracted = 0, skipped = 0; // for the trace
-    for (std::int32_t index = 0; index < count.index; ++index) {
-        ZipEntry entry;
-        ZipResult result = reader.item(index, entry);
-        if (result == kZipOk)
-            result = reader.extractItem(index, entry.name);
-        if (result == kZipOk) {
-            ++extracted;
-        } else if (result == kZipSkipped) {
-            ++skipped;
-            trace(L"entry " + decimal(index) + L" skipped: its name leaves nothing inside " + base);
-        } else {
-            trace(L"entry " + decimal(index) + L" of " + decimal(count.index) + L" " +
-                  failureText(result) + L": the extraction into " + base + L" fails");
-            return false;
-        }
-    }
-    trace(L"entries into " + base + L": " + decimal(extracted) + L" extracted, " +
-          decimal(skipped) + L" skipped for their names");
-    return true;
+// Extracts every entry of the archive (or of the archive that fills the window of the file)
+// below `base`; false at the first entry that cannot be read, is damaged or cannot be written.
+// Only entries whose names leave nothing inside the folder are skipped.
+bool extractArchive(const std::wstring& path, FileWindow window, const std::wstring& base) {
+    std::unique_ptr<ZipReader> reader = ZipReader::open(path, window);
+    ArchiveEntries listed;
+    return reader && listEntries(*reader, base, listed) &&
+           extractEntries(path, window, *reader, listed, base);
 }
 
 // What stands at a path, as far as removing or moving it goes.
@@ -160,17 +131,6 @@ bool removeTree(const std::wstring& folder) {
     return !exists(folder);
 }
 
-// Creates the folder with every missing parent, one level at a time.
-bool createFolders(const std::wstring& folder) {
-    for (size_t at = folder.find_first_of(L"\\/"); at != std::wstring::npos;
-         at = folder.find_first_of(L"\\/", at + 1)) {
-        const std::wstring level = folder.substr(0, at);
-        if (!level.empty() && level.back() != L':' && !exists(level))
-            CreateDirectoryW(level.c_str(), nullptr);
-    }
-    return CreateDirectoryW(folder.c_str(), nullptr) != 0;
-}
-
 // A new, empty folder at `folder`, whatever was there before; false when it cannot be had.
 bool freshFolder(const std::wstring& folder) {
     if (!removeTree(folder) || !createFolders(folder)) {
@@ -222,20 +182,32 @@ std::wstring withoutSeparator(std::wstring folder) {
 }
 
 // Unpacks the inner archive beside the target folder and moves it into place whole.
-bool installVm(const std::wstring& inner, const std::wstring& targetFolder) {
+bool installVm(const std::wstring& inner, FileWindow window, const std::wstring& targetFolder) {
     const std::wstring target = withoutSeparator(targetFolder);
     const std::wstring fresh = target + L".new";
     if (target.empty() || !freshFolder(fresh))
         return false;
-    bool unpacked = false;
-    {
-        std::unique_ptr<ZipReader> vm = ZipReader::open(inner);
-        unpacked = vm && extractAll(*vm, fresh);
-    }
-    if (unpacked && moveIntoPlace(fresh, target))
+    if (extractArchive(inner, window, fresh) && moveIntoPlace(fresh, target))
         return true;
     removeTree(fresh);
     return false;
+}
+
+// Takes the pack's "vm.zip" out of the members to unpack when it is stored as it is, and gives
+// where its data lies in the pack: it is then read there, never copied. Of several members by
+// that name, the last one counts, as it would when each were written over the one before.
+bool takeStoredVmZip(ZipReader& pack, ArchiveEntries& members, FileWindow& where) {
+    auto last = members.files.end();
+    for (auto member = members.files.begin(); member != members.files.end(); ++member) {
+        ZipEntry entry;
+        if (pack.item(*member, entry) == kZipOk && equalsIgnoreCase(entry.name, L"vm.zip") &&
+            (last == members.files.end() || *member > *last))
+            last = member;
+    }
+    if (last == members.files.end() || !pack.storedData(*last, where))
+        return false;
+    members.files.erase(last);
+    return true;
 }
 
 } // namespace
@@ -246,13 +218,23 @@ bool extractVmPack(const std::wstring& pack, const std::wstring& target) {
     // pack's members.
     if (!freshFolder(scratch))
         return false;
+    FileWindow inner;
+    bool inPlace = false;
     {
         std::unique_ptr<ZipReader> outer = ZipReader::open(pack);
-        if (!outer || !extractAll(*outer, scratch))
+        ArchiveEntries members;
+        if (!outer || !listEntries(*outer, scratch, members))
+            return false;
+        inPlace = takeStoredVmZip(*outer, members, inner);
+        if (!extractEntries(pack, {}, *outer, members, scratch))
             return false;
     }
-    const std::wstring inner = scratch + L"\\vm.zip";
-    if (!exists(inner) || !installVm(inner, target))
+    if (inPlace) {
+        trace(L"vm.zip is read where it lies in " + pack);
+    } else if (!exists(scratch + L"\\vm.zip")) {
+        return false;
+    }
+    if (!installVm(inPlace ? pack : scratch + L"\\vm.zip", inPlace ? inner : FileWindow{}, target))
         return false;
     removeIntermediary(scratch);
     return true;

@@ -2,6 +2,9 @@
 
 #include <unzip.h>
 
+#include <new>
+
+#include "FileCloser.h"
 #include "FileSystem.h"
 #include "PathString.h"
 #include "Text.h"
@@ -15,50 +18,67 @@ namespace {
 constexpr size_t kTransferBytes = 16 * 1024;
 constexpr uLong kNameBytes = 260;
 
-// File access for minizip through platform handles opened for shared reading. The stream
+// File access for minizip through platform handles opened for shared reading, confined to a
+// window of the file: positions count from its start and reads end at its end. The stream
 // object owns its handle.
 struct ArchiveFile {
     UniqueHandle handle;
+    std::uint64_t offset;
+    std::uint64_t length;
+    std::uint64_t position = 0;
+    LONGLONG handleAt = 0; // the handle's own position in the file; -1 when unknown
 };
 
-voidpf ZCALLBACK openFile(voidpf, const void* path, int) {
+voidpf ZCALLBACK openFile(voidpf window, const void* path, int) {
     UniqueHandle handle(CreateFileW(static_cast<const wchar_t*>(path), GENERIC_READ,
                                     FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                     nullptr));
-    if (!handle)
+    LARGE_INTEGER size;
+    if (!handle || !GetFileSizeEx(handle.get(), &size))
         return nullptr;
-    return new ArchiveFile{std::move(handle)};
+    const FileWindow& part = *static_cast<const FileWindow*>(window);
+    const std::uint64_t end = static_cast<std::uint64_t>(size.QuadPart);
+    const std::uint64_t offset = part.offset < end ? part.offset : end;
+    const std::uint64_t length = part.length < end - offset ? part.length : end - offset;
+    return new (std::nothrow) ArchiveFile{std::move(handle), offset, length};
 }
 
 uLong ZCALLBACK readFile(voidpf, voidpf stream, void* buffer, uLong size) {
-    DWORD got = 0;
-    if (!ReadFile(static_cast<ArchiveFile*>(stream)->handle.get(), buffer, size, &got, nullptr))
+    ArchiveFile& file = *static_cast<ArchiveFile*>(stream);
+    if (file.position >= file.length)
         return 0;
+    if (size > file.length - file.position)
+        size = static_cast<uLong>(file.length - file.position);
+    // The handle's own position is moved only when it is not where the read starts: a read at
+    // a given offset costs Wine a round trip to its server.
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(file.offset + file.position);
+    DWORD got = 0;
+    if ((file.handleAt != at.QuadPart &&
+         !SetFilePointerEx(file.handle.get(), at, nullptr, FILE_BEGIN)) ||
+        !ReadFile(file.handle.get(), buffer, size, &got, nullptr)) {
+        file.handleAt = -1;
+        return 0;
+    }
+    file.position += got;
+    file.handleAt = at.QuadPart + got;
     return got;
 }
 
-uLong ZCALLBACK writeFile(voidpf, voidpf, const void*, uLong) {
+uLong ZCALLBACK noWrite(voidpf, voidpf, const void*, uLong) {
     return 0;
 }
 
 ZPOS64_T ZCALLBACK tellFile(voidpf, voidpf stream) {
-    LARGE_INTEGER zero = {}, position = {};
-    if (!SetFilePointerEx(static_cast<ArchiveFile*>(stream)->handle.get(), zero, &position,
-                          FILE_CURRENT))
-        return static_cast<ZPOS64_T>(-1);
-    return static_cast<ZPOS64_T>(position.QuadPart);
+    return static_cast<ArchiveFile*>(stream)->position;
 }
 
 long ZCALLBACK seekFile(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
-    const DWORD method = origin == ZLIB_FILEFUNC_SEEK_CUR   ? FILE_CURRENT
-                         : origin == ZLIB_FILEFUNC_SEEK_END ? FILE_END
-                                                            : FILE_BEGIN;
-    LARGE_INTEGER distance;
-    distance.QuadPart = static_cast<LONGLONG>(offset);
-    return SetFilePointerEx(static_cast<ArchiveFile*>(stream)->handle.get(), distance, nullptr,
-                            method)
-               ? 0
-               : -1;
+    ArchiveFile& file = *static_cast<ArchiveFile*>(stream);
+    file.position = offset + (origin == ZLIB_FILEFUNC_SEEK_CUR   ? file.position
+                              : origin == ZLIB_FILEFUNC_SEEK_END ? file.length
+                                                                 : 0);
+    return 0;
 }
 
 int ZCALLBACK closeFile(voidpf, voidpf stream) {
@@ -103,37 +123,28 @@ std::wstring withSeparator(const std::wstring& folder) {
 class OutputFile {
   public:
     OutputFile(const std::wstring& path, DWORD attributes)
-        : path_(path), attributes_(attributes),
-          handle_(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              attributes ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-    bool opened() const { return static_cast<bool>(handle_); }
-    HANDLE get() const { return handle_.get(); }
+        : file_{UniqueHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                         attributes ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr)),
+                path, attributes} {}
+    bool opened() const { return static_cast<bool>(file_.handle); }
+    HANDLE get() const { return file_.handle.get(); }
     void discard() {
-        handle_.reset();
-        SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path_.c_str());
+        file_.handle.reset();
+        SetFileAttributesW(file_.path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(file_.path.c_str());
     }
-    // Closes the written file. Read-only, hidden and system are set once more on the closed
-    // file: not every file system keeps them from the creation (Wine 10 drops read-only).
-    void finish() {
-        handle_.reset();
-        constexpr DWORD kKept =
-            FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-        if (attributes_ & kKept)
-            SetFileAttributesW(path_.c_str(), attributes_);
-    }
+    // The written file, to be closed.
+    WrittenFile& written() { return file_; }
 
   private:
-    std::wstring path_;
-    DWORD attributes_;
-    UniqueHandle handle_;
+    WrittenFile file_;
 };
 
 } // namespace
 
-std::unique_ptr<ZipReader> ZipReader::open(const std::wstring& path) {
-    zlib_filefunc64_def access = {openFile, readFile,  writeFile, tellFile,
-                                  seekFile, closeFile, errorFile, nullptr};
+std::unique_ptr<ZipReader> ZipReader::open(const std::wstring& path, FileWindow window) {
+    zlib_filefunc64_def access = {openFile, readFile,  noWrite,   tellFile,
+                                  seekFile, closeFile, errorFile, &window};
     unzFile archive = unzOpen2_64(path.c_str(), &access);
     if (!archive)
         return nullptr;
@@ -152,16 +163,41 @@ ZipResult ZipReader::setBaseFolder(const std::wstring& folder) {
 }
 
 bool ZipReader::moveTo(std::int32_t index) {
+    if (static_cast<size_t>(index) < known_->size()) {
+        unz64_file_pos at = {(*known_)[index].first, (*known_)[index].second};
+        if (unzGoToFilePos64(archive_, &at) != UNZ_OK)
+            return false;
+        position_ = index;
+        return true;
+    }
     if (index < position_ || position_ == 0) {
         if (unzGoToFirstFile(archive_) != UNZ_OK)
             return false;
         position_ = 0;
     }
-    while (position_ < index) {
+    for (;; ++position_) {
+        // Every position walked past is kept for the next visit, of this reader or another.
+        unz64_file_pos at;
+        if (positions_.size() == static_cast<size_t>(position_) &&
+            unzGetFilePos64(archive_, &at) == UNZ_OK)
+            positions_.emplace_back(at.pos_in_zip_directory, at.num_of_file);
+        if (position_ == index)
+            return true;
         if (unzGoToNextFile(archive_) != UNZ_OK)
             return false;
-        ++position_;
     }
+}
+
+bool ZipReader::storedData(std::int32_t index, FileWindow& where) {
+    unz_file_info64 info;
+    if (index < 0 || !moveTo(index) ||
+        unzGetCurrentFileInfo64(archive_, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK ||
+        info.compression_method != 0 || (info.flag & 1) ||
+        info.compressed_size != info.uncompressed_size || unzOpenCurrentFile(archive_) != UNZ_OK)
+        return false;
+    where.offset = unzGetCurrentFileZStreamPos64(archive_);
+    where.length = info.compressed_size;
+    unzCloseCurrentFile(archive_);
     return true;
 }
 
@@ -172,10 +208,6 @@ ZipResult ZipReader::item(std::int32_t index, ZipEntry& entry) {
             return kZipFailed;
         entry = ZipEntry();
         entry.index = static_cast<std::int32_t>(global.number_entry);
-        return kZipOk;
-    }
-    if (index == cachedIndex_) {
-        entry = cached_;
         return kZipOk;
     }
     if (index < 0 || !moveTo(index))
@@ -194,13 +226,11 @@ ZipResult ZipReader::item(std::int32_t index, ZipEntry& entry) {
     found.compressedSize = static_cast<std::uint32_t>(info.compressed_size);
     found.uncompressedSize = static_cast<std::uint32_t>(info.uncompressed_size);
     if (unzOpenCurrentFile(archive_) == UNZ_OK) {
-        const int length = unzGetLocalExtrafield(archive_, nullptr, 0);
-        if (length > 4) {
-            std::vector<unsigned char> extra(static_cast<size_t>(length));
-            const int got =
-                unzGetLocalExtrafield(archive_, extra.data(), static_cast<unsigned>(length));
-            if (const auto times =
-                    parseExtendedTimestamp(extra.data(), got > 0 ? static_cast<size_t>(got) : 0)) {
+        // A local extra field holds at most 65,535 bytes (its length is a 16-bit count).
+        unsigned char extra[0x10000];
+        const int got = unzGetLocalExtrafield(archive_, extra, sizeof extra);
+        if (got > 4) {
+            if (const auto times = parseExtendedTimestamp(extra, static_cast<size_t>(got))) {
                 if (times->modification)
                     found.modificationTime = toFileTime(*times->modification);
                 if (times->access)
@@ -211,39 +241,25 @@ ZipResult ZipReader::item(std::int32_t index, ZipEntry& entry) {
         }
         unzCloseCurrentFile(archive_);
     }
-    cachedIndex_ = index;
-    cached_ = found;
     entry = found;
     return kZipOk;
 }
 
-std::wstring ZipReader::createParents(const std::wstring& folder) {
-    std::wstring current;
-    for (size_t at = 0; at <= folder.size(); ++at) {
-        if (at == folder.size() || folder[at] == L'\\' || folder[at] == L'/') {
-            current = folder.substr(0, at);
-            if (!current.empty() && current.back() != L':' && !exists(current))
-                CreateDirectoryW(current.c_str(), nullptr);
-        }
+bool createFolders(const std::wstring& folder) {
+    for (size_t at = folder.find_first_of(L"\\/"); at != std::wstring::npos;
+         at = folder.find_first_of(L"\\/", at + 1)) {
+        const std::wstring level = folder.substr(0, at);
+        if (!level.empty() && level.back() != L':' && !exists(level))
+            CreateDirectoryW(level.c_str(), nullptr);
     }
-    return current;
+    return CreateDirectoryW(folder.c_str(), nullptr) != 0;
 }
 
-ZipResult ZipReader::extractItem(std::int32_t index, const std::wstring& name) {
+ZipResult ZipReader::writeFile(std::int32_t index) {
     ZipEntry entry;
     if (item(index, entry) != kZipOk)
         return kZipFailed;
-    // Names come cleaned from item(); an empty one has nothing left to write.
-    const std::wstring relative = cleanEntryName(name);
-    if (relative.empty())
-        return kZipSkipped;
-    // Some archivers (Java's among them) mark a folder only by the separator ending its name.
-    if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) || relative.back() == L'\\') {
-        createParents(base_ + relative);
-        return kZipOk;
-    }
-    createParents(base_ + parent(relative, L""));
-    OutputFile file(base_ + relative, entry.attributes & 0x27);
+    OutputFile file(base_ + entry.name, entry.attributes & 0x27);
     if (!file.opened())
         return kZipNotWritten;
     if (unzOpenCurrentFilePassword(archive_, nullptr) != UNZ_OK) {
@@ -270,7 +286,10 @@ ZipResult ZipReader::extractItem(std::int32_t index, const std::wstring& name) {
         return written ? kZipCorrupt : kZipNotWritten;
     }
     SetFileTime(file.get(), &entry.creationTime, &entry.accessTime, &entry.modificationTime);
-    file.finish();
+    if (closer_)
+        closer_->close(std::move(file.written()));
+    else if (!closeWrittenFile(file.written()))
+        return kZipNotWritten;
     return kZipOk;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tarrow {
@@ -31,10 +32,23 @@ enum ZipResult : int {
     kZipNotWritten = 4, // the entry's file could not be created or written; nothing of it is left
 };
 
+// A part of a file read as if it were the whole file: nothing before or after it can be read.
+struct FileWindow {
+    std::uint64_t offset = 0;
+    std::uint64_t length = UINT64_MAX; // as far as the file goes
+};
+
+class FileCloser;
+
+// Creates the folder with every missing parent, one level at a time; true when the folder
+// itself was made by this call.
+bool createFolders(const std::wstring& folder);
+
 class ZipReader {
   public:
-    // Opens an archive (shared read access). Null when it is not a readable archive.
-    static std::unique_ptr<ZipReader> open(const std::wstring& path);
+    // Opens an archive (shared read access), or the archive that fills the window of the file.
+    // Null when it is not a readable archive.
+    static std::unique_ptr<ZipReader> open(const std::wstring& path, FileWindow window = {});
     ~ZipReader();
     ZipReader(const ZipReader&) = delete;
     ZipReader& operator=(const ZipReader&) = delete;
@@ -43,20 +57,32 @@ class ZipReader {
     ZipResult item(std::int32_t index, ZipEntry& entry);
     // Entries are written below this folder.
     ZipResult setBaseFolder(const std::wstring& folder);
-    // Writes entry `index` to the base folder under `name` (a cleaned, relative name).
-    ZipResult extractItem(std::int32_t index, const std::wstring& name);
+    // Creates the folder `relative` below the base folder with every missing parent.
+    void makeFolders(const std::wstring& relative) { createFolders(base_ + relative); }
+    // Writes the file entry `index` below the base folder under its cleaned name, whose folder
+    // must already exist.
+    ZipResult writeFile(std::int32_t index);
+    // Written files are handed to the closer instead of being closed at once.
+    void setCloser(FileCloser* closer) { closer_ = closer; }
+    // Where entry `index`'s data lies in the file when it is stored as it is (not compressed,
+    // not encrypted); false otherwise.
+    bool storedData(std::int32_t index, FileWindow& where);
+    // Goes to the entries at the positions the other reader of the same archive has found, so
+    // that it reaches any of them at once. The other reader must outlive this one and walk no
+    // further meanwhile.
+    void sharePositions(const ZipReader& other) { known_ = &other.positions_; }
 
   private:
     explicit ZipReader(void* archive);
     bool moveTo(std::int32_t index);
-    std::wstring createParents(const std::wstring& folder);
 
     void* archive_; // minizip's unzFile
     std::int32_t position_ = 0;
     std::wstring base_;
-    std::int32_t cachedIndex_ = -2;
-    ZipEntry cached_;
     std::vector<char> buffer_;
+    FileCloser* closer_ = nullptr;
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> positions_; // minizip's, by index
+    const std::vector<std::pair<std::uint64_t, std::uint64_t>>* known_ = &positions_;
 };
 
 } // namespace tarrow

@@ -3,15 +3,19 @@ servers on 127.0.0.1, checked and unpacked; and the extraction and checksum laye
 import hashlib
 import io
 import os
+import resource
 import shutil
+import signal
 import struct
+import subprocess
 import tempfile
 import unittest
 import zipfile
 
-from kivtest import (BUILD, LayoutTestCase, STANDINS, expected_failure_where_wine_lacks,
-                     is_read_only, minimal_properties, read_record, run_wine, scaled, start_wine,
-                     wait_until, windows_path, write_properties)
+from kivtest import (BUILD, WINE64, LayoutTestCase, STANDINS, ensure_prefix,
+                     expected_failure_where_wine_lacks, is_read_only, minimal_properties,
+                     read_record, run_wine, scaled, start_wine, wait_until, windows_path,
+                     wine_env, write_properties)
 from packservers import FtpServer, HttpServer
 
 NO_VM = (b"Pellinor Error: Could not find a valid Java virtual machine to load.\r\n\r\n"
@@ -43,6 +47,19 @@ def damage_central_record(archive, index):
         at = data.index(b"PK\x01\x02", at + 1)
     data[at + 3] = 0x09
     return bytes(data)
+
+
+def stored_pack(inner, *more):
+    """A pack whose vm.zip is stored as it is, followed by vm.properties and `more` members."""
+    out = io.BytesIO()
+    with zipfile.ZipFile(out, "w", zipfile.ZIP_STORED) as z:
+        for name, data in [("vm.zip", inner), ("vm.properties", b"vendor=test\n"), *more]:
+            z.writestr(name, data)
+    return out.getvalue()
+
+
+def many_members(count, size):
+    return [(f"lib/part{i % 7}/f{i:03}.bin", os.urandom(size)) for i in range(count)]
 
 
 def vm_pack(vm_members=None, extra_members=()):
@@ -712,6 +729,84 @@ class Extraction(unittest.TestCase):
         self.write_pack(zip_bytes([("vm.zip", bytes(inner))]))
         self.assertEqual(self.extract().returncode, 1)
         self.assertFalse(os.path.exists(os.path.join(self.target, "bin", "java.exe")))
+
+    def assert_nothing_installed(self, scratch=("vm.properties",)):
+        """The target is as it was (empty), no half VM beside it, and the scratch folder holds
+        only the pack's other members: every file written was closed and deleted."""
+        self.assertEqual(sorted(os.listdir(self.base)), ["downloadIntermediary", "pack.vm", "target"])
+        self.assertEqual(os.listdir(self.target), [])
+        self.assertEqual(sorted(os.listdir(os.path.join(self.base, "downloadIntermediary"))),
+                         sorted(scratch))
+
+    def test_a_stored_vm_zip_is_read_in_place_on_several_threads(self):
+        members = many_members(60, 3000)
+        self.write_pack(stored_pack(zip_bytes(members)))
+        result = self.extract()
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn(b"vm.zip is read where it lies", result.stderr)
+        for name, data in members:
+            with open(os.path.join(self.target, name), "rb") as f:
+                self.assertEqual(f.read(), data, name)
+        self.assertEqual(sorted(os.listdir(self.base)), ["pack.vm", "target"])
+
+    def test_a_damaged_entry_late_among_many_installs_nothing(self):
+        inner = bytearray(zip_bytes(many_members(150, 4000)))
+        late = zipfile.ZipFile(io.BytesIO(bytes(inner))).infolist()[140]
+        inner[late.header_offset + 30 + len(late.filename) + 2000] ^= 0xFF
+        self.write_pack(stored_pack(bytes(inner)))
+        result = self.extract()
+        self.assertEqual(result.returncode, 1)
+        self.assertIn(b"entry 140 of 150 is damaged", result.stderr)
+        self.assert_nothing_installed()
+
+    def test_an_inner_archive_read_in_place_is_confined_to_its_member(self):
+        members = [("bin/java.exe", b"inner"), ("lib/a.txt", b"a"), ("lib/b.txt", b"b")]
+        inner = zip_bytes(members)
+        # A local header the central directory of the inner archive points to, lying after the
+        # inner archive in the pack.
+        outside = zip_bytes([("bin/java.exe", b"evil!")])
+        outside_header = outside[:outside.index(b"PK\x01\x02")]
+
+        def pointing_outside(distance):
+            directory = outside[outside.index(b"PK\x01\x02"):]
+            record = bytearray(directory[:directory.index(b"PK\x05\x06")])
+            record[42:46] = struct.pack("<I", distance)
+            end = bytearray(directory[len(record):])
+            end[16:20] = struct.pack("<I", 0)
+            return bytes(record + end)
+
+        probe = stored_pack(pointing_outside(0), ("more.bin", outside_header))
+        distance = probe.index(outside_header) - probe.index(pointing_outside(0))
+        # (what is wrong with the inner archive, the pack)
+        more = ("more.bin", outside_header)
+        for wrong, pack in (
+                ("cut before its end record", stored_pack(inner[:-22], more)),
+                ("damaged central directory", stored_pack(damage_central_record(inner, 1), more)),
+                ("entry outside its window", stored_pack(pointing_outside(distance), more))):
+            with self.subTest(wrong=wrong):
+                self.write_pack(pack)
+                result = self.extract()
+                self.assertEqual(result.returncode, 1, result.stderr)
+                self.assertIn(b"vm.zip is read where it lies", result.stderr)
+                self.assert_nothing_installed(("vm.properties", "more.bin"))
+
+    def test_a_full_disk_while_the_threads_write_installs_nothing(self):
+        # A file-size limit makes the writes of the large entries fail as a full disk does.
+        def limit_file_size():
+            signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (1 << 20, 1 << 20))
+
+        members = many_members(40, 3000) + [("lib/large.bin", os.urandom(3 << 20)),
+                                            ("lib/larger.bin", os.urandom(4 << 20))]
+        self.write_pack(stored_pack(zip_bytes(members)))
+        ensure_prefix()
+        result = subprocess.run(
+            [WINE64, TOOL, "extract", windows_path(self.pack), windows_path(self.target) + "\\"],
+            env=wine_env({"KIV_TRACE": "1"}), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE, preexec_fn=limit_file_size, timeout=scaled(60))
+        self.assertEqual(result.returncode, 1, result.stderr)
+        self.assertIn(b"cannot be written: the extraction into", result.stderr)
+        self.assert_nothing_installed()
 
     def test_pack_without_vm_zip_fails_and_keeps_the_scratch_folder(self):
         self.write_pack(zip_bytes([("readme.txt", b"no vm here")]))

@@ -1,0 +1,158 @@
+#include "ArchiveExtraction.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <new>
+
+#include "EntryQueue.h"
+#include "FileCloser.h"
+#include "PathString.h"
+#include "Text.h"
+#include "Trace.h"
+#include "UniqueHandle.h"
+
+namespace tarrow {
+
+namespace {
+
+constexpr DWORD kMostThreads = 8;
+
+const wchar_t* failureText(int result) {
+    switch (result) {
+    case kZipFailed:
+        return L"cannot be read";
+    case kZipCorrupt:
+        return L"is damaged";
+    default:
+        return L"cannot be written";
+    }
+}
+
+void traceFailure(std::int32_t index, const ArchiveEntries& listed, int result,
+                  const std::wstring& base) {
+    trace(L"entry " + decimal(index) + L" of " + decimal(listed.count) + L" " +
+          failureText(result) + L": the extraction into " + base + L" fails");
+}
+
+// What the writing threads share; the queue is the one place that changes between them.
+struct Work {
+    const ArchiveEntries& listed;
+    EntryQueue queue;
+};
+
+// One writing thread: its own reader, and the work it shares with the others.
+struct Writer {
+    Work* work = nullptr;
+    std::unique_ptr<ZipReader> reader;
+};
+
+DWORD WINAPI write(void* writer) {
+    Writer& self = *static_cast<Writer*>(writer);
+    const ArchiveEntries& listed = self.work->listed;
+    size_t slot = 0;
+    while (self.work->queue.take(slot)) {
+        const std::int32_t index = listed.files[slot];
+        // An entry is done here, written whole or failed; nothing raised leaves the thread.
+        try {
+            const ZipResult result = self.reader->writeFile(index);
+            if (result != kZipOk)
+                self.work->queue.fail(index, result);
+        } catch (...) {
+            self.work->queue.fail(index, EntryQueue::kRaised);
+        }
+    }
+    return 0;
+}
+
+// One thread for each processor, at least two, at most kMostThreads, never more than files.
+size_t writerCount(size_t files) {
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    size_t threads = system.dwNumberOfProcessors;
+    threads = threads < 2 ? 2 : threads > kMostThreads ? kMostThreads : threads;
+    return threads < files ? threads : files;
+}
+
+} // namespace
+
+bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& listed) {
+    ZipEntry count;
+    if (reader.item(-1, count) != kZipOk)
+        return false;
+    listed.count = count.index;
+    reader.setBaseFolder(base);
+    std::wstring made = L"\\"; // no folder made yet
+    std::uint32_t largest = 0;
+    for (std::int32_t index = 0; index < listed.count; ++index) {
+        ZipEntry entry;
+        if (reader.item(index, entry) != kZipOk) {
+            traceFailure(index, listed, kZipFailed, base);
+            return false;
+        }
+        if (entry.name.empty()) {
+            ++listed.skipped;
+            trace(L"entry " + decimal(index) + L" skipped: its name leaves nothing inside " + base);
+            continue;
+        }
+        // Some archivers (Java's among them) mark a folder only by the separator ending its name.
+        const bool folder =
+            (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) || entry.name.back() == L'\\';
+        // Entries of one folder mostly follow one another: the folder is made for the first.
+        const std::wstring needed = folder ? entry.name : parent(entry.name, L"");
+        if (needed != made)
+            reader.makeFolders(made = needed);
+        if (folder)
+            continue;
+        listed.files.push_back(index);
+        // The largest file goes first, so that the longest entry starts at once and the others
+        // are written beside it.
+        if (entry.compressedSize > largest) {
+            largest = entry.compressedSize;
+            std::swap(listed.files.front(), listed.files.back());
+        }
+    }
+    return true;
+}
+
+bool extractEntries(const std::wstring& path, FileWindow window, const ZipReader& lister,
+                    const ArchiveEntries& listed, const std::wstring& base) {
+    Work work{listed, EntryQueue(listed.files.size())};
+    // The closer outlives the writers: every file they wrote is closed when it has finished.
+    FileCloser closer;
+    Writer writers[kMostThreads];
+    UniqueHandle threads[kMostThreads];
+    const size_t count = writerCount(listed.files.size());
+    for (size_t at = 0; at < count; ++at) {
+        Writer& writer = writers[at];
+        writer.work = &work;
+        writer.reader = ZipReader::open(path, window);
+        if (!writer.reader)
+            return false;
+        writer.reader->sharePositions(lister);
+        writer.reader->setBaseFolder(base);
+        writer.reader->setCloser(&closer);
+    }
+    for (size_t at = 0; at < count; ++at) {
+        threads[at] = UniqueHandle(CreateThread(nullptr, 0, &write, &writers[at], 0, nullptr));
+        if (!threads[at])
+            write(&writers[at]); // without a thread of its own, the caller writes its share
+    }
+    for (const UniqueHandle& thread : threads)
+        if (thread)
+            WaitForSingleObject(thread.get(), INFINITE);
+    // A file that could not be closed may not have been written whole (entry -1: not known).
+    if (!closer.finish())
+        work.queue.fail(-1, kZipNotWritten);
+    if (work.queue.raised())
+        throw std::bad_alloc(); // the only exception writing an entry raises
+    if (work.queue.failed()) {
+        traceFailure(work.queue.failedIndex(), listed, work.queue.failedResult(), base);
+        return false;
+    }
+    trace(L"entries into " + base + L": " + decimal(listed.count - listed.skipped) +
+          L" extracted, " + decimal(listed.skipped) + L" skipped for their names");
+    return true;
+}
+
+} // namespace tarrow
