@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "DownloadProgress.h"
+#include "FileChecksum.h"
 #include "HttpResume.h"
 #include "Reporter.h"
 #include "RuntimeImports.h"
@@ -145,12 +146,17 @@ FtpRequest openFtp(const InternetFunctions& net, HINTERNET root, const std::wstr
     return request;
 }
 
-// The local file of a download. What it holds is read from the file itself, never counted.
+// The local file of a download, and the digests of what it holds. What it holds is read from the
+// file itself, never counted. Nobody else may write, rename or delete it while it is open; its
+// reading is shared.
 class PackFile {
   public:
-    explicit PackFile(const std::wstring& path)
-        : file_(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    PackFile(const std::wstring& path, const DownloadSettings& settings)
+        : file_(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)),
+          settings_(settings) {
+        startDigests();
+    }
     bool opened() const { return static_cast<bool>(file_); }
 
     // The bytes on disk; none when the size cannot be read.
@@ -173,6 +179,7 @@ class PackFile {
             DWORD written = 0;
             if (!WriteFile(file_.get(), buffer.data(), got, &written, nullptr) || written != got)
                 return false;
+            digest(buffer.data(), got);
             const std::string marks = progress_.bytesRead(got);
             if (!marks.empty())
                 out.say("%s", marks.c_str());
@@ -181,13 +188,62 @@ class PackFile {
 
     // Empties the file, for an answer that brings the whole file again.
     bool restart() {
+        startDigests();
         LARGE_INTEGER zero = {};
         return SetFilePointerEx(file_.get(), zero, nullptr, FILE_BEGIN) &&
                SetEndOfFile(file_.get());
     }
 
+    // Digests afresh the `kept` bytes on disk that an appended answer continues, read from the
+    // file once: what a broken-off copy had digested is never reused. False when they cannot be
+    // read.
+    bool keep(std::uint64_t kept) {
+        startDigests();
+        LARGE_INTEGER zero = {};
+        if (!SetFilePointerEx(file_.get(), zero, nullptr, FILE_BEGIN))
+            return false;
+        std::vector<char> buffer(kReadBytes);
+        while (kept > 0) {
+            DWORD got = 0;
+            const DWORD wanted = static_cast<DWORD>(std::min<std::uint64_t>(kept, kReadBytes));
+            if (!ReadFile(file_.get(), buffer.data(), wanted, &got, nullptr) || got == 0)
+                return false;
+            digest(buffer.data(), got);
+            kept -= got;
+        }
+        return true;
+    }
+
+    // The pack, still held, with the digests of what it holds.
+    DownloadedPack finish() {
+        DownloadedPack pack;
+        if (digests_[0])
+            pack.md5 = digests_[0]->text();
+        if (digests_[1])
+            pack.sha256 = digests_[1]->text();
+        pack.file = std::move(file_);
+        return pack;
+    }
+
   private:
+    void digest(const char* bytes, DWORD count) {
+        for (auto& digest : digests_)
+            if (digest)
+                digest->add(bytes, count);
+    }
+
+    void startDigests() {
+        digests_[0].reset();
+        digests_[1].reset();
+        if (settings_.md5)
+            digests_[0].emplace(DigestKind::Md5);
+        if (settings_.sha256)
+            digests_[1].emplace(DigestKind::Sha256);
+    }
+
     UniqueHandle file_;
+    const DownloadSettings& settings_;
+    std::optional<Digest> digests_[2]; // MD5, SHA-256: those the settings ask for
     DownloadProgress progress_;
 };
 
@@ -233,6 +289,8 @@ bool resume(const InternetFunctions& net, HINTERNET root, const std::wstring& ur
     }
     if (plan.action == ResumeAction::Append) {
         remote.size = plan.total;
+        if (!file.keep(*received))
+            return false;
     } else {
         if (!file.restart())
             return false;
@@ -245,13 +303,13 @@ bool resume(const InternetFunctions& net, HINTERNET root, const std::wstring& ur
 }
 
 // Copies the request's data into the destination, resuming an HTTP transfer that breaks off;
-// false when the whole file did not arrive.
-bool transfer(const InternetFunctions& net, HINTERNET root, HINTERNET request,
-              const std::wstring& url, bool resumable, const std::wstring& destination,
-              RemoteFile& remote, const Reporter& out) {
-    PackFile file(destination);
+// no file when the whole file did not arrive.
+DownloadedPack transfer(const InternetFunctions& net, HINTERNET root, HINTERNET request,
+                        const std::wstring& url, bool resumable, const std::wstring& destination,
+                        RemoteFile& remote, const DownloadSettings& settings, const Reporter& out) {
+    PackFile file(destination, settings);
     if (!file.opened())
-        return false;
+        return DownloadedPack();
     const ULONGLONG started = GetTickCount64();
     const bool copied = file.copy(net, request, out);
     bool complete = completeAt(file, remote, copied);
@@ -264,13 +322,13 @@ bool transfer(const InternetFunctions& net, HINTERNET root, HINTERNET request,
     }
     trace(L"received " + countText(file.size()) + L" bytes (announced " + countText(remote.size) +
           L") in " + decimal(static_cast<long long>(GetTickCount64() - started)) + L" ms");
-    return complete;
+    return complete ? file.finish() : DownloadedPack();
 }
 
 } // namespace
 
-bool downloadVmPack(const std::wstring& url, const std::wstring& destination,
-                    const DownloadSettings& settings) {
+DownloadedPack downloadVmPack(const std::wstring& url, const std::wstring& destination,
+                              const DownloadSettings& settings) {
     const Reporter out(settings.silent); // nothing at all in silent mode
     out.say("\nDownloading VM Pack - Please Wait!!!\n");
     trace(L"downloading VM pack " + url + L" to " + destination);
@@ -282,7 +340,7 @@ bool downloadVmPack(const std::wstring& url, const std::wstring& destination,
     if (!root) {
         out.say("\nAttempt to connect to internet failed.");
         out.say("\nWininet Error code: %lu\n", rootError);
-        return false;
+        return DownloadedPack();
     }
     RemoteFile remote;
     UniqueInternetHandle httpRequest;
@@ -291,22 +349,24 @@ bool downloadVmPack(const std::wstring& url, const std::wstring& destination,
     if (startsWith(url, L"http")) {
         httpRequest = openHttp(*net, root.get(), url, out, remote);
         if (!httpRequest)
-            return false;
+            return DownloadedPack();
         request = httpRequest.get();
     } else if (startsWith(url, L"ftp")) {
         ftpRequest = openFtp(*net, root.get(), url, out);
         if (!ftpRequest.file)
-            return false;
+            return DownloadedPack();
         request = ftpRequest.file.get();
     }
-    if (!request || !transfer(*net, root.get(), request, url, httpRequest.get() != nullptr,
-                              destination, remote, out)) {
+    DownloadedPack pack;
+    if (request)
+        pack = transfer(*net, root.get(), request, url, httpRequest.get() != nullptr, destination,
+                        remote, settings, out);
+    if (!pack.file) {
         out.say("\nAttempt to download VM failed");
         if (request)
             DeleteFileW(destination.c_str());
-        return false;
     }
-    return true;
+    return pack;
 }
 
 } // namespace tarrow

@@ -15,16 +15,17 @@ namespace {
 constexpr size_t kTransferBytes = 16 * 1024;
 constexpr uLong kNameBytes = 260;
 
-// File access for minizip through platform handles opened for shared reading. The stream
-// object owns its handle.
+// File access for minizip through platform handles opened for shared reading. Writing is shared
+// too, so that a downloaded pack can be read while its download still holds it against any
+// other writer. The stream object owns its handle.
 struct ArchiveFile {
     UniqueHandle handle;
 };
 
 voidpf ZCALLBACK openFile(voidpf, const void* path, int) {
     UniqueHandle handle(CreateFileW(static_cast<const wchar_t*>(path), GENERIC_READ,
-                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle)
         return nullptr;
     return new ArchiveFile{std::move(handle)};
