@@ -15,6 +15,7 @@
 
 namespace tarrow {
 
+class BackgroundSweep;
 class JVM;
 struct JavaOptions;
 
@@ -81,6 +82,8 @@ class KIV {
     bool vmSpecExists_ = false;
     VmJob vmJob_;
     UniqueHandle vmProcess_;
+    // The sweep of earlier launches' leftovers, from the VM's start until it has ended.
+    std::unique_ptr<BackgroundSweep> sweep_;
     DWORD vmExitCode_ = 0;
     std::wstring startDirectory_;
     bool silent_ = false;

@@ -117,7 +117,7 @@ void sweepFile(const std::wstring& path, DWORD size, ULONGLONG age) {
 
 } // namespace
 
-void sweepLeftovers() {
+void sweepLeftovers(const std::atomic<bool>& stop) {
     const std::wstring folder = temporaryFolder();
     if (folder.empty())
         return;
@@ -131,10 +131,35 @@ void sweepLeftovers() {
     GetSystemTimeAsFileTime(&nowTime);
     const ULONGLONG now = ticks(nowTime);
     do {
+        if (stop)
+            return;
         if (isCandidate(found, now))
             sweepFile(folder + found.cFileName, found.nFileSizeLow,
                       now - ticks(found.ftLastWriteTime));
     } while (FindNextFileW(listing.get(), &found));
+}
+
+BackgroundSweep::BackgroundSweep()
+    : thread_(CreateThread(nullptr, 0, &BackgroundSweep::run, this, 0, nullptr)) {}
+
+BackgroundSweep::~BackgroundSweep() {
+    finish();
+}
+
+DWORD WINAPI BackgroundSweep::run(void* sweep) {
+    sweepLeftovers(static_cast<BackgroundSweep*>(sweep)->stop_);
+    return 0;
+}
+
+void BackgroundSweep::finish() {
+    if (!thread_ || WaitForSingleObject(thread_.get(), kGraceMs) == WAIT_OBJECT_0) {
+        thread_.reset();
+        return;
+    }
+    stop_ = true;
+    trace(L"leftover sweep stopped: the rest waits for a later launch");
+    WaitForSingleObject(thread_.get(), INFINITE);
+    thread_.reset();
 }
 
 } // namespace tarrow
