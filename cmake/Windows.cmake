@@ -73,6 +73,7 @@ target_link_libraries(kiv_vm PUBLIC kiv_core kiv_vm_logic)
 
 add_library(kiv_vmpack STATIC
   launcher/vmpack/FileChecksum.cpp
+  launcher/vmpack/StreamDigest.cpp
   launcher/vmpack/VmPackDownload.cpp
   launcher/vmpack/VmPackExtraction.cpp
   launcher/vmpack/VmPackLock.cpp

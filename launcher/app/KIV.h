@@ -8,6 +8,7 @@
 #include <string>
 
 #include "CommandLine.h"
+#include "LeftoverSweep.h"
 #include "LaunchContext.h"
 #include "PropertySet.h"
 #include "UniqueHandle.h"
@@ -15,7 +16,6 @@
 
 namespace tarrow {
 
-class BackgroundSweep;
 class JVM;
 struct JavaOptions;
 
@@ -83,7 +83,7 @@ class KIV {
     VmJob vmJob_;
     UniqueHandle vmProcess_;
     // The sweep of earlier launches' leftovers, from the VM's start until it has ended.
-    std::unique_ptr<BackgroundSweep> sweep_;
+    BackgroundSweep sweep_;
     DWORD vmExitCode_ = 0;
     std::wstring startDirectory_;
     bool silent_ = false;

@@ -131,19 +131,18 @@ void sweepLeftovers(const std::atomic<bool>& stop) {
     GetSystemTimeAsFileTime(&nowTime);
     const ULONGLONG now = ticks(nowTime);
     do {
-        if (stop)
+        if (stop) {
+            trace(L"leftover sweep stopped: the rest waits for a later launch");
             return;
+        }
         if (isCandidate(found, now))
             sweepFile(folder + found.cFileName, found.nFileSizeLow,
                       now - ticks(found.ftLastWriteTime));
     } while (FindNextFileW(listing.get(), &found));
 }
 
-BackgroundSweep::BackgroundSweep()
-    : thread_(CreateThread(nullptr, 0, &BackgroundSweep::run, this, 0, nullptr)) {}
-
-BackgroundSweep::~BackgroundSweep() {
-    finish();
+void BackgroundSweep::start() noexcept {
+    thread_.reset(CreateThread(nullptr, 0, &BackgroundSweep::run, this, 0, nullptr));
 }
 
 DWORD WINAPI BackgroundSweep::run(void* sweep) {
@@ -151,14 +150,11 @@ DWORD WINAPI BackgroundSweep::run(void* sweep) {
     return 0;
 }
 
-void BackgroundSweep::finish() {
-    if (!thread_ || WaitForSingleObject(thread_.get(), kGraceMs) == WAIT_OBJECT_0) {
-        thread_.reset();
-        return;
+void BackgroundSweep::finish() noexcept {
+    if (thread_ && WaitForSingleObject(thread_.get(), kGraceMs) != WAIT_OBJECT_0) {
+        stop_ = true;
+        WaitForSingleObject(thread_.get(), INFINITE);
     }
-    stop_ = true;
-    trace(L"leftover sweep stopped: the rest waits for a later launch");
-    WaitForSingleObject(thread_.get(), INFINITE);
     thread_.reset();
 }
 

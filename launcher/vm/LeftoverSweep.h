@@ -24,16 +24,19 @@ void sweepLeftovers(const std::atomic<bool>& stop);
 // meets the files of the launch that runs it.
 class BackgroundSweep {
   public:
-    BackgroundSweep();
+    BackgroundSweep() = default;
     // finish().
-    ~BackgroundSweep();
+    ~BackgroundSweep() { finish(); }
     BackgroundSweep(const BackgroundSweep&) = delete;
     BackgroundSweep& operator=(const BackgroundSweep&) = delete;
+
+    // Starts the sweep, once.
+    void start() noexcept;
 
     // Lets the sweep go on for at most kGraceMs, then stops it before its next file and waits
     // for that: returns within the grace and one file's judging, however large the folder.
     // Without a thread (Windows refused one) the sweep did not run.
-    void finish();
+    void finish() noexcept;
 
     static constexpr DWORD kGraceMs = 100;
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "DownloadProgress.h"
-#include "FileChecksum.h"
+#include "StreamDigest.h"
 #include "HttpResume.h"
 #include "Reporter.h"
 #include "RuntimeImports.h"
@@ -151,18 +151,17 @@ FtpRequest openFtp(const InternetFunctions& net, HINTERNET root, const std::wstr
 // reading is shared.
 class PackFile {
   public:
-    PackFile(const std::wstring& path, const DownloadSettings& settings)
-        : file_(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)),
-          settings_(settings) {
+    PackFile(const std::wstring& path, const DownloadSettings& settings) : settings_(settings) {
+        pack_.file.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                     nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         startDigests();
     }
-    bool opened() const { return static_cast<bool>(file_); }
+    bool opened() const { return static_cast<bool>(pack_.file); }
 
     // The bytes on disk; none when the size cannot be read.
     std::optional<std::uint64_t> size() const {
         LARGE_INTEGER bytes = {};
-        if (!GetFileSizeEx(file_.get(), &bytes))
+        if (!GetFileSizeEx(pack_.file.get(), &bytes))
             return std::nullopt;
         return static_cast<std::uint64_t>(bytes.QuadPart);
     }
@@ -177,7 +176,8 @@ class PackFile {
             if (got == 0)
                 return true;
             DWORD written = 0;
-            if (!WriteFile(file_.get(), buffer.data(), got, &written, nullptr) || written != got)
+            if (!WriteFile(pack_.file.get(), buffer.data(), got, &written, nullptr) ||
+                written != got)
                 return false;
             digest(buffer.data(), got);
             const std::string marks = progress_.bytesRead(got);
@@ -190,8 +190,8 @@ class PackFile {
     bool restart() {
         startDigests();
         LARGE_INTEGER zero = {};
-        return SetFilePointerEx(file_.get(), zero, nullptr, FILE_BEGIN) &&
-               SetEndOfFile(file_.get());
+        return SetFilePointerEx(pack_.file.get(), zero, nullptr, FILE_BEGIN) &&
+               SetEndOfFile(pack_.file.get());
     }
 
     // Digests afresh the `kept` bytes on disk that an appended answer continues, read from the
@@ -200,50 +200,28 @@ class PackFile {
     bool keep(std::uint64_t kept) {
         startDigests();
         LARGE_INTEGER zero = {};
-        if (!SetFilePointerEx(file_.get(), zero, nullptr, FILE_BEGIN))
-            return false;
-        std::vector<char> buffer(kReadBytes);
-        while (kept > 0) {
-            DWORD got = 0;
-            const DWORD wanted = static_cast<DWORD>(std::min<std::uint64_t>(kept, kReadBytes));
-            if (!ReadFile(file_.get(), buffer.data(), wanted, &got, nullptr) || got == 0)
-                return false;
-            digest(buffer.data(), got);
-            kept -= got;
-        }
-        return true;
+        return SetFilePointerEx(pack_.file.get(), zero, nullptr, FILE_BEGIN) &&
+               Digest::addFrom(pack_.file.get(), kept, pack_.digests, 2);
     }
 
     // The pack, still held, with the digests of what it holds.
-    DownloadedPack finish() {
-        DownloadedPack pack;
-        if (digests_[0])
-            pack.md5 = digests_[0]->text();
-        if (digests_[1])
-            pack.sha256 = digests_[1]->text();
-        pack.file = std::move(file_);
-        return pack;
-    }
+    DownloadedPack finish() { return std::move(pack_); }
 
   private:
     void digest(const char* bytes, DWORD count) {
-        for (auto& digest : digests_)
-            if (digest)
-                digest->add(bytes, count);
+        for (Digest& digest : pack_.digests)
+            digest.add(bytes, count);
     }
 
     void startDigests() {
-        digests_[0].reset();
-        digests_[1].reset();
         if (settings_.md5)
-            digests_[0].emplace(DigestKind::Md5);
+            pack_.digest(DigestKind::Md5).start(DigestKind::Md5);
         if (settings_.sha256)
-            digests_[1].emplace(DigestKind::Sha256);
+            pack_.digest(DigestKind::Sha256).start(DigestKind::Sha256);
     }
 
-    UniqueHandle file_;
+    DownloadedPack pack_; // the digests the settings ask for are started
     const DownloadSettings& settings_;
-    std::optional<Digest> digests_[2]; // MD5, SHA-256: those the settings ask for
     DownloadProgress progress_;
 };
 

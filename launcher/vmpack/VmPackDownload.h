@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "StreamDigest.h"
 #include "UniqueHandle.h"
 
 namespace tarrow {
@@ -18,9 +19,11 @@ struct DownloadSettings {
 // delete it, so that what is installed from it is what was digested. Readers that share writing
 // can read it.
 struct DownloadedPack {
-    UniqueHandle file;   // none when the download failed
-    std::wstring md5;    // the digests the settings asked for, as Digest::text(); empty when
-    std::wstring sha256; // not asked for or when the digest failed
+    UniqueHandle file; // none when the download failed
+    // Of the bytes written, those the settings asked for, by DigestKind.
+    Digest digests[2];
+
+    Digest& digest(DigestKind kind) { return digests[static_cast<int>(kind)]; }
 };
 
 // True when the whole file arrived at `destination`, from the server, never from the user's

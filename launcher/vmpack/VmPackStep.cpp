@@ -3,11 +3,11 @@
 #include <windows.h>
 
 #include "BuildOptions.h"
-#include "FileChecksum.h"
 #include "FileSystem.h"
 #include "InstalledVmSearch.h"
 #include "Reporter.h"
 #include "Settings.h"
+#include "StreamDigest.h"
 #include "Trace.h"
 #include "DescribedVmSearch.h"
 #include "Text.h"
@@ -170,9 +170,11 @@ class Step {
                   L" came over an unencrypted connection with no checksum: "
                   L"unverified");
         // With both digests configured, both must match.
-        if (settings.md5 && !verified(pack.md5, DigestKind::Md5, source.md5))
+        if (settings.md5 &&
+            !verified(pack.digest(DigestKind::Md5).text(), DigestKind::Md5, source.md5))
             return nullptr;
-        if (settings.sha256 && !verified(pack.sha256, DigestKind::Sha256, source.sha256))
+        if (settings.sha256 &&
+            !verified(pack.digest(DigestKind::Sha256).text(), DigestKind::Sha256, source.sha256))
             return nullptr;
         say("\nExtracting VM Pack. Please wait!!!\n");
         const std::wstring target = extractionTarget(start);

@@ -47,8 +47,10 @@ int wmain(int argc, wchar_t** argv) {
             argv[3], GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         const bool deletable = DeleteFileW(argv[3]) != FALSE;
-        std::printf("md5=%ls\nsha256=%ls\nwritable=%d\ndeletable=%d\n", pack.md5.c_str(),
-                    pack.sha256.c_str(), writer ? 1 : 0, deletable ? 1 : 0);
+        std::printf("md5=%ls\nsha256=%ls\nwritable=%d\ndeletable=%d\n",
+                    pack.digest(tarrow::DigestKind::Md5).text().c_str(),
+                    pack.digest(tarrow::DigestKind::Sha256).text().c_str(), writer ? 1 : 0,
+                    deletable ? 1 : 0);
         return tarrow::extractVmPack(argv[3], argv[4]) ? 0 : 1;
     }
     if (argc == 3 && std::wstring(argv[1]) == L"fetch") {
