@@ -151,7 +151,8 @@ FtpRequest openFtp(const InternetFunctions& net, HINTERNET root, const std::wstr
 // reading is shared.
 class PackFile {
   public:
-    PackFile(const std::wstring& path, const DownloadSettings& settings) : settings_(settings) {
+    PackFile(const std::wstring& path, const DownloadSettings& settings, DownloadedPack& pack)
+        : pack_(pack), settings_(settings) {
         pack_.file.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
                                      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         startDigests();
@@ -204,9 +205,6 @@ class PackFile {
                Digest::addFrom(pack_.file.get(), kept, pack_.digests, 2);
     }
 
-    // The pack, still held, with the digests of what it holds.
-    DownloadedPack finish() { return std::move(pack_); }
-
   private:
     void digest(const char* bytes, DWORD count) {
         for (Digest& digest : pack_.digests)
@@ -220,7 +218,7 @@ class PackFile {
             pack_.digest(DigestKind::Sha256).start(DigestKind::Sha256);
     }
 
-    DownloadedPack pack_; // the digests the settings ask for are started
+    DownloadedPack& pack_; // the digests the settings ask for are started
     const DownloadSettings& settings_;
     DownloadProgress progress_;
 };
@@ -280,14 +278,15 @@ bool resume(const InternetFunctions& net, HINTERNET root, const std::wstring& ur
     return completeAt(file, remote, copied);
 }
 
-// Copies the request's data into the destination, resuming an HTTP transfer that breaks off;
-// no file when the whole file did not arrive.
-DownloadedPack transfer(const InternetFunctions& net, HINTERNET root, HINTERNET request,
-                        const std::wstring& url, bool resumable, const std::wstring& destination,
-                        RemoteFile& remote, const DownloadSettings& settings, const Reporter& out) {
-    PackFile file(destination, settings);
+// Copies the request's data into the destination, resuming an HTTP transfer that breaks off,
+// into `pack`; false when the whole file did not arrive.
+bool transfer(const InternetFunctions& net, HINTERNET root, HINTERNET request,
+              const std::wstring& url, bool resumable, const std::wstring& destination,
+              RemoteFile& remote, const DownloadSettings& settings, const Reporter& out,
+              DownloadedPack& pack) {
+    PackFile file(destination, settings, pack);
     if (!file.opened())
-        return DownloadedPack();
+        return false;
     const ULONGLONG started = GetTickCount64();
     const bool copied = file.copy(net, request, out);
     bool complete = completeAt(file, remote, copied);
@@ -300,7 +299,7 @@ DownloadedPack transfer(const InternetFunctions& net, HINTERNET root, HINTERNET 
     }
     trace(L"received " + countText(file.size()) + L" bytes (announced " + countText(remote.size) +
           L") in " + decimal(static_cast<long long>(GetTickCount64() - started)) + L" ms");
-    return complete ? file.finish() : DownloadedPack();
+    return complete;
 }
 
 } // namespace
@@ -308,6 +307,7 @@ DownloadedPack transfer(const InternetFunctions& net, HINTERNET root, HINTERNET 
 DownloadedPack downloadVmPack(const std::wstring& url, const std::wstring& destination,
                               const DownloadSettings& settings) {
     const Reporter out(settings.silent); // nothing at all in silent mode
+    DownloadedPack pack;
     out.say("\nDownloading VM Pack - Please Wait!!!\n");
     trace(L"downloading VM pack " + url + L" to " + destination);
     const InternetFunctions* net = internetFunctions();
@@ -318,7 +318,7 @@ DownloadedPack downloadVmPack(const std::wstring& url, const std::wstring& desti
     if (!root) {
         out.say("\nAttempt to connect to internet failed.");
         out.say("\nWininet Error code: %lu\n", rootError);
-        return DownloadedPack();
+        return pack;
     }
     RemoteFile remote;
     UniqueInternetHandle httpRequest;
@@ -327,20 +327,18 @@ DownloadedPack downloadVmPack(const std::wstring& url, const std::wstring& desti
     if (startsWith(url, L"http")) {
         httpRequest = openHttp(*net, root.get(), url, out, remote);
         if (!httpRequest)
-            return DownloadedPack();
+            return pack;
         request = httpRequest.get();
     } else if (startsWith(url, L"ftp")) {
         ftpRequest = openFtp(*net, root.get(), url, out);
         if (!ftpRequest.file)
-            return DownloadedPack();
+            return pack;
         request = ftpRequest.file.get();
     }
-    DownloadedPack pack;
-    if (request)
-        pack = transfer(*net, root.get(), request, url, httpRequest.get() != nullptr, destination,
-                        remote, settings, out);
-    if (!pack.file) {
+    if (!request || !transfer(*net, root.get(), request, url, httpRequest.get() != nullptr,
+                              destination, remote, settings, out, pack)) {
         out.say("\nAttempt to download VM failed");
+        pack.file.reset();
         if (request)
             DeleteFileW(destination.c_str());
     }
