@@ -141,8 +141,10 @@ void sweepLeftovers(const std::atomic<bool>& stop) {
     } while (FindNextFileW(listing.get(), &found));
 }
 
-void BackgroundSweep::start() noexcept {
+void BackgroundSweep::start() {
     thread_.reset(CreateThread(nullptr, 0, &BackgroundSweep::run, this, 0, nullptr));
+    if (!thread_)
+        sweepLeftovers(stop_); // no thread to spare: the sweep runs here, as it must run
 }
 
 DWORD WINAPI BackgroundSweep::run(void* sweep) {

@@ -30,12 +30,12 @@ class BackgroundSweep {
     BackgroundSweep(const BackgroundSweep&) = delete;
     BackgroundSweep& operator=(const BackgroundSweep&) = delete;
 
-    // Starts the sweep, once.
-    void start() noexcept;
+    // Starts the sweep, once; where Windows refuses a thread, sweeps before returning.
+    void start();
 
     // Lets the sweep go on for at most kGraceMs, then stops it before its next file and waits
-    // for that: returns within the grace and one file's judging, however large the folder.
-    // Without a thread (Windows refused one) the sweep did not run.
+    // for that: returns within the grace and one file's judging (or the listing call under way),
+    // whatever the number of leftovers.
     void finish() noexcept;
 
     static constexpr DWORD kGraceMs = 100;
