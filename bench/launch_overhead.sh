@@ -11,6 +11,10 @@
 # program run on one CPU where taskset is at hand: on a virtual machine, waking a process on an
 # idle CPU can take tens of milliseconds, which then lands at random in one command's time.
 #   BENCH_CPUS=all                leaves the processes on every CPU
+#   BENCH_TEMP_FILES=20000        that many other programs' files in the temporary folder during
+#                                 the run (removed after it), as a user's folder often holds:
+#                                 the sweep of leftovers lists the folder at every launch
+#   BENCH_TARROW=PATH             another Tarrow.exe to time (an earlier build, for comparison)
 #   BENCH_BUILD=x86_64 (default)  the 64-bit build under Debian's wine64
 #   BENCH_BUILD=i686              the 32-bit product and 32-bit baselines under the WoW64 Wine;
 #                                 on a machine that refuses 32-bit code, inside the emulated
@@ -20,6 +24,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 runs=${1:-40}
 build=${BENCH_BUILD:-x86_64}
 cd "$root"
+flag_early=(); [ "$build" = i686 ] && flag_early=(--i686)
 case "$build" in
   x86_64) way=wine64 ;;
   i686)
@@ -45,7 +50,7 @@ cmake --build --preset "$build" --target Tarrow LaunchBench MinimalLauncher Mini
 work="$root/build/bench-launch-$build"
 rm -rf "$work" && mkdir -p "$work/app/lib" "$work/vm/bin"
 strip=$build-w64-mingw32-strip
-"$strip" -o "$work/app/Tarrow.exe" "build/$build/bin/Tarrow.exe"
+"$strip" -o "$work/app/Tarrow.exe" "${BENCH_TARROW:-build/$build/bin/Tarrow.exe}"
 "$strip" -o "$work/vm/bin/java.exe" "build/$build/standins/standin_plain.exe"
 for program in "build/$build"/bench/*.exe; do
   "$strip" -o "$work/$(basename "$program")" "$program"
@@ -57,6 +62,20 @@ kiv.nl.valid.vm.list=ALL
 KIV
 win() { echo "Z:${1//\//\\}"; }
 vm=$(win "$work/vm/bin/java.exe")
+fill=${BENCH_TEMP_FILES:-0}
+if [ "$fill" -gt 0 ]; then
+  # shellcheck source=../scripts/wine-env.sh
+  . scripts/wine-env.sh && kiv_wine_env "$build"
+  scripts/wine-run.sh "${flag_early[@]}" cmd /c exit </dev/null >/dev/null 2>&1 || true
+  temp=$(find "$WINEPREFIX/drive_c/users" -maxdepth 4 -type d -name Temp | head -n1)
+  mkdir -p "$temp/bench-fill" # made beside, then moved in at once, and removed after the run
+  python3 -c 'import sys; [open(f"{sys.argv[1]}/fill{i:05d}.tmp", "w").close() for i in range(int(sys.argv[2]))]' \
+    "$temp/bench-fill" "$fill"
+  find "$temp/bench-fill" -name 'fill*.tmp' -exec mv -t "$temp" {} +
+  rmdir "$temp/bench-fill"
+  trap 'find "$temp" -maxdepth 1 -name "fill?????.tmp" -delete' EXIT
+  echo "== $fill other files in the temporary folder $temp"
+fi
 # Every launch leaves its VM information file in the temporary folder, and Wine reads the whole
 # folder to create a file in it: the benchmark removes them after each run, so that every
 # launch creates its file in the same folder rather than one that grows during the benchmark.

@@ -6,12 +6,19 @@
 # server against `curl` (at least 0.5) and against a minimal WinINet program of our own that reads
 # 1 MB blocks without the cache (the launcher's download at most 1.1 times its time).
 # Wine's start-up (about 0.1 s) is included in every Wine figure.
+# Then the first launch of an application without a VM: Tarrow.exe downloads a pack made from the
+# same tree (with the stand-in VM as its bin\java.exe), checks its MD5 and SHA-256, unpacks it and
+# starts the VM, against the minimal WinINet program downloading the same pack, side by side, from
+# a local server sending at most 40 MB/s and from one sending as fast as it can (the first launch
+# at most 1.25 times the download alone at 40 MB/s); the median of BENCH_ROUNDS rounds (3).
+#   BENCH_RATE=40e6              the throttled server's bytes per second
+#   BENCH_TARROW=PATH            another Tarrow.exe to time (an earlier build, for comparison)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 jdk=${1:-/usr/lib/jvm/java-17-openjdk-amd64}
 cmake --preset x86_64 >/dev/null
-cmake --build --preset x86_64 --target vmpack_tool MinimalDownload >/dev/null
+cmake --build --preset x86_64 --target vmpack_tool MinimalDownload Tarrow standin_plain >/dev/null
 export WINEPREFIX="${KIV_WINEPREFIX:-$root/build/wineprefix}" WINEDEBUG=-all
 unset http_proxy https_proxy no_proxy
 
@@ -21,6 +28,7 @@ rm -rf "$work" && mkdir -p "$work/web" "$work/wine-target" "$work/unzip-target"
 (cd "$work" && echo "vendor=bench" > vm.properties && zip -q0 web/pack.vm vm.zip vm.properties)
 tool="Z:${root//\//\\}\\build\\x86_64\\bin\\vmpack_tool.exe"
 minimal="Z:${root//\//\\}\\build\\x86_64\\bench\\MinimalDownload.exe"
+minimal_program=$minimal
 win() { echo "Z:${1//\//\\}"; }
 now() { date +%s.%N; }
 seconds() { python3 -c "print(f'{$2 - $1:.3f}')"; }
@@ -32,8 +40,10 @@ seconds() { python3 -c "print(f'{$2 - $1:.3f}')"; }
 /usr/lib/wine/wineserver -f -p600 </dev/null >/dev/null 2>&1 &
 wineserver_pid=$!
 server=
+servers=()
 finish() {
   [ -z "$server" ] || kill "$server" 2>/dev/null || true
+  for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null || true; done
   if kill -0 "$wineserver_pid" 2>/dev/null; then
     /usr/lib/wine/wineserver -k </dev/null >/dev/null 2>&1 || true
     wait "$wineserver_pid" 2>/dev/null || true
@@ -83,3 +93,64 @@ print(f"sha256   {mb / sha:7.0f} MB/s sha256sum {mb / shanative:5.0f} MB/s share
 print(f"download {mb / download:7.0f} MB/s curl   {mb / curled:5.0f} MB/s share {curled / download:.2f} (target >= 0.5)")
 print(f"download {download:7.2f} s  minimal WinINet {minimal:5.2f} s  ratio {download / minimal:.2f} (target <= 1.1)")
 PY
+
+# The first launch, side by side with the minimal download, per server.
+first="$work/first"
+mkdir -p "$first/web" "$first/app/jvmspecs" "$first/vm/bin"
+cp build/x86_64/standins/standin_plain.exe "$first/vm/bin/java.exe"
+(cd "$jdk" && zip -qr "$first/vm.zip" .)
+(cd "$first/vm" && zip -q "$first/vm.zip" bin/java.exe)
+(cd "$first" && echo "vendor=bench" > vm.properties && zip -q0 web/first.vm vm.zip vm.properties)
+x86_64-w64-mingw32-strip -o "$first/app/Tarrow.exe" "${BENCH_TARROW:-build/x86_64/bin/Tarrow.exe}"
+printf 'kiv.nl.java.launcher.main.class=bench.Main\r\nkiv.class.path=lib\\bench.jar\r\nkiv.nl.valid.vm.list=ALL\r\n' \
+  >"$first/app/Tarrow.kiv"
+rate=${BENCH_RATE:-40e6}
+rounds=${BENCH_ROUNDS:-3}
+for port in 18766 18767; do
+  python3 bench/throttled_server.py "$first/web" "$port" "$([ $port = 18766 ] && echo "$rate" || echo 0)" \
+    >/dev/null 2>&1 &
+  servers+=($!)
+  for _ in $(seq 300); do
+    curl -s -o /dev/null "http://127.0.0.1:$port/" && break
+    sleep 0.1
+  done
+done
+firstsize=$(stat -c %s "$first/web/first.vm")
+launch_at() { # port: the seconds of one first launch, from a fresh start folder
+  local url=http://127.0.0.1:$1/first.vm
+  printf 'build.option=withoutvm\r\nbuild.without.vm.search.option=12\r\nbuild.without.vm.direct.download.url=%s\r\nbuild.without.vm.dont.search.download.url.md5Checksum.applicable=true\r\nbuild.without.vm.dont.search.download.url.md5Checksum.value=%s\r\nbuild.without.vm.dont.search.download.url.sha256Checksum.value=%s\r\n' \
+    "$url" "$(md5sum <"$first/web/first.vm" | cut -c1-32)" \
+    "$(sha256sum <"$first/web/first.vm" | cut -c1-64)" >"$first/app/jvmspecs/jvmspecs.properties"
+  rm -rf "$first/start" && mkdir -p "$first/start/Windows/jvmspecs"
+  local t0 t1
+  t0=$(now)
+  (cd "$first/start" && /usr/lib/wine/wine64 "$(win "$first/app/Tarrow.exe")" </dev/null >/dev/null 2>&1)
+  t1=$(now)
+  [ -f "$first/start/Windows/resource/jre/bin/java.exe" ] || { echo "first launch failed" >&2; exit 1; }
+  seconds "$t0" "$t1"
+}
+download_at() { # port: the seconds of one minimal download
+  local t0 t1
+  rm -f "$first/minimal.vm"
+  t0=$(now); /usr/lib/wine/wine64 "$minimal_program" "http://127.0.0.1:$1/first.vm" "$(win "$first/minimal.vm")"; t1=$(now)
+  cmp "$first/minimal.vm" "$first/web/first.vm"
+  seconds "$t0" "$t1"
+}
+for port in 18766 18767; do
+  launches=() downloads=()
+  for _ in $(seq "$rounds"); do
+    launches+=("$(launch_at "$port")")
+    downloads+=("$(download_at "$port")")
+  done
+  python3 - "$firstsize" "$([ $port = 18766 ] && echo "$rate" || echo 0)" "${launches[*]}" \
+    "${downloads[*]}" <<'PY'
+import statistics, sys
+size, rate = float(sys.argv[1]), float(sys.argv[2])
+launch = statistics.median(float(v) for v in sys.argv[3].split())
+download = statistics.median(float(v) for v in sys.argv[4].split())
+served = f"at {rate / 1e6:.0f} MB/s" if rate else "unthrottled"
+target = " (target <= 1.25)" if rate else ""
+print(f"first launch {launch:6.2f} s  minimal download {download:6.2f} s  ratio {launch / download:.2f}"
+      f"{target}  pack {size / 1e6:.0f} MB {served}")
+PY
+done

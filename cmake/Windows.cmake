@@ -76,6 +76,7 @@ add_library(kiv_vmpack STATIC
   launcher/vmpack/ArchiveExtraction.cpp
   launcher/vmpack/FileCloser.cpp
   launcher/vmpack/FileChecksum.cpp
+  launcher/vmpack/StreamDigest.cpp
   launcher/vmpack/VmPackDownload.cpp
   launcher/vmpack/VmPackExtraction.cpp
   launcher/vmpack/VmPackLock.cpp

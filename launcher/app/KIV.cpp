@@ -156,8 +156,8 @@ void KIV::run(bool wait) {
     }
     options_ = std::make_unique<JavaOptions>(options);
     vmStarted(vmProcess_.get());
-    // While the VM starts up, what earlier launches could not remove goes.
-    sweepLeftovers();
+    // While the VM starts up and runs, what earlier launches could not remove goes.
+    sweep_.start();
     if (wait)
         waitForVm();
 }
@@ -165,6 +165,7 @@ void KIV::run(bool wait) {
 void KIV::waitForVm() {
     // An exit code that cannot be learned is never reported as success.
     const std::optional<DWORD> code = waitForExitCode(vmProcess_.get());
+    sweep_.finish();
     trace(code ? L"VM exit code " + decimal(*code) : L"VM exit code unknown");
     vmExitCode_ = code.value_or(kUnknownExitCode);
     // What the application started on purpose to outlive it (an updater, a relaunch) keeps

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "CommandLine.h"
+#include "LeftoverSweep.h"
 #include "LaunchContext.h"
 #include "PropertySet.h"
 #include "UniqueHandle.h"
@@ -81,6 +82,8 @@ class KIV {
     bool vmSpecExists_ = false;
     VmJob vmJob_;
     UniqueHandle vmProcess_;
+    // The sweep of earlier launches' leftovers, from the VM's start until it has ended.
+    BackgroundSweep sweep_;
     DWORD vmExitCode_ = 0;
     std::wstring startDirectory_;
     bool silent_ = false;

@@ -117,7 +117,7 @@ void sweepFile(const std::wstring& path, DWORD size, ULONGLONG age) {
 
 } // namespace
 
-void sweepLeftovers() {
+void sweepLeftovers(const std::atomic<bool>& stop) {
     const std::wstring folder = temporaryFolder();
     if (folder.empty())
         return;
@@ -131,10 +131,33 @@ void sweepLeftovers() {
     GetSystemTimeAsFileTime(&nowTime);
     const ULONGLONG now = ticks(nowTime);
     do {
+        if (stop) {
+            trace(L"leftover sweep stopped: the rest waits for a later launch");
+            return;
+        }
         if (isCandidate(found, now))
             sweepFile(folder + found.cFileName, found.nFileSizeLow,
                       now - ticks(found.ftLastWriteTime));
     } while (FindNextFileW(listing.get(), &found));
+}
+
+void BackgroundSweep::start() {
+    thread_.reset(CreateThread(nullptr, 0, &BackgroundSweep::run, this, 0, nullptr));
+    if (!thread_)
+        sweepLeftovers(stop_); // no thread to spare: the sweep runs here, as it must run
+}
+
+DWORD WINAPI BackgroundSweep::run(void* sweep) {
+    sweepLeftovers(static_cast<BackgroundSweep*>(sweep)->stop_);
+    return 0;
+}
+
+void BackgroundSweep::finish() noexcept {
+    if (thread_ && WaitForSingleObject(thread_.get(), kGraceMs) != WAIT_OBJECT_0) {
+        stop_ = true;
+        WaitForSingleObject(thread_.get(), INFINITE);
+    }
+    thread_.reset();
 }
 
 } // namespace tarrow

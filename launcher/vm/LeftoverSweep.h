@@ -2,6 +2,12 @@
 // power cut).
 #pragma once
 
+#include <windows.h>
+
+#include <atomic>
+
+#include "UniqueHandle.h"
+
 namespace tarrow {
 
 // Removes every "kiv*.tmp" in the temporary folder that was last written more than a day ago,
@@ -9,7 +15,36 @@ namespace tarrow {
 // whose owner (its owner record, LaunchOwner) no longer runs or is not known; an owner record
 // goes with its file. Traces each. Costs one listing of those names; only files older than a
 // day are opened. Another program's file, a file whose owner still runs, and any file younger
-// than a day, stays.
-void sweepLeftovers();
+// than a day, stays. Stops before the next file once `stop` is set; what it did not reach stays
+// for a later sweep.
+void sweepLeftovers(const std::atomic<bool>& stop);
+
+// A sweep on a thread of its own, so that the folder's size never delays what the launcher
+// does meanwhile (the VM's start). Since it only ever touches files older than a day, it never
+// meets the files of the launch that runs it.
+class BackgroundSweep {
+  public:
+    BackgroundSweep() = default;
+    // finish().
+    ~BackgroundSweep() { finish(); }
+    BackgroundSweep(const BackgroundSweep&) = delete;
+    BackgroundSweep& operator=(const BackgroundSweep&) = delete;
+
+    // Starts the sweep, once; where Windows refuses a thread, sweeps before returning.
+    void start();
+
+    // Lets the sweep go on for at most kGraceMs, then stops it before its next file and waits
+    // for that: returns within the grace and one file's judging (or the listing call under way),
+    // whatever the number of leftovers.
+    void finish() noexcept;
+
+    static constexpr DWORD kGraceMs = 100;
+
+  private:
+    static DWORD WINAPI run(void* sweep);
+
+    std::atomic<bool> stop_{false};
+    UniqueHandle thread_;
+};
 
 } // namespace tarrow

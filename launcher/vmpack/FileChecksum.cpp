@@ -1,28 +1,10 @@
 #include "FileChecksum.h"
 
-#include <windows.h>
-
-#include <wincrypt.h>
-
-#include <vector>
-
-#include "DigestText.h"
 #include "Reporter.h"
-#include "UniqueHandle.h"
 
 namespace tarrow {
 
 namespace {
-
-void releaseCryptContext(HCRYPTPROV context) noexcept {
-    CryptReleaseContext(context, 0);
-}
-using UniqueCryptContext = UniqueAny<HCRYPTPROV, &releaseCryptContext>;
-using UniqueCryptHash = UniqueAny<HCRYPTHASH, &::CryptDestroyHash>;
-
-// Large reads: each read has a fixed cost, and the digest does not depend on the piece size.
-constexpr DWORD kReadBytes = 1024 * 1024;
-constexpr DWORD kLargestDigestBytes = 32;
 
 // Hashing failures are shown whatever the silent setting says.
 const Reporter out = Reporter::always();
@@ -36,41 +18,18 @@ std::wstring fileDigest(const std::wstring& path, DigestKind kind) {
         out.say("Error opening file %ls\nError: %lu\n", path.c_str(), GetLastError());
         return std::wstring();
     }
-    UniqueCryptContext context;
-    // SHA-256 needs the AES provider; MD5 is in every one.
-    const DWORD provider = kind == DigestKind::Sha256 ? PROV_RSA_AES : PROV_RSA_FULL;
-    if (!CryptAcquireContextW(context.put(), nullptr, nullptr, provider, CRYPT_VERIFYCONTEXT)) {
-        out.say("CryptAcquireContext failed: %lu\n", GetLastError());
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(file.get(), &size)) {
+        out.say("ReadFile failed: %lu\n", GetLastError());
         return std::wstring();
     }
-    UniqueCryptHash hash;
-    const ALG_ID algorithm = kind == DigestKind::Sha256 ? CALG_SHA_256 : CALG_MD5;
-    if (!CryptCreateHash(context.get(), algorithm, 0, 0, hash.put())) {
-        out.say("CryptAcquireContext failed: %lu\n", GetLastError());
-        return std::wstring();
-    }
-    std::vector<BYTE> buffer(kReadBytes);
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file.get(), buffer.data(), kReadBytes, &got, nullptr)) {
-            out.say("ReadFile failed: %lu\n", GetLastError());
-            return std::wstring();
-        }
-        if (got == 0)
-            break;
-        if (!CryptHashData(hash.get(), buffer.data(), got, 0)) {
-            out.say("CryptHashData failed: %lu\n", GetLastError());
-            return std::wstring();
-        }
-    }
-    BYTE digest[kLargestDigestBytes];
-    DWORD size = kLargestDigestBytes;
-    if (!CryptGetHashParam(hash.get(), HP_HASHVAL, digest, &size, 0)) {
-        out.say("CryptGetHashParam failed: %lu\n", GetLastError());
-        return std::wstring();
-    }
-    out.say("\n");
-    return hexDigest(digest, size);
+    Digest digest;
+    digest.start(kind);
+    Digest::addFrom(file.get(), static_cast<std::uint64_t>(size.QuadPart), &digest, 1);
+    std::wstring text = digest.text();
+    if (!text.empty())
+        out.say("\n");
+    return text;
 }
 
 std::wstring fileMd5(const std::wstring& path) {

@@ -3,9 +3,9 @@
 
 #include <string>
 
-namespace tarrow {
+#include "StreamDigest.h"
 
-enum class DigestKind { Md5, Sha256 };
+namespace tarrow {
 
 // Lower-case hexadecimal digits (32 for MD5, 64 for SHA-256), or empty when the file cannot be
 // hashed (a message on standard output says why). A successful computation prints one line

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "DownloadProgress.h"
+#include "StreamDigest.h"
 #include "HttpResume.h"
 #include "Reporter.h"
 #include "RuntimeImports.h"
@@ -145,18 +146,23 @@ FtpRequest openFtp(const InternetFunctions& net, HINTERNET root, const std::wstr
     return request;
 }
 
-// The local file of a download. What it holds is read from the file itself, never counted.
+// The local file of a download, and the digests of what it holds. What it holds is read from the
+// file itself, never counted. Nobody else may write, rename or delete it while it is open; its
+// reading is shared.
 class PackFile {
   public:
-    explicit PackFile(const std::wstring& path)
-        : file_(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr)) {}
-    bool opened() const { return static_cast<bool>(file_); }
+    PackFile(const std::wstring& path, const DownloadSettings& settings, DownloadedPack& pack)
+        : pack_(pack), settings_(settings) {
+        pack_.file.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                                     nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        startDigests();
+    }
+    bool opened() const { return static_cast<bool>(pack_.file); }
 
     // The bytes on disk; none when the size cannot be read.
     std::optional<std::uint64_t> size() const {
         LARGE_INTEGER bytes = {};
-        if (!GetFileSizeEx(file_.get(), &bytes))
+        if (!GetFileSizeEx(pack_.file.get(), &bytes))
             return std::nullopt;
         return static_cast<std::uint64_t>(bytes.QuadPart);
     }
@@ -171,8 +177,10 @@ class PackFile {
             if (got == 0)
                 return true;
             DWORD written = 0;
-            if (!WriteFile(file_.get(), buffer.data(), got, &written, nullptr) || written != got)
+            if (!WriteFile(pack_.file.get(), buffer.data(), got, &written, nullptr) ||
+                written != got)
                 return false;
+            digest(buffer.data(), got);
             const std::string marks = progress_.bytesRead(got);
             if (!marks.empty())
                 out.say("%s", marks.c_str());
@@ -181,13 +189,37 @@ class PackFile {
 
     // Empties the file, for an answer that brings the whole file again.
     bool restart() {
+        startDigests();
         LARGE_INTEGER zero = {};
-        return SetFilePointerEx(file_.get(), zero, nullptr, FILE_BEGIN) &&
-               SetEndOfFile(file_.get());
+        return SetFilePointerEx(pack_.file.get(), zero, nullptr, FILE_BEGIN) &&
+               SetEndOfFile(pack_.file.get());
+    }
+
+    // Digests afresh the `kept` bytes on disk that an appended answer continues, read from the
+    // file once: what a broken-off copy had digested is never reused. False when they cannot be
+    // read.
+    bool keep(std::uint64_t kept) {
+        startDigests();
+        LARGE_INTEGER zero = {};
+        return SetFilePointerEx(pack_.file.get(), zero, nullptr, FILE_BEGIN) &&
+               Digest::addFrom(pack_.file.get(), kept, pack_.digests, 2);
     }
 
   private:
-    UniqueHandle file_;
+    void digest(const char* bytes, DWORD count) {
+        for (Digest& digest : pack_.digests)
+            digest.add(bytes, count);
+    }
+
+    void startDigests() {
+        if (settings_.md5)
+            pack_.digest(DigestKind::Md5).start(DigestKind::Md5);
+        if (settings_.sha256)
+            pack_.digest(DigestKind::Sha256).start(DigestKind::Sha256);
+    }
+
+    DownloadedPack& pack_; // the digests the settings ask for are started
+    const DownloadSettings& settings_;
     DownloadProgress progress_;
 };
 
@@ -233,6 +265,8 @@ bool resume(const InternetFunctions& net, HINTERNET root, const std::wstring& ur
     }
     if (plan.action == ResumeAction::Append) {
         remote.size = plan.total;
+        if (!file.keep(*received))
+            return false;
     } else {
         if (!file.restart())
             return false;
@@ -244,12 +278,13 @@ bool resume(const InternetFunctions& net, HINTERNET root, const std::wstring& ur
     return completeAt(file, remote, copied);
 }
 
-// Copies the request's data into the destination, resuming an HTTP transfer that breaks off;
-// false when the whole file did not arrive.
+// Copies the request's data into the destination, resuming an HTTP transfer that breaks off,
+// into `pack`; false when the whole file did not arrive.
 bool transfer(const InternetFunctions& net, HINTERNET root, HINTERNET request,
               const std::wstring& url, bool resumable, const std::wstring& destination,
-              RemoteFile& remote, const Reporter& out) {
-    PackFile file(destination);
+              RemoteFile& remote, const DownloadSettings& settings, const Reporter& out,
+              DownloadedPack& pack) {
+    PackFile file(destination, settings, pack);
     if (!file.opened())
         return false;
     const ULONGLONG started = GetTickCount64();
@@ -269,9 +304,10 @@ bool transfer(const InternetFunctions& net, HINTERNET root, HINTERNET request,
 
 } // namespace
 
-bool downloadVmPack(const std::wstring& url, const std::wstring& destination,
-                    const DownloadSettings& settings) {
+DownloadedPack downloadVmPack(const std::wstring& url, const std::wstring& destination,
+                              const DownloadSettings& settings) {
     const Reporter out(settings.silent); // nothing at all in silent mode
+    DownloadedPack pack;
     out.say("\nDownloading VM Pack - Please Wait!!!\n");
     trace(L"downloading VM pack " + url + L" to " + destination);
     const InternetFunctions* net = internetFunctions();
@@ -282,7 +318,7 @@ bool downloadVmPack(const std::wstring& url, const std::wstring& destination,
     if (!root) {
         out.say("\nAttempt to connect to internet failed.");
         out.say("\nWininet Error code: %lu\n", rootError);
-        return false;
+        return pack;
     }
     RemoteFile remote;
     UniqueInternetHandle httpRequest;
@@ -291,22 +327,22 @@ bool downloadVmPack(const std::wstring& url, const std::wstring& destination,
     if (startsWith(url, L"http")) {
         httpRequest = openHttp(*net, root.get(), url, out, remote);
         if (!httpRequest)
-            return false;
+            return pack;
         request = httpRequest.get();
     } else if (startsWith(url, L"ftp")) {
         ftpRequest = openFtp(*net, root.get(), url, out);
         if (!ftpRequest.file)
-            return false;
+            return pack;
         request = ftpRequest.file.get();
     }
     if (!request || !transfer(*net, root.get(), request, url, httpRequest.get() != nullptr,
-                              destination, remote, out)) {
+                              destination, remote, settings, out, pack)) {
         out.say("\nAttempt to download VM failed");
+        pack.file.reset();
         if (request)
             DeleteFileW(destination.c_str());
-        return false;
     }
-    return true;
+    return pack;
 }
 
 } // namespace tarrow

@@ -3,11 +3,11 @@
 #include <windows.h>
 
 #include "BuildOptions.h"
-#include "FileChecksum.h"
 #include "FileSystem.h"
 #include "InstalledVmSearch.h"
 #include "Reporter.h"
 #include "Settings.h"
+#include "StreamDigest.h"
 #include "Trace.h"
 #include "DescribedVmSearch.h"
 #include "Text.h"
@@ -114,13 +114,16 @@ class Step {
 
     void say(const char* text) const { Reporter(launch_.silent).say("%s", text); }
 
-    // Whether the pack's digest is the expected one, with the messages of the checksum step.
-    // A file that cannot be hashed never passes, whatever the expected value.
-    bool verified(const std::wstring& pack, DigestKind kind, const std::wstring& expected) const {
+    // Whether the pack's digest, `computed` as it was downloaded, is the expected one, with the
+    // messages of the checksum step. A pack whose digest failed never passes, whatever the
+    // expected value.
+    bool verified(const std::wstring& computed, DigestKind kind,
+                  const std::wstring& expected) const {
         const char* name = kind == DigestKind::Sha256 ? "SHA-256" : "MD5";
         Reporter out(launch_.silent);
         out.say("\nVerifying the downloaded JVM with %s checksum specified\n", name);
-        const std::wstring computed = fileDigest(pack, kind);
+        if (!computed.empty())
+            Reporter::always().say("\n");
         trace(std::wstring(kind == DigestKind::Sha256 ? L"SHA-256" : L"MD5") + L" expected " +
               expected + L", computed " + computed);
         // SHA-256 values are compared without regard to case; MD5 values exactly.
@@ -154,7 +157,12 @@ class Step {
         const std::wstring destination = downloadDestination(start, packFileName(url));
         DownloadSettings settings;
         settings.silent = launch_.silent;
-        if (!downloadVmPack(url, destination, settings))
+        settings.md5 = source.md5Applicable;
+        settings.sha256 = !source.sha256.empty();
+        // Held from the download to the end of the extraction: what is unpacked is what was
+        // digested.
+        DownloadedPack pack = downloadVmPack(url, destination, settings);
+        if (!pack.file)
             return nullptr;
         const bool plain = startsWith(toLower(url), L"http:") || startsWith(toLower(url), L"ftp:");
         if (plain && !source.md5Applicable && source.sha256.empty())
@@ -162,15 +170,18 @@ class Step {
                   L" came over an unencrypted connection with no checksum: "
                   L"unverified");
         // With both digests configured, both must match.
-        if (source.md5Applicable && !verified(destination, DigestKind::Md5, source.md5))
+        if (settings.md5 &&
+            !verified(pack.digest(DigestKind::Md5).text(), DigestKind::Md5, source.md5))
             return nullptr;
-        if (!source.sha256.empty() && !verified(destination, DigestKind::Sha256, source.sha256))
+        if (settings.sha256 &&
+            !verified(pack.digest(DigestKind::Sha256).text(), DigestKind::Sha256, source.sha256))
             return nullptr;
         say("\nExtracting VM Pack. Please wait!!!\n");
         const std::wstring target = extractionTarget(start);
         const bool extracted = extractVmPack(destination, target);
         trace(L"VM pack " + destination +
               (extracted ? L" extracted into " : L" not extracted into ") + target);
+        pack.file.reset();
         if (!extracted) {
             say("\nCould not extract the downloaded VM pack. Installer exiting...");
             DeleteFileW(destination.c_str());

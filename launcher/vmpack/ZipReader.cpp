@@ -19,8 +19,9 @@ constexpr size_t kTransferBytes = 16 * 1024;
 constexpr uLong kNameBytes = 260;
 
 // File access for minizip through platform handles opened for shared reading, confined to a
-// window of the file: positions count from its start and reads end at its end. The stream
-// object owns its handle.
+// window of the file: positions count from its start and reads end at its end. Writing is shared
+// too, so that a downloaded pack can be read while its download still holds it against any other
+// writer. The stream object owns its handle.
 struct ArchiveFile {
     UniqueHandle handle;
     std::uint64_t offset;
@@ -31,8 +32,8 @@ struct ArchiveFile {
 
 voidpf ZCALLBACK openFile(voidpf window, const void* path, int) {
     UniqueHandle handle(CreateFileW(static_cast<const wchar_t*>(path), GENERIC_READ,
-                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr));
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size;
     if (!handle || !GetFileSizeEx(handle.get(), &size))
         return nullptr;

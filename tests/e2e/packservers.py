@@ -62,11 +62,14 @@ class _Handler(http.server.SimpleHTTPRequestHandler):
     def send_flaky(self, name, prefix):
         """The first request of a file breaks off halfway; later ones get what their Range header
         asks for ("/flaky/"), the whole file again as 200 ("/norange/"), or the whole file as a
-        206 range from 0 to its end ("/wholerange/")."""
+        206 range from 0 to its end ("/wholerange/"). The server's `on_resume`, when set, is
+        called before a later request is answered."""
         with open(os.path.join(self.directory, name), "rb") as f:
             data = f.read()
         first = self.count_request() == 0
         wanted = self.headers.get("Range", "")
+        if not first and self.server.on_resume:
+            self.server.on_resume()
         if first or not wanted.startswith("bytes=") or prefix == "/norange/":
             return self.send_body(200, data, 0, first)
         start = int(wanted[len("bytes="):].rstrip("-")) if prefix == "/flaky/" else 0
@@ -119,6 +122,7 @@ class HttpServer:
         self.server.requests = []
         self.server.headers = []
         self.server.served = {}
+        self.server.on_resume = None
         self.server.held = threading.Event()
         self.server.release = threading.Event()
         self.port = self.server.server_address[1]

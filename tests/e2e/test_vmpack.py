@@ -169,6 +169,41 @@ class DownloadAndLaunch(PackLayout):
                               text)
                 self.assertIn(": " + action + "\n", text)
 
+    def test_a_kept_part_damaged_on_disk_before_the_resume_fails_the_checksum(self):
+        data = vm_pack(extra_members=[("padding.bin", os.urandom(300000))])
+        self.publish(data)
+
+        def damage_kept_part():
+            with open(self.stored_pack(), "r+b") as f:
+                f.seek(100)
+                byte = f.read(1)
+                f.seek(100)
+                f.write(bytes([byte[0] ^ 0xFF]))
+
+        self.http.server.on_resume = damage_kept_part
+        self.addCleanup(setattr, self.http.server, "on_resume", None)
+        self.direct(self.http.url("flaky/" + self.pack_name), hashlib.md5(data).hexdigest())
+        result = self.launch(cwd=self.start)
+        self.assertEqual((result.returncode, result.stderr), (1, NO_VM))
+        self.assertIn(b"Warning!! MD5 checksum verification for downloaded JVM failed",
+                      result.stdout)
+        self.assertEqual(self.records(), [])
+
+    def test_a_downloaded_pack_is_held_against_writers_until_it_is_unpacked(self):
+        data = vm_pack()
+        self.publish(data)
+        pack = os.path.join(self.root, "held.vm")
+        target = os.path.join(self.root, "held-target")
+        os.makedirs(target)
+        result = run_wine(TOOL, ["held", self.http.url(self.pack_name), windows_path(pack),
+                                 windows_path(target) + "\\"])
+        self.assertEqual(result.returncode, 0, result.stdout)
+        self.assertEqual(result.stdout.decode().split(),
+                         ["md5=" + hashlib.md5(data).hexdigest(),
+                          "sha256=" + hashlib.sha256(data).hexdigest(), "writable=0",
+                          "deletable=0"])
+        self.assertTrue(os.path.exists(os.path.join(target, "bin", "java.exe")))
+
     def test_a_file_that_changes_before_the_resume_comes_again_whole(self):
         old = vm_pack(extra_members=[("padding.bin", os.urandom(300000))])
         new = vm_pack(extra_members=[("padding.bin", os.urandom(300000))])

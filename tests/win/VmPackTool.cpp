@@ -3,6 +3,10 @@
 //   vmpack_tool md5 FILE              prints what fileMd5 prints, then "digest=<text>"
 //   vmpack_tool sha256 FILE           the same with the SHA-256 digest
 //   vmpack_tool download URL FILE     exit 0 when downloadVmPack succeeds (silent), else 1
+//   vmpack_tool held URL FILE TARGET  downloads with both digests and, while the pack is held,
+//                                     prints "md5=", "sha256=", "writable=", "deletable=" (1 when
+//                                     another handle could write or delete the file) and
+//                                     extracts into TARGET: exit 0 when extracted, 1 when not
 //   vmpack_tool cached URL            exit 0 when the user's Internet cache holds URL, else 1
 //   vmpack_tool fetch URL             reads URL with WinINet's default flags (which cache it)
 #include <windows.h>
@@ -31,7 +35,23 @@ int wmain(int argc, wchar_t** argv) {
     if (argc == 4 && std::wstring(argv[1]) == L"download") {
         tarrow::DownloadSettings settings;
         settings.silent = true;
-        return tarrow::downloadVmPack(argv[2], argv[3], settings) ? 0 : 1;
+        return tarrow::downloadVmPack(argv[2], argv[3], settings).file ? 0 : 1;
+    }
+    if (argc == 5 && std::wstring(argv[1]) == L"held") {
+        tarrow::DownloadSettings settings;
+        settings.silent = settings.md5 = settings.sha256 = true;
+        tarrow::DownloadedPack pack = tarrow::downloadVmPack(argv[2], argv[3], settings);
+        if (!pack.file)
+            return 1;
+        tarrow::UniqueHandle writer(CreateFileW(
+            argv[3], GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const bool deletable = DeleteFileW(argv[3]) != FALSE;
+        std::printf("md5=%ls\nsha256=%ls\nwritable=%d\ndeletable=%d\n",
+                    pack.digest(tarrow::DigestKind::Md5).text().c_str(),
+                    pack.digest(tarrow::DigestKind::Sha256).text().c_str(), writer ? 1 : 0,
+                    deletable ? 1 : 0);
+        return tarrow::extractVmPack(argv[3], argv[4]) ? 0 : 1;
     }
     if (argc == 3 && std::wstring(argv[1]) == L"fetch") {
         HINTERNET root = InternetOpenW(L"fetch", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
