@@ -11,9 +11,10 @@ from pe_reader import PeFile
 BUILD = os.environ["KIV_BUILD_DIR"]
 SOURCE = os.environ["KIV_SOURCE_DIR"]
 FILES = ["Helper.dll", "LICENSE", "Nettaro.dll", "Tarrow.exe", "TarrowW.exe",
-         "docs/configuration.md", "docs/getting-started.md", "docs/troubleshooting.md", "example/Tarrow.kiv",
-         "example/jvmspecs/jvmspecs.example.properties", "example/jvmspecs/java8.jvmspec",
-         "jvmspecs/Verify.jar", "lib/TarrowNatives.jar", "lib/Validator.jar"]
+         "docs/configuration.md", "docs/getting-started.md", "docs/troubleshooting.md",
+         "example/Tarrow.kiv", "example/jvmspecs/jvmspecs.example.properties",
+         "example/jvmspecs/java8.jvmspec", "jvmspecs/Verify.jar", "lib/TarrowNatives.jar",
+         "lib/Validator.jar"]
 # The most each 32-bit binary may weigh in the package, in bytes: the launcher is copied beside
 # every application and the JNI libraries are loaded into every application's VM.
 SIZE_LIMITS = {"Tarrow.exe": 450_000, "Helper.dll": 200_000, "Nettaro.dll": 120_000}
