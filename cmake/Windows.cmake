@@ -119,6 +119,9 @@ else()
   set(KIV_MANIFEST_ARCHITECTURE X86)
 endif()
 configure_file(launcher/resources/Tarrow.manifest.in ${CMAKE_BINARY_DIR}/generated/Tarrow.manifest @ONLY)
+# The resource compiler's dependencies are not scanned: a changed icon rebuilds the resources.
+set_source_files_properties(launcher/resources/Tarrow.rc PROPERTIES OBJECT_DEPENDS
+                            ${PROJECT_SOURCE_DIR}/launcher/resources/Tarrow.ico)
 
 # Sources linked only into the windowed launcher TarrowW: its windows and message boxes, which
 # the console launcher never shows.

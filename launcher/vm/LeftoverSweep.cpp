@@ -117,7 +117,7 @@ void sweepFile(const std::wstring& path, DWORD size, ULONGLONG age) {
 
 } // namespace
 
-void sweepLeftovers(const std::atomic<bool>& stop) {
+void sweepLeftovers() {
     const std::wstring folder = temporaryFolder();
     if (folder.empty())
         return;
@@ -131,10 +131,6 @@ void sweepLeftovers(const std::atomic<bool>& stop) {
     GetSystemTimeAsFileTime(&nowTime);
     const ULONGLONG now = ticks(nowTime);
     do {
-        if (stop) {
-            trace(L"leftover sweep stopped: the rest waits for a later launch");
-            return;
-        }
         if (isCandidate(found, now))
             sweepFile(folder + found.cFileName, found.nFileSizeLow,
                       now - ticks(found.ftLastWriteTime));
@@ -142,21 +138,19 @@ void sweepLeftovers(const std::atomic<bool>& stop) {
 }
 
 void BackgroundSweep::start() {
-    thread_.reset(CreateThread(nullptr, 0, &BackgroundSweep::run, this, 0, nullptr));
+    thread_.reset(CreateThread(nullptr, 0, &BackgroundSweep::run, nullptr, 0, nullptr));
     if (!thread_)
-        sweepLeftovers(stop_); // no thread to spare: the sweep runs here, as it must run
+        sweepLeftovers(); // no thread to spare: the sweep runs here, as it must run
 }
 
-DWORD WINAPI BackgroundSweep::run(void* sweep) {
-    sweepLeftovers(static_cast<BackgroundSweep*>(sweep)->stop_);
+DWORD WINAPI BackgroundSweep::run(void*) {
+    sweepLeftovers();
     return 0;
 }
 
 void BackgroundSweep::finish() noexcept {
-    if (thread_ && WaitForSingleObject(thread_.get(), kGraceMs) != WAIT_OBJECT_0) {
-        stop_ = true;
+    if (thread_)
         WaitForSingleObject(thread_.get(), INFINITE);
-    }
     thread_.reset();
 }
 

@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <atomic>
-
 #include "UniqueHandle.h"
 
 namespace tarrow {
@@ -15,9 +13,8 @@ namespace tarrow {
 // whose owner (its owner record, LaunchOwner) no longer runs or is not known; an owner record
 // goes with its file. Traces each. Costs one listing of those names; only files older than a
 // day are opened. Another program's file, a file whose owner still runs, and any file younger
-// than a day, stays. Stops before the next file once `stop` is set; what it did not reach stays
-// for a later sweep.
-void sweepLeftovers(const std::atomic<bool>& stop);
+// than a day, stays.
+void sweepLeftovers();
 
 // A sweep on a thread of its own, so that the folder's size never delays what the launcher
 // does meanwhile (the VM's start). Since it only ever touches files older than a day, it never
@@ -33,17 +30,13 @@ class BackgroundSweep {
     // Starts the sweep, once; where Windows refuses a thread, sweeps before returning.
     void start();
 
-    // Lets the sweep go on for at most kGraceMs, then stops it before its next file and waits
-    // for that: returns within the grace and one file's judging (or the listing call under way),
-    // whatever the number of leftovers.
+    // Waits for the sweep to end, so that a launch leaves the folder as swept as it did when the
+    // sweep came before the VM's start; the wait costs nothing unless the VM ended before it.
     void finish() noexcept;
 
-    static constexpr DWORD kGraceMs = 100;
-
   private:
-    static DWORD WINAPI run(void* sweep);
+    static DWORD WINAPI run(void*);
 
-    std::atomic<bool> stop_{false};
     UniqueHandle thread_;
 };
 
