@@ -79,6 +79,8 @@ int wmain() {
         if (commandLine.serviceSwitch())
             return static_cast<int>(runService(commandLine));
         return static_cast<int>(runConsole(commandLine));
+    } catch (const LaunchCancelled&) {
+        trace(L"launch cancelled"); // the user has seen enough
     } catch (const TerminalError& error) {
         reportFailure(commandLine, error.message());
     } catch (const std::exception& error) {

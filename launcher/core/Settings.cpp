@@ -96,6 +96,9 @@ std::wstring userDirectory(const PropertySet& p) {
 std::wstring applicationName(const PropertySet& p) {
     return p.get(kApplicationName, L"Pellinor");
 }
+std::wstring givenApplicationName(const PropertySet& p) {
+    return trim(p.get(kApplicationName));
+}
 bool consolePause(const PropertySet& p) {
     return consoleFlag(p.get(kConsolePause));
 }

@@ -4,9 +4,11 @@
 
 #include <wincrypt.h>
 
+#include <cstdint>
 #include <vector>
 
 #include "DigestText.h"
+#include "PackProgress.h"
 #include "Reporter.h"
 #include "UniqueHandle.h"
 
@@ -50,7 +52,9 @@ std::wstring fileDigest(const std::wstring& path, DigestKind kind) {
         return std::wstring();
     }
     std::vector<BYTE> buffer(kReadBytes);
-    for (;;) {
+    for (std::uint64_t hashed = 0;; packProgress().advance(hashed)) {
+        if (packProgress().cancelRequested())
+            return std::wstring(); // the user cancelled: nothing to say
         DWORD got = 0;
         if (!ReadFile(file.get(), buffer.data(), kReadBytes, &got, nullptr)) {
             out.say("ReadFile failed: %lu\n", GetLastError());
@@ -62,6 +66,7 @@ std::wstring fileDigest(const std::wstring& path, DigestKind kind) {
             out.say("CryptHashData failed: %lu\n", GetLastError());
             return std::wstring();
         }
+        hashed += got;
     }
     BYTE digest[kLargestDigestBytes];
     DWORD size = kLargestDigestBytes;

@@ -9,6 +9,7 @@
 
 #include "DownloadProgress.h"
 #include "HttpResume.h"
+#include "PackProgress.h"
 #include "Reporter.h"
 #include "RuntimeImports.h"
 #include "Trace.h"
@@ -161,10 +162,13 @@ class PackFile {
         return static_cast<std::uint64_t>(bytes.QuadPart);
     }
 
-    // Appends the request's data until it ends; false when a read or a write fails.
+    // Appends the request's data until it ends; false when a read or a write fails, or the
+    // user cancels.
     bool copy(const InternetFunctions& net, HINTERNET request, const Reporter& out) {
         std::vector<char> buffer(kReadBytes);
         for (;;) {
+            if (packProgress().cancelRequested())
+                return false;
             DWORD got = 0;
             if (!net.readFile(request, buffer.data(), kReadBytes, &got))
                 return false;
@@ -173,6 +177,7 @@ class PackFile {
             DWORD written = 0;
             if (!WriteFile(file_.get(), buffer.data(), got, &written, nullptr) || written != got)
                 return false;
+            packProgress().advance(received_ += got);
             const std::string marks = progress_.bytesRead(got);
             if (!marks.empty())
                 out.say("%s", marks.c_str());
@@ -181,6 +186,7 @@ class PackFile {
 
     // Empties the file, for an answer that brings the whole file again.
     bool restart() {
+        received_ = 0;
         LARGE_INTEGER zero = {};
         return SetFilePointerEx(file_.get(), zero, nullptr, FILE_BEGIN) &&
                SetEndOfFile(file_.get());
@@ -189,6 +195,8 @@ class PackFile {
   private:
     UniqueHandle file_;
     DownloadProgress progress_;
+    std::uint64_t received_ = 0; // shown by the progress display
+
 };
 
 // Whether the file on disk is the whole file: exactly the size the server gave, or, where it
@@ -240,6 +248,7 @@ bool resume(const InternetFunctions& net, HINTERNET root, const std::wstring& ur
         if (plan.action == ResumeAction::Replace && plan.total)
             remote.size = plan.total;
     }
+    packProgress().setTotal(remote.size.value_or(0));
     const bool copied = file.copy(net, request.get(), out);
     return completeAt(file, remote, copied);
 }
@@ -253,9 +262,11 @@ bool transfer(const InternetFunctions& net, HINTERNET root, HINTERNET request,
     if (!file.opened())
         return false;
     const ULONGLONG started = GetTickCount64();
+    packProgress().begin(PackPhase::Download, remote.size.value_or(0));
     const bool copied = file.copy(net, request, out);
     bool complete = completeAt(file, remote, copied);
-    for (int attempt = 1; !complete && resumable && attempt <= kResumeAttempts; ++attempt) {
+    for (int attempt = 1; !complete && resumable && !packProgress().cancelRequested() &&
+                         attempt <= kResumeAttempts; ++attempt) {
         trace(L"transfer broke off after " + countText(file.size()) + L" bytes (announced " +
               countText(remote.size) + L"): resuming, attempt " + decimal(attempt) + L" of " +
               decimal(kResumeAttempts));

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "FileSystem.h"
+#include "PackProgress.h"
 #include "PathString.h"
 #include "Text.h"
 #include "Trace.h"
@@ -33,8 +34,13 @@ bool extractAll(ZipReader& reader, const std::wstring& base) {
     if (reader.item(-1, count) != kZipOk)
         return false;
     reader.setBaseFolder(base);
+    packProgress().begin(PackPhase::Extraction, static_cast<std::uint32_t>(count.index));
     long long extracted = 0, skipped = 0; // for the trace
-    for (std::int32_t index = 0; index < count.index; ++index) {
+    for (std::int32_t index = 0; index < count.index; packProgress().advance(++index)) {
+        if (packProgress().cancelRequested()) {
+            trace(L"extraction into " + base + L" cancelled");
+            return false;
+        }
         ZipEntry entry;
         ZipResult result = reader.item(index, entry);
         if (result == kZipOk)
@@ -238,10 +244,14 @@ bool installVm(const std::wstring& inner, const std::wstring& targetFolder) {
     return false;
 }
 
+std::wstring scratchFolder(const std::wstring& pack) {
+    return parent(pack, L".") + L"\\downloadIntermediary";
+}
+
 } // namespace
 
 bool extractVmPack(const std::wstring& pack, const std::wstring& target) {
-    const std::wstring scratch = parent(pack, L".") + L"\\downloadIntermediary";
+    const std::wstring scratch = scratchFolder(pack);
     // Whatever an earlier run left there (a vm.zip above all) must never stand in for this
     // pack's members.
     if (!freshFolder(scratch))
@@ -256,6 +266,10 @@ bool extractVmPack(const std::wstring& pack, const std::wstring& target) {
         return false;
     removeIntermediary(scratch);
     return true;
+}
+
+void removeScratchFolder(const std::wstring& pack) {
+    removeTree(scratchFolder(pack));
 }
 
 void removeIntermediary(const std::wstring& folder) {

@@ -10,6 +10,8 @@
 #include "Settings.h"
 #include "Trace.h"
 #include "DescribedVmSearch.h"
+#include "Errors.h"
+#include "PackProgress.h"
 #include "Text.h"
 #include "UrlText.h"
 #include "VmPackDownload.h"
@@ -120,6 +122,8 @@ class Step {
         const char* name = kind == DigestKind::Sha256 ? "SHA-256" : "MD5";
         Reporter out(launch_.silent);
         out.say("\nVerifying the downloaded JVM with %s checksum specified\n", name);
+        // The pack's size, as the download (or the check before) counted it.
+        packProgress().begin(PackPhase::Checksum, packProgress().snapshot().done);
         const std::wstring computed = fileDigest(pack, kind);
         trace(std::wstring(kind == DigestKind::Sha256 ? L"SHA-256" : L"MD5") + L" expected " +
               expected + L", computed " + computed);
@@ -134,6 +138,17 @@ class Step {
         }
         out.say("%s checksum verification for downloaded JVM passed", name);
         return true;
+    }
+
+    // The end of a pack step that did not give a VM. One that the user cancelled leaves neither
+    // the pack nor the scratch folder, and ends the launch without an error message.
+    static std::unique_ptr<JVM> failed(const std::wstring& pack) {
+        if (!packProgress().cancelRequested())
+            return nullptr;
+        trace(L"VM pack step cancelled");
+        DeleteFileW(pack.c_str());
+        removeScratchFolder(pack);
+        throw LaunchCancelled();
     }
 
     std::unique_ptr<JVM> download(const PackSource& source) {
@@ -152,10 +167,11 @@ class Step {
         if (!installed.empty())
             return describeVM(installed, options_);
         const std::wstring destination = downloadDestination(start, packFileName(url));
+        const PackDisplayScope display(launch_.settings);
         DownloadSettings settings;
         settings.silent = launch_.silent;
         if (!downloadVmPack(url, destination, settings))
-            return nullptr;
+            return failed(destination);
         const bool plain = startsWith(toLower(url), L"http:") || startsWith(toLower(url), L"ftp:");
         if (plain && !source.md5Applicable && source.sha256.empty())
             trace(L"VM pack " + url +
@@ -163,9 +179,9 @@ class Step {
                   L"unverified");
         // With both digests configured, both must match.
         if (source.md5Applicable && !verified(destination, DigestKind::Md5, source.md5))
-            return nullptr;
+            return failed(destination);
         if (!source.sha256.empty() && !verified(destination, DigestKind::Sha256, source.sha256))
-            return nullptr;
+            return failed(destination);
         say("\nExtracting VM Pack. Please wait!!!\n");
         const std::wstring target = extractionTarget(start);
         const bool extracted = extractVmPack(destination, target);
@@ -174,7 +190,7 @@ class Step {
         if (!extracted) {
             say("\nCould not extract the downloaded VM pack. Installer exiting...");
             DeleteFileW(destination.c_str());
-            return nullptr;
+            return failed(destination);
         }
         say("\nExtracted the JVM pack successfully!!\n");
         return describeVM(unpackedVmProgram(target), options_);
