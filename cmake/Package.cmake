@@ -2,7 +2,7 @@
 # into a folder; the target package_zip packs them into Tarrow-<version>-win32.zip (win64 for
 # the 64-bit build) with fixed file times and order, so that two builds of one commit give the
 # same bytes.
-install(TARGETS Tarrow Helper Nettaro RUNTIME DESTINATION . LIBRARY DESTINATION .)
+install(TARGETS Tarrow TarrowW Helper Nettaro RUNTIME DESTINATION . LIBRARY DESTINATION .)
 get_target_property(kiv_verify_jar Verify JAR_FILE)
 get_target_property(kiv_validator_jar Validator JAR_FILE)
 get_target_property(kiv_natives_jar TarrowNatives JAR_FILE)
@@ -28,7 +28,7 @@ set(KIV_SYMBOLS ${CMAKE_BINARY_DIR}/Tarrow-${PROJECT_VERSION}-${KIV_PACKAGE_SYST
 # with SOURCE_DATE_EPOCH: 0, as the linker leaves them, so that two builds give the same bytes.
 set(kiv_objcopy ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${KIV_OBJCOPY})
 set(kiv_split_symbols)
-foreach(binary Tarrow.exe Helper.dll Nettaro.dll)
+foreach(binary Tarrow.exe TarrowW.exe Helper.dll Nettaro.dll)
   list(APPEND kiv_split_symbols
     COMMAND ${kiv_objcopy} --only-keep-debug package-root/${binary} symbols-root/${binary}.debug
     COMMAND ${kiv_objcopy} --strip-all package-root/${binary}
@@ -45,6 +45,6 @@ add_custom_target(package_zip
   COMMAND python3 ${PROJECT_SOURCE_DIR}/scripts/pack_zip.py ${CMAKE_BINARY_DIR}/symbols-root
           ${KIV_SYMBOLS} Tarrow-${PROJECT_VERSION}-symbols
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-  DEPENDS Tarrow Helper Nettaro Verify Validator TarrowNatives
+  DEPENDS Tarrow TarrowW Helper Nettaro Verify Validator TarrowNatives
   COMMENT "Packing ${KIV_PACKAGE} and ${KIV_SYMBOLS}"
   VERBATIM)

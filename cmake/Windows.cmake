@@ -116,30 +116,47 @@ else()
 endif()
 configure_file(launcher/resources/Tarrow.manifest.in ${CMAKE_BINARY_DIR}/generated/Tarrow.manifest @ONLY)
 
-add_executable(Tarrow
-  launcher/app/Main.cpp
-  launcher/app/LibrarySearchHardening.cpp
-  ${KIV_RUNTIME_REPLACEMENTS}
-  launcher/resources/Tarrow.rc
-)
-target_include_directories(Tarrow PRIVATE launcher/resources ${CMAKE_BINARY_DIR}/generated)
-target_link_libraries(Tarrow PRIVATE kiv_app)
-target_link_options(Tarrow PRIVATE -municode ${KIV_STATIC_LINK} ${KIV_PROGRAM_LAYOUT})
-set_target_properties(Tarrow PROPERTIES OUTPUT_NAME Tarrow RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
-kiv_version_resource(Tarrow Tarrow.exe "Java application launcher" VFT_APP)
-# The linker keeps a copy of the unwinding tables' common entry for every function merged across
-# objects; the 32-bit launcher's .eh_frame then shares one copy of each (some 13 KB). Builds whose
-# binaries have no .eh_frame (x86_64 unwinds with SEH tables) are left as they are. objcopy stamps
-# the headers it writes with SOURCE_DATE_EPOCH, 0 as the linker leaves them. Changing the script
-# relinks the launcher.
-add_custom_command(TARGET Tarrow POST_BUILD
-  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0
-          python3 ${PROJECT_SOURCE_DIR}/scripts/share_eh_cies.py ${KIV_OBJCOPY} ${KIV_OBJDUMP}
-          $<TARGET_FILE:Tarrow>
-  VERBATIM)
-set_property(TARGET Tarrow APPEND PROPERTY LINK_DEPENDS
-             ${PROJECT_SOURCE_DIR}/scripts/share_eh_cies.py)
-kiv_warnings(Tarrow)
+# Sources linked only into the windowed launcher TarrowW: its windows and message boxes, which
+# the console launcher never shows.
+set(KIV_WINDOWED_SOURCES)
+
+# A launcher program: the entry point and the resources over everything below it. Tarrow is the
+# console program; TarrowW, built from the same sources, is a Windows-subsystem program (no
+# console window), and the sources that differ for it see KIV_WINDOWED=1.
+#   kiv_add_launcher(target "description" [extra sources...])
+function(kiv_add_launcher target description)
+  add_executable(${target}
+    launcher/app/Main.cpp
+    launcher/app/LibrarySearchHardening.cpp
+    ${KIV_RUNTIME_REPLACEMENTS}
+    launcher/resources/Tarrow.rc
+    ${ARGN}
+  )
+  target_include_directories(${target} PRIVATE launcher/resources ${CMAKE_BINARY_DIR}/generated)
+  target_link_libraries(${target} PRIVATE kiv_app)
+  target_link_options(${target} PRIVATE -municode ${KIV_STATIC_LINK} ${KIV_PROGRAM_LAYOUT})
+  set_target_properties(${target} PROPERTIES OUTPUT_NAME ${target}
+                        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  kiv_version_resource(${target} ${target}.exe "${description}" VFT_APP)
+  # The linker keeps a copy of the unwinding tables' common entry for every function merged
+  # across objects; the 32-bit launcher's .eh_frame then shares one copy of each (some 13 KB).
+  # Builds whose binaries have no .eh_frame (x86_64 unwinds with SEH tables) are left as they
+  # are. objcopy stamps the headers it writes with SOURCE_DATE_EPOCH, 0 as the linker leaves
+  # them. Changing the script relinks the launcher.
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0
+            python3 ${PROJECT_SOURCE_DIR}/scripts/share_eh_cies.py ${KIV_OBJCOPY} ${KIV_OBJDUMP}
+            $<TARGET_FILE:${target}>
+    VERBATIM)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS
+               ${PROJECT_SOURCE_DIR}/scripts/share_eh_cies.py)
+  kiv_warnings(${target})
+endfunction()
+
+kiv_add_launcher(Tarrow "Java application launcher")
+kiv_add_launcher(TarrowW "Java application launcher (windowed)" ${KIV_WINDOWED_SOURCES})
+target_compile_definitions(TarrowW PRIVATE KIV_WINDOWED=1)
+target_link_options(TarrowW PRIVATE -mwindows)
 include(cmake/Java.cmake)
 include(cmake/JniLibraries.cmake)
 include(cmake/Package.cmake)

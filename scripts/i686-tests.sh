@@ -24,8 +24,14 @@ stop_wine() {
   "$KIV_WINESERVER" -k >/dev/null 2>&1
   "$KIV_WINESERVER" -w
 }
-trap 'stop_wine; exit 143' TERM
-trap 'stop_wine; exit 130' INT
+# The X server for the windowed tests, started before the first Wine program (whose desktop
+# process keeps the display it is given); a server that cannot start fails those tests, saying so.
+# shellcheck source=x-server.sh
+. "$root/scripts/x-server.sh"
+trap 'stop_wine; kiv_stop_x; exit 143' TERM
+trap 'stop_wine; kiv_stop_x; exit 130' INT
+trap 'kiv_stop_x' EXIT
+kiv_start_x || unset DISPLAY
 
 start=$SECONDS
 left_behind="$WINEPREFIX-left-behind.log"

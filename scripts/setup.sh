@@ -31,7 +31,8 @@ apt_update() {
 packages=(cmake ninja-build g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
           gcc-mingw-w64-i686-win32 gcc-mingw-w64-x86-64-win32 binutils-mingw-w64
           wine64 googletest python3 clang dpkg-dev
-          python3-pyftpdlib cups printer-driver-cups-pdf openjdk-17-jdk-headless)
+          python3-pyftpdlib cups printer-driver-cups-pdf openjdk-17-jdk-headless
+          xvfb x11-apps)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -10,7 +10,8 @@
 # (scripts/test_report.py says how), after a line "retried: ..." naming each test group that
 # failed at first and passed when run again, if any. A suite left out fails the run with a line saying
 # why, unless the person running it chose that: KIV_I686=skip for the 32-bit Windows tests,
-# KIV_LEAVE_OUT=script,java for the end-to-end cases that need util-linux's script or a JDK.
+# KIV_LEAVE_OUT=script,java,xvfb for the end-to-end cases that need util-linux's script, a JDK
+# or an X server.
 # KIV_I686 says where the 32-bit product's Windows tests run:
 #   auto      natively where this machine runs 32-bit code, else in the emulated machine
 #             (scripts/emulated-machine.sh), else not at all, which fails the run (default)
@@ -116,6 +117,13 @@ for preset in i686 host x86_64; do
   if [ "$preset" = i686 ] && [ "$way" != skip ]; then start_i686; fi
 done
 
+# The X server for the windowed tests, started before the first Wine program (whose desktop
+# process keeps the display it is given); a server that cannot start fails those tests, saying so.
+# shellcheck source=x-server.sh
+. "$root/scripts/x-server.sh"
+trap 'stop_i686; kiv_stop_x' EXIT
+kiv_start_x || unset DISPLAY
+
 # One private prefix and one persistent server for Debian's wine64 (scripts/i686-tests.sh does
 # the same for the i686 product's Wine). Wine's background services start with the first program
 # run and inherit its output handles, so that run discards its output: no test's pipe is then
@@ -129,7 +137,7 @@ stop_server() {
   scripts/wine-run.sh --server -k >/dev/null 2>&1
   scripts/wine-run.sh --server -w
 }
-trap 'stop_i686; stop_server' EXIT
+trap 'stop_i686; stop_server; kiv_stop_x' EXIT
 # Wine processes the Windows tests leave behind holding their output are ended and named here
 # (scripts/wine-run.sh --test); the i686 suite prints and removes its own.
 # shellcheck source=wine-env.sh
