@@ -79,9 +79,7 @@ class ProgressWindow final : public PackDisplay {
     }
 
   private:
-    static DWORD WINAPI threadMain(void* self) {
-        return static_cast<ProgressWindow*>(self)->run();
-    }
+    static DWORD WINAPI threadMain(void* self) { return static_cast<ProgressWindow*>(self)->run(); }
 
     DWORD run() {
         window_ = create();

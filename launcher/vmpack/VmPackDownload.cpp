@@ -196,7 +196,6 @@ class PackFile {
     UniqueHandle file_;
     DownloadProgress progress_;
     std::uint64_t received_ = 0; // shown by the progress display
-
 };
 
 // Whether the file on disk is the whole file: exactly the size the server gave, or, where it
@@ -265,8 +264,9 @@ bool transfer(const InternetFunctions& net, HINTERNET root, HINTERNET request,
     packProgress().begin(PackPhase::Download, remote.size.value_or(0));
     const bool copied = file.copy(net, request, out);
     bool complete = completeAt(file, remote, copied);
-    for (int attempt = 1; !complete && resumable && !packProgress().cancelRequested() &&
-                         attempt <= kResumeAttempts; ++attempt) {
+    for (int attempt = 1;
+         !complete && resumable && !packProgress().cancelRequested() && attempt <= kResumeAttempts;
+         ++attempt) {
         trace(L"transfer broke off after " + countText(file.size()) + L" bytes (announced " +
               countText(remote.size) + L"): resuming, attempt " + decimal(attempt) + L" of " +
               decimal(kResumeAttempts));
