@@ -96,7 +96,7 @@ void KIV::handLaunchFilesToVm() {
 }
 
 void KIV::setUpConsole() {
-    const bool controlHeld = GetKeyState(VK_CONTROL) < 0;
+    const bool controlHeld = !console().windowless() && GetKeyState(VK_CONTROL) < 0;
     console().setTitle(settings::applicationName(settings_));
     if (controlHeld)
         appendVmInfo({L"kiv.control-key=true", L"kiv.stderr.redirect=console",

@@ -8,12 +8,9 @@
 
 #include <array>
 
+#include "ErrorBox.h"
 #include "PackProgress.h"
-#include "ProgramPath.h"
-#include "PropertySet.h"
-#include "Settings.h"
 #include "SystemLibrary.h"
-#include "Text.h"
 #include "UniqueHandle.h"
 
 namespace tarrow {
@@ -29,19 +26,6 @@ constexpr int kHeight = 170;
 
 enum Control : int { kStatus, kBar, kAmount, kRate, kCancel, kControlCount };
 constexpr int kCancelId = 100 + kCancel;
-
-// The application's name as the properties file gives it, else the program's file name without
-// ".exe".
-std::wstring windowTitle(const PropertySet& settings) {
-    const std::wstring given = settings::givenApplicationName(settings);
-    if (!given.empty())
-        return given;
-    std::wstring name = runningProgramPath();
-    name.erase(0, name.find_last_of(L"\\/") + 1);
-    if (endsWith(toLower(name), L".exe"))
-        name.resize(name.size() - 4);
-    return name;
-}
 
 // The progress bar class is registered by the common controls library, loaded from the system
 // folder only.
@@ -59,7 +43,7 @@ void registerCommonControls() {
 class ProgressWindow final : public PackDisplay {
   public:
     void show(const PropertySet& settings) override {
-        title_ = windowTitle(settings);
+        title_ = applicationTitle(&settings);
         ready_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         thread_.reset(CreateThread(nullptr, 0, &ProgressWindow::threadMain, this, 0, nullptr));
         // The window exists (or failed) before the step goes on, so that hide() finds it.

@@ -18,10 +18,19 @@ class Console {
 
     void setTitle(const std::wstring& title);
 
+    // Set by the windowed launcher, which has no console: the console programs it starts (the
+    // VM, the validators) get none either, instead of a console window of their own, and the
+    // Ctrl key is not read at start.
+    void setWindowless() { windowless_ = true; }
+    bool windowless() const { return windowless_; }
+
     // Writes "<Pellinor Error>: <message>" and a line end to standard error: through the
     // console when standard error is one, otherwise as UTF-8 bytes, so the line is never lost.
     // Returns the line.
     std::wstring printError(const std::wstring& message);
+
+  private:
+    bool windowless_ = false;
 };
 
 // While it lives, the console's control events are left to the child that shares the console

@@ -97,7 +97,7 @@ std::wstring applicationName(const PropertySet& p) {
     return p.get(kApplicationName, L"Pellinor");
 }
 std::wstring givenApplicationName(const PropertySet& p) {
-    return trim(p.get(kApplicationName));
+    return p.get(kApplicationName);
 }
 bool consolePause(const PropertySet& p) {
     return consoleFlag(p.get(kConsolePause));

@@ -29,7 +29,7 @@ std::wstring currentVm(const PropertySet& p);
 std::wstring validVmList(const PropertySet& p);
 std::wstring userDirectory(const PropertySet& p);
 std::wstring applicationName(const PropertySet& p);
-// The application's name as the properties file gives it; empty when it gives none.
+// "kiv.application.name" as the file gives it: empty when it is missing.
 std::wstring givenApplicationName(const PropertySet& p);
 bool consolePause(const PropertySet& p);
 bool silentByDefault(const PropertySet& p);

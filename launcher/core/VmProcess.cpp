@@ -15,10 +15,9 @@ UniqueHandle startProcess(const std::wstring& workingDirectory, const std::wstri
     if (directory.size() >= kPathBufferChars)
         throw TerminalError(vmStartFailedMessage(ERROR_FILENAME_EXCED_RANGE));
     const bool joins = job && *job;
-    ChildProcess child =
-        startChild(commandLine, directory,
-                   {console().input(), console().output(), console().error()},
-                   joins ? CREATE_SUSPENDED : 0);
+    ChildProcess child = startChild(
+        commandLine, directory, {console().input(), console().output(), console().error()},
+        (joins ? CREATE_SUSPENDED : 0) | (console().windowless() ? CREATE_NO_WINDOW : 0));
     if (!child)
         throw TerminalError(vmStartFailedMessage(child.error));
     if (joins) {

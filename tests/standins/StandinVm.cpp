@@ -85,6 +85,9 @@ void writeRecord(const std::wstring& file) {
     std::fprintf(out, "pid=%lu\n", GetCurrentProcessId());
     std::fprintf(out, "commandline=%s\n", utf8(GetCommandLineW()).c_str());
     std::fprintf(out, "cwd=%s\n", utf8(directory).c_str());
+    // Whether the console the stand-in runs in has a window: 0 when it has none.
+    std::fprintf(out, "consolewindow=%llx\n",
+                 static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(GetConsoleWindow())));
     // Java argument files ("@file" arguments), as they were when the VM started.
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);

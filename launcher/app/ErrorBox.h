@@ -1,0 +1,20 @@
+// The windowed launcher's error report: a message box a person sees, since it has no console
+// to print its error line in. Linked only into TarrowW.
+#pragma once
+
+#include <string>
+
+#include "PropertySet.h"
+
+namespace tarrow {
+
+// The title of the launcher's message boxes: "kiv.application.name" from `settings` when it is
+// set and not empty, else the name of the running program without its extension ("TarrowW").
+// `settings` is null while no properties file has been read.
+std::wstring applicationTitle(const PropertySet* settings);
+
+// Shows `line`, the error line, in a message box with the error icon, titled `title`; returns
+// once the person has closed it.
+void showErrorBox(const std::wstring& title, std::wstring line);
+
+} // namespace tarrow
