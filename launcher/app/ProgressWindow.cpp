@@ -10,6 +10,7 @@
 
 #include "ErrorBox.h"
 #include "PackProgress.h"
+#include "PackView.h"
 #include "SystemLibrary.h"
 #include "UniqueHandle.h"
 

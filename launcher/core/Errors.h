@@ -23,10 +23,6 @@ class TerminalError : public LauncherException {
     std::wstring message_;
 };
 
-// The user cancelled the launch (the Cancel of a progress window): it ends as a failed launch
-// does, without an error message.
-class LaunchCancelled : public LauncherException {};
-
 class FileException : public LauncherException {
   public:
     FileException(std::wstring message, std::wstring path)

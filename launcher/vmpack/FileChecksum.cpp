@@ -52,8 +52,8 @@ std::wstring fileDigest(const std::wstring& path, DigestKind kind) {
         return std::wstring();
     }
     std::vector<BYTE> buffer(kReadBytes);
-    for (std::uint64_t hashed = 0;; packProgress().advance(hashed)) {
-        if (packProgress().cancelRequested())
+    for (std::uint64_t hashed = 0;;) {
+        if (!packProgress().advance(hashed))
             return std::wstring(); // the user cancelled: nothing to say
         DWORD got = 0;
         if (!ReadFile(file.get(), buffer.data(), kReadBytes, &got, nullptr)) {

@@ -1,11 +1,9 @@
 // The progress of a VM pack step: the state that the pipeline changes and a progress display
-// reads on its own thread, the texts and bar position the display shows, and the display a
-// program may install. Platform-free.
+// reads on its own thread, and the display a program may install. Platform-free.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <string>
 
 namespace tarrow {
 
@@ -23,16 +21,33 @@ struct PackSnapshot {
 
 // The state of the running pack step. The pipeline's thread alone changes the phase and the
 // counts; the display's thread alone asks for the cancel, which the pipeline polls.
+// Relaxed order throughout: each value stands on its own, and the display only shows them.
 class PackProgress {
   public:
-    // Starts a phase at 0 done.
-    void begin(PackPhase phase, std::uint64_t total);
+    // The pipeline's side. Starts a phase at 0 done.
+    void begin(PackPhase phase, std::uint64_t total) {
+        done_.store(0, std::memory_order_relaxed);
+        total_.store(total, std::memory_order_relaxed);
+        phase_.store(phase, std::memory_order_relaxed);
+    }
+    // Starts a phase over the amount that the phase before reached (a check of the pack that
+    // was just downloaded).
+    void next(PackPhase phase) { begin(phase, done_.load(std::memory_order_relaxed)); }
     void setTotal(std::uint64_t total) { total_.store(total, std::memory_order_relaxed); }
-    void advance(std::uint64_t done) { done_.store(done, std::memory_order_relaxed); }
-    PackSnapshot snapshot() const;
-
-    void requestCancel() { cancel_.store(true, std::memory_order_relaxed); }
+    // Records the amount done; false when the user asked to cancel, and the phase should end.
+    bool advance(std::uint64_t done) {
+        done_.store(done, std::memory_order_relaxed);
+        return !cancelRequested();
+    }
     bool cancelRequested() const { return cancel_.load(std::memory_order_relaxed); }
+
+    // The display's side.
+    PackSnapshot snapshot() const {
+        return PackSnapshot{phase_.load(std::memory_order_relaxed),
+                            done_.load(std::memory_order_relaxed),
+                            total_.load(std::memory_order_relaxed)};
+    }
+    void requestCancel() { cancel_.store(true, std::memory_order_relaxed); }
 
   private:
     std::atomic<PackPhase> phase_{PackPhase::Download};
@@ -43,35 +58,6 @@ class PackProgress {
 
 // The process's one pack step state.
 PackProgress& packProgress();
-
-// What a display shows of one moment.
-struct PackView {
-    std::wstring status;   // "Downloading VM Pack"
-    std::wstring amount;   // "12.3 MB of 143.0 MB", "12.3 MB", "12 of 340 files"
-    std::wstring rate;     // "4.1 MB/s"; empty before any time has passed and for files
-    std::wstring timeLeft; // "35 s left"; empty while the total or the rate is unknown
-    int bar = -1;          // 0 to kPackBarRange; -1 while the total is unknown
-};
-constexpr int kPackBarRange = 1000;
-
-// The rate and time left over the moments a display samples: counted from the first moment of
-// a phase, so that a download that resumes at an offset counts only what arrives now. A new
-// phase, or fewer done than before (a download that starts again), counts from there anew.
-class PackRateMeter {
-  public:
-    PackView sample(const PackSnapshot& now, std::uint64_t nowMs);
-
-  private:
-    bool started_ = false;
-    PackSnapshot last_;
-    std::uint64_t fromDone_ = 0;
-    std::uint64_t fromMs_ = 0;
-};
-
-// "512 bytes", "1.5 KB", "12.3 MB", "4.6 GB": one decimal from KB on, units of 1024.
-std::wstring packByteText(std::uint64_t bytes);
-// "35 s", "2 min 5 s", "1 h 20 min".
-std::wstring packDurationText(std::uint64_t seconds);
 
 // A window that shows a pack step while it runs; the windowed launcher installs one.
 class PackDisplay {

@@ -167,8 +167,6 @@ class PackFile {
     bool copy(const InternetFunctions& net, HINTERNET request, const Reporter& out) {
         std::vector<char> buffer(kReadBytes);
         for (;;) {
-            if (packProgress().cancelRequested())
-                return false;
             DWORD got = 0;
             if (!net.readFile(request, buffer.data(), kReadBytes, &got))
                 return false;
@@ -177,7 +175,8 @@ class PackFile {
             DWORD written = 0;
             if (!WriteFile(file_.get(), buffer.data(), got, &written, nullptr) || written != got)
                 return false;
-            packProgress().advance(received_ += got);
+            if (!packProgress().advance(received_ += got))
+                return false;
             const std::string marks = progress_.bytesRead(got);
             if (!marks.empty())
                 out.say("%s", marks.c_str());

@@ -36,11 +36,9 @@ bool extractAll(ZipReader& reader, const std::wstring& base) {
     reader.setBaseFolder(base);
     packProgress().begin(PackPhase::Extraction, static_cast<std::uint32_t>(count.index));
     long long extracted = 0, skipped = 0; // for the trace
-    for (std::int32_t index = 0; index < count.index; packProgress().advance(++index)) {
-        if (packProgress().cancelRequested()) {
-            trace(L"extraction into " + base + L" cancelled");
+    for (std::int32_t index = 0; index < count.index; ++index) {
+        if (!packProgress().advance(static_cast<std::uint32_t>(index)))
             return false;
-        }
         ZipEntry entry;
         ZipResult result = reader.item(index, entry);
         if (result == kZipOk)
@@ -244,14 +242,10 @@ bool installVm(const std::wstring& inner, const std::wstring& targetFolder) {
     return false;
 }
 
-std::wstring scratchFolder(const std::wstring& pack) {
-    return parent(pack, L".") + L"\\downloadIntermediary";
-}
-
 } // namespace
 
 bool extractVmPack(const std::wstring& pack, const std::wstring& target) {
-    const std::wstring scratch = scratchFolder(pack);
+    const std::wstring scratch = parent(pack, L".") + L"\\downloadIntermediary";
     // Whatever an earlier run left there (a vm.zip above all) must never stand in for this
     // pack's members.
     if (!freshFolder(scratch))
@@ -269,7 +263,7 @@ bool extractVmPack(const std::wstring& pack, const std::wstring& target) {
 }
 
 void removeScratchFolder(const std::wstring& pack) {
-    removeTree(scratchFolder(pack));
+    removeTree(parent(pack, L".") + L"\\downloadIntermediary");
 }
 
 void removeIntermediary(const std::wstring& folder) {

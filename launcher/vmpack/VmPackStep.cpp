@@ -10,7 +10,6 @@
 #include "Settings.h"
 #include "Trace.h"
 #include "DescribedVmSearch.h"
-#include "Errors.h"
 #include "PackProgress.h"
 #include "Text.h"
 #include "UrlText.h"
@@ -122,8 +121,7 @@ class Step {
         const char* name = kind == DigestKind::Sha256 ? "SHA-256" : "MD5";
         Reporter out(launch_.silent);
         out.say("\nVerifying the downloaded JVM with %s checksum specified\n", name);
-        // The pack's size, as the download (or the check before) counted it.
-        packProgress().begin(PackPhase::Checksum, packProgress().snapshot().done);
+        packProgress().next(PackPhase::Checksum); // over the pack's size
         const std::wstring computed = fileDigest(pack, kind);
         trace(std::wstring(kind == DigestKind::Sha256 ? L"SHA-256" : L"MD5") + L" expected " +
               expected + L", computed " + computed);
@@ -141,14 +139,13 @@ class Step {
     }
 
     // The end of a pack step that did not give a VM. One that the user cancelled leaves neither
-    // the pack nor the scratch folder, and ends the launch without an error message.
+    // the pack nor the scratch folder; the launch then ends without an error message (Main.cpp).
     static std::unique_ptr<JVM> failed(const std::wstring& pack) {
-        if (!packProgress().cancelRequested())
-            return nullptr;
-        trace(L"VM pack step cancelled");
-        DeleteFileW(pack.c_str());
-        removeScratchFolder(pack);
-        throw LaunchCancelled();
+        if (packProgress().cancelRequested()) {
+            DeleteFileW(pack.c_str());
+            removeScratchFolder(pack);
+        }
+        return nullptr;
     }
 
     std::unique_ptr<JVM> download(const PackSource& source) {

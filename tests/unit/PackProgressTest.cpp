@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "PackProgress.h"
+#include "PackView.h"
 #include "PropertySet.h"
 
 using namespace tarrow;
