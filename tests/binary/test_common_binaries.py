@@ -1,5 +1,5 @@
 """Import checks that hold for both builds: each binary imports exactly the libraries allowed
-for it. Tarrow imports only "known DLLs", which Windows never looks up beside the program;
+for it. The launchers import only "known DLLs", which Windows never looks up beside the program;
 everything else it loads at run time from the system folder."""
 import os
 import unittest
@@ -10,6 +10,7 @@ BUILD = os.environ["KIV_BUILD_DIR"]
 SERVICE_FUNCTIONS = {"StartServiceCtrlDispatcherW", "RegisterServiceCtrlHandlerW", "SetServiceStatus"}
 ALLOWED_IMPORTS = {
     "Tarrow.exe": {"kernel32.dll", "advapi32.dll", "user32.dll", "shell32.dll", "msvcrt.dll"},
+    "TarrowW.exe": {"kernel32.dll", "advapi32.dll", "user32.dll", "shell32.dll", "msvcrt.dll"},
     "Helper.dll": {"kernel32.dll", "msvcrt.dll", "winspool.drv", "xpdfprint.dll"},
     "Nettaro.dll": {"kernel32.dll", "msvcrt.dll", "rasapi32.dll"},
 }

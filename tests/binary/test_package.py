@@ -10,10 +10,11 @@ from pe_reader import PeFile
 
 BUILD = os.environ["KIV_BUILD_DIR"]
 SOURCE = os.environ["KIV_SOURCE_DIR"]
-FILES = ["Helper.dll", "LICENSE", "Nettaro.dll", "Tarrow.exe", "docs/configuration.md",
-         "docs/getting-started.md", "docs/troubleshooting.md", "example/Tarrow.kiv",
-         "example/jvmspecs/jvmspecs.example.properties", "example/jvmspecs/java8.jvmspec",
-         "jvmspecs/Verify.jar", "lib/TarrowNatives.jar", "lib/Validator.jar"]
+FILES = ["Helper.dll", "LICENSE", "Nettaro.dll", "Tarrow.exe", "TarrowW.exe",
+         "docs/configuration.md", "docs/getting-started.md", "docs/troubleshooting.md",
+         "example/Tarrow.kiv", "example/jvmspecs/jvmspecs.example.properties",
+         "example/jvmspecs/java8.jvmspec", "jvmspecs/Verify.jar", "lib/TarrowNatives.jar",
+         "lib/Validator.jar"]
 # The most each 32-bit binary may weigh in the package, in bytes: the launcher is copied beside
 # every application and the JNI libraries are loaded into every application's VM.
 SIZE_LIMITS = {"Tarrow.exe": 450_000, "Helper.dll": 200_000, "Nettaro.dll": 120_000}
@@ -44,7 +45,7 @@ class Package(unittest.TestCase):
         self.assertEqual(sorted(self.zip.namelist()), sorted(self.top + f for f in FILES))
 
     def test_binaries_carry_the_version(self):
-        for name in ("Tarrow.exe", "Helper.dll", "Nettaro.dll"):
+        for name in ("Tarrow.exe", "TarrowW.exe", "Helper.dll", "Nettaro.dll"):
             with self.subTest(binary=name):
                 strings = PeBytes(self.zip.read(self.top + name)).version_strings()
                 self.assertEqual(strings["FileVersion"], self.version)
@@ -56,7 +57,7 @@ class Package(unittest.TestCase):
         symbols = zipfile.ZipFile(os.path.join(BUILD, "Tarrow-%s-%s-symbols.zip" % (
             self.version, self.bits)))
         top = "Tarrow-%s-symbols/" % self.version
-        names = ["Tarrow.exe", "Helper.dll", "Nettaro.dll"]
+        names = ["Tarrow.exe", "TarrowW.exe", "Helper.dll", "Nettaro.dll"]
         self.assertEqual(sorted(symbols.namelist()), sorted(top + n + ".debug" for n in names))
         objdump = ("i686" if self.bits == "win32" else "x86_64") + "-w64-mingw32-objdump"
         for name in names:
@@ -72,6 +73,12 @@ class Package(unittest.TestCase):
                     self.assertIn((name + ".debug").encode() + b"\0", f.read())
                 debug = symbols.read(top + name + ".debug")
                 self.assertGreater(len(debug), 0)
+
+    def test_launchers_are_of_their_subsystems(self):
+        # 3 is the console subsystem, 2 the Windows (graphical) one, which opens no console.
+        for name, subsystem in (("Tarrow.exe", 3), ("TarrowW.exe", 2)):
+            with self.subTest(binary=name):
+                self.assertEqual(PeBytes(self.zip.read(self.top + name)).subsystem, subsystem)
 
     def test_32_bit_binaries_stay_within_their_sizes(self):
         if self.bits != "win32":

@@ -42,7 +42,8 @@ def xwd_to_png(xwd):
     masks = fields[14:17]
     colours = fields[19]
     if version != 7 or bits not in (24, 32):
-        raise ValueError("not a true-colour dump of version 7 (version %d, %d bits)" % (version, bits))
+        raise ValueError("not a true-colour dump of version 7 (version %d, %d bits)"
+                         % (version, bits))
     data = xwd[header_size + 12 * colours:]
     step = bits // 8
     order = "little" if byte_order == 0 else "big"
@@ -59,8 +60,8 @@ def xwd_to_png(xwd):
         return (struct.pack(">I", len(body)) + kind + body
                 + struct.pack(">I", zlib.crc32(kind + body)))
     header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(rows)))
-            + chunk(b"IEND", b""))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
+            + chunk(b"IDAT", zlib.compress(bytes(rows))) + chunk(b"IEND", b""))
 
 
 def screenshot(name):
