@@ -125,7 +125,7 @@ set_source_files_properties(launcher/resources/Tarrow.rc PROPERTIES OBJECT_DEPEN
 
 # Sources linked only into the windowed launcher TarrowW: its windows and message boxes, which
 # the console launcher never shows.
-set(KIV_WINDOWED_SOURCES launcher/app/ErrorBox.cpp)
+set(KIV_WINDOWED_SOURCES launcher/app/ErrorBox.cpp launcher/app/ProgressWindow.cpp)
 
 # A launcher program: the entry point and the resources over everything below it. Tarrow is the
 # console program; TarrowW, built from the same sources, is a Windows-subsystem program (no

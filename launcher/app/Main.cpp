@@ -20,6 +20,7 @@
 #include "Errors.h"
 #include "FileSystem.h"
 #include "KIV.h"
+#include "PackProgress.h"
 #include "ServiceInstall.h"
 #include "ServiceKIV.h"
 #include "Settings.h"
@@ -105,7 +106,9 @@ int wmain() {
             return static_cast<int>(runService(commandLine));
         return static_cast<int>(runConsole(commandLine));
     } catch (const TerminalError& error) {
-        reportFailure(commandLine, error.message());
+        // A launch the user cancelled (in the pack progress window) fails without a message.
+        if (!packProgress().cancelRequested())
+            reportFailure(commandLine, error.message());
     } catch (const std::exception& error) {
         reportFailure(commandLine, unknownExceptionMessage(error.what()));
     }

@@ -7,6 +7,7 @@
 
 #include "EntryQueue.h"
 #include "FileCloser.h"
+#include "PackProgress.h"
 #include "PathString.h"
 #include "Text.h"
 #include "Trace.h"
@@ -17,6 +18,8 @@ namespace tarrow {
 namespace {
 
 constexpr DWORD kMostThreads = 8;
+// How often the waiting caller shows the progress and looks for a cancel.
+constexpr DWORD kProgressMs = 100;
 
 const wchar_t* failureText(int result) {
     switch (result) {
@@ -138,14 +141,21 @@ bool extractEntries(const std::wstring& path, FileWindow window, const ZipReader
         if (!threads[at])
             write(&writers[at]); // without a thread of its own, the caller writes its share
     }
+    // The caller alone shows the progress; a cancel stops the writers before their next entry.
+    packProgress().begin(PackPhase::Extraction, listed.files.size());
     for (const UniqueHandle& thread : threads)
-        if (thread)
-            WaitForSingleObject(thread.get(), INFINITE);
+        while (thread && WaitForSingleObject(thread.get(), kProgressMs) == WAIT_TIMEOUT)
+            if (!packProgress().advance(work.queue.handedOut()))
+                work.queue.fail(-1, kZipNotWritten);
     // A file that could not be closed may not have been written whole (entry -1: not known).
     if (!closer.finish())
         work.queue.fail(-1, kZipNotWritten);
     if (work.queue.raised())
         throw std::bad_alloc(); // the only exception writing an entry raises
+    if (packProgress().cancelRequested()) {
+        trace(L"the extraction into " + base + L" was cancelled");
+        return false;
+    }
     if (work.queue.failed()) {
         traceFailure(work.queue.failedIndex(), listed, work.queue.failedResult(), base);
         return false;

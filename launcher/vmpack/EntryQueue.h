@@ -21,6 +21,12 @@ class EntryQueue {
     // threads is kept.
     void fail(std::int32_t index, int result);
 
+    // How many slots were handed out so far, for a display; never more than the count.
+    std::size_t handedOut() const {
+        const std::size_t next = next_.load();
+        return next < count_ ? next : count_;
+    }
+
     bool failed() const { return claimed_.load(); }
     std::int32_t failedIndex() const { return failedIndex_; }
     int failedResult() const { return failedResult_; }

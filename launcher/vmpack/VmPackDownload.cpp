@@ -10,6 +10,7 @@
 #include "DownloadProgress.h"
 #include "StreamDigest.h"
 #include "HttpResume.h"
+#include "PackProgress.h"
 #include "Reporter.h"
 #include "RuntimeImports.h"
 #include "Trace.h"
@@ -167,7 +168,8 @@ class PackFile {
         return static_cast<std::uint64_t>(bytes.QuadPart);
     }
 
-    // Appends the request's data until it ends; false when a read or a write fails.
+    // Appends the request's data until it ends; false when a read or a write fails, or the
+    // user cancels.
     bool copy(const InternetFunctions& net, HINTERNET request, const Reporter& out) {
         std::vector<char> buffer(kReadBytes);
         for (;;) {
@@ -181,6 +183,8 @@ class PackFile {
                 written != got)
                 return false;
             digest(buffer.data(), got);
+            if (!packProgress().advance(received_ += got))
+                return false;
             const std::string marks = progress_.bytesRead(got);
             if (!marks.empty())
                 out.say("%s", marks.c_str());
@@ -190,6 +194,7 @@ class PackFile {
     // Empties the file, for an answer that brings the whole file again.
     bool restart() {
         startDigests();
+        received_ = 0;
         LARGE_INTEGER zero = {};
         return SetFilePointerEx(pack_.file.get(), zero, nullptr, FILE_BEGIN) &&
                SetEndOfFile(pack_.file.get());
@@ -221,6 +226,7 @@ class PackFile {
     DownloadedPack& pack_; // the digests the settings ask for are started
     const DownloadSettings& settings_;
     DownloadProgress progress_;
+    std::uint64_t received_ = 0; // shown by the progress display
 };
 
 // Whether the file on disk is the whole file: exactly the size the server gave, or, where it
@@ -274,6 +280,7 @@ bool resume(const InternetFunctions& net, HINTERNET root, const std::wstring& ur
         if (plan.action == ResumeAction::Replace && plan.total)
             remote.size = plan.total;
     }
+    packProgress().setTotal(remote.size.value_or(0));
     const bool copied = file.copy(net, request.get(), out);
     return completeAt(file, remote, copied);
 }
@@ -288,9 +295,12 @@ bool transfer(const InternetFunctions& net, HINTERNET root, HINTERNET request,
     if (!file.opened())
         return false;
     const ULONGLONG started = GetTickCount64();
+    packProgress().begin(PackPhase::Download, remote.size.value_or(0));
     const bool copied = file.copy(net, request, out);
     bool complete = completeAt(file, remote, copied);
-    for (int attempt = 1; !complete && resumable && attempt <= kResumeAttempts; ++attempt) {
+    for (int attempt = 1;
+         !complete && resumable && !packProgress().cancelRequested() && attempt <= kResumeAttempts;
+         ++attempt) {
         trace(L"transfer broke off after " + countText(file.size()) + L" bytes (announced " +
               countText(remote.size) + L"): resuming, attempt " + decimal(attempt) + L" of " +
               decimal(kResumeAttempts));

@@ -4,6 +4,7 @@
 
 #include "ArchiveExtraction.h"
 #include "FileSystem.h"
+#include "PackProgress.h"
 #include "PathString.h"
 #include "Text.h"
 #include "Trace.h"
@@ -238,6 +239,10 @@ bool extractVmPack(const std::wstring& pack, const std::wstring& target) {
         return false;
     removeIntermediary(scratch);
     return true;
+}
+
+void removeScratchFolder(const std::wstring& pack) {
+    removeTree(parent(pack, L".") + L"\\downloadIntermediary");
 }
 
 void removeIntermediary(const std::wstring& folder) {

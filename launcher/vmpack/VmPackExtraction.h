@@ -13,6 +13,9 @@ namespace tarrow {
 // extraction; only an entry whose name leaves nothing inside the folder is skipped.
 bool extractVmPack(const std::wstring& pack, const std::wstring& target);
 
+// Deletes the scratch folder beside the pack with everything in it.
+void removeScratchFolder(const std::wstring& pack);
+
 // Deletes vm.zip and vm.properties in the folder, then the folder when it is empty.
 void removeIntermediary(const std::wstring& folder);
 

@@ -10,6 +10,7 @@
 #include "StreamDigest.h"
 #include "Trace.h"
 #include "DescribedVmSearch.h"
+#include "PackProgress.h"
 #include "Text.h"
 #include "UrlText.h"
 #include "VmPackDownload.h"
@@ -122,6 +123,7 @@ class Step {
         const char* name = kind == DigestKind::Sha256 ? "SHA-256" : "MD5";
         Reporter out(launch_.silent);
         out.say("\nVerifying the downloaded JVM with %s checksum specified\n", name);
+        packProgress().next(PackPhase::Checksum); // computed as the pack arrived: at its end
         if (!computed.empty())
             Reporter::always().say("\n");
         trace(std::wstring(kind == DigestKind::Sha256 ? L"SHA-256" : L"MD5") + L" expected " +
@@ -137,6 +139,16 @@ class Step {
         }
         out.say("%s checksum verification for downloaded JVM passed", name);
         return true;
+    }
+
+    // The end of a pack step that did not give a VM. One that the user cancelled leaves neither
+    // the pack nor the scratch folder; the launch then ends without an error message (Main.cpp).
+    static std::unique_ptr<JVM> failed(const std::wstring& pack) {
+        if (packProgress().cancelRequested()) {
+            DeleteFileW(pack.c_str());
+            removeScratchFolder(pack);
+        }
+        return nullptr;
     }
 
     std::unique_ptr<JVM> download(const PackSource& source) {
@@ -155,6 +167,7 @@ class Step {
         if (!installed.empty())
             return describeVM(installed, options_);
         const std::wstring destination = downloadDestination(start, packFileName(url));
+        const PackDisplayScope display(launch_.settings);
         DownloadSettings settings;
         settings.silent = launch_.silent;
         settings.md5 = source.md5Applicable;
@@ -163,7 +176,7 @@ class Step {
         // digested.
         DownloadedPack pack = downloadVmPack(url, destination, settings);
         if (!pack.file)
-            return nullptr;
+            return failed(destination);
         const bool plain = startsWith(toLower(url), L"http:") || startsWith(toLower(url), L"ftp:");
         if (plain && !source.md5Applicable && source.sha256.empty())
             trace(L"VM pack " + url +
@@ -185,7 +198,7 @@ class Step {
         if (!extracted) {
             say("\nCould not extract the downloaded VM pack. Installer exiting...");
             DeleteFileW(destination.c_str());
-            return nullptr;
+            return failed(destination);
         }
         say("\nExtracted the JVM pack successfully!!\n");
         return describeVM(unpackedVmProgram(target), options_);

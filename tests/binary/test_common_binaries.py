@@ -10,7 +10,9 @@ BUILD = os.environ["KIV_BUILD_DIR"]
 SERVICE_FUNCTIONS = {"StartServiceCtrlDispatcherW", "RegisterServiceCtrlHandlerW", "SetServiceStatus"}
 ALLOWED_IMPORTS = {
     "Tarrow.exe": {"kernel32.dll", "advapi32.dll", "user32.dll", "shell32.dll", "msvcrt.dll"},
-    "TarrowW.exe": {"kernel32.dll", "advapi32.dll", "user32.dll", "shell32.dll", "msvcrt.dll"},
+    # The windowed launcher's progress window also takes the system's font (a known DLL too).
+    "TarrowW.exe": {"kernel32.dll", "advapi32.dll", "user32.dll", "shell32.dll", "msvcrt.dll",
+                    "gdi32.dll"},
     "Helper.dll": {"kernel32.dll", "msvcrt.dll", "winspool.drv", "xpdfprint.dll"},
     "Nettaro.dll": {"kernel32.dll", "msvcrt.dll", "rasapi32.dll"},
 }

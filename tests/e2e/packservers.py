@@ -26,6 +26,8 @@ class _Handler(http.server.SimpleHTTPRequestHandler):
                                   ("/weak-etag/", "ETag")):
             if self.path.startswith(prefix):
                 return self.send_changing(self.path[len(prefix):], validator, prefix)
+        if self.path.startswith("/slow/"):
+            return self.send_slowly(self.path[len("/slow/"):])
         if self.path.startswith("/held/"):
             return self.send_held(self.path[len("/held/"):])
         if self.path.startswith("/truncated/"):
@@ -87,6 +89,21 @@ class _Handler(http.server.SimpleHTTPRequestHandler):
                 name += ".first"
         with open(os.path.join(self.directory, name), "rb") as f:
             self.send_body(200, f.read(), 0, False)
+
+    def send_slowly(self, name, rate=2 * 1024 * 1024, piece=32 * 1024):
+        """Sends NAME whole at about RATE bytes a second; a client that goes away ends it."""
+        with open(os.path.join(self.directory, name), "rb") as f:
+            data = f.read()
+        self.send_response(200)
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        try:
+            for at in range(0, len(data), piece):
+                self.wfile.write(data[at:at + piece])
+                time.sleep(piece / rate)
+        except OSError:
+            pass
+        self.close_connection = True
 
     def send_changing(self, name, validator, prefix):
         """Serves NAME until its first request has broken off halfway, then NAME.next in its place,
