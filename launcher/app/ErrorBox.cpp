@@ -20,6 +20,14 @@ std::wstring applicationTitle(const PropertySet* settings) {
     }
 }
 
+bool windowsReachAPerson() {
+    USEROBJECTFLAGS flags = {};
+    DWORD needed = 0;
+    return !GetUserObjectInformationW(GetProcessWindowStation(), UOI_FLAGS, &flags, sizeof flags,
+                                      &needed) ||
+           (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
 void showErrorBox(const std::wstring& title, std::wstring line) {
     while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r'))
         line.pop_back();

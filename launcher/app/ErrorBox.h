@@ -13,6 +13,11 @@ namespace tarrow {
 // `settings` is null while no properties file has been read.
 std::wstring applicationTitle(const PropertySet* settings);
 
+// Whether the windows of this process reach a person: false in a window station that shows no
+// windows (a service's, or a scheduled task's that runs whether anyone is logged on or not),
+// where a message box would wait forever for a click. True when that cannot be learned.
+bool windowsReachAPerson();
+
 // Shows `line`, the error line, in a message box with the error icon, titled `title`; returns
 // once the person has closed it.
 void showErrorBox(const std::wstring& title, std::wstring line);

@@ -82,7 +82,8 @@ void reportFailure(const CommandLine& commandLine, const std::wstring& message) 
     }
     [[maybe_unused]] const std::wstring line = console().printError(message);
 #if KIV_WINDOWED
-    showErrorBox(errorBoxTitle.empty() ? applicationTitle(nullptr) : errorBoxTitle, line);
+    if (windowsReachAPerson())
+        showErrorBox(errorBoxTitle.empty() ? applicationTitle(nullptr) : errorBoxTitle, line);
 #endif
 }
 

@@ -44,11 +44,19 @@ void registerCommonControls() {
 class ProgressWindow final : public PackDisplay {
   public:
     void show(const PropertySet& settings) override {
+        if (!windowsReachAPerson())
+            return; // nobody would see it, nor could anyone press Cancel
         title_ = applicationTitle(&settings);
+        for (std::wstring& text : shown_)
+            text.clear();
+        meter_ = PackRateMeter();
+        marquee_ = false;
         ready_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!ready_)
+            return;
         thread_.reset(CreateThread(nullptr, 0, &ProgressWindow::threadMain, this, 0, nullptr));
         // The window exists (or failed) before the step goes on, so that hide() finds it.
-        if (thread_ && ready_)
+        if (thread_)
             WaitForMultipleObjects(2, std::array<HANDLE, 2>{ready_.get(), thread_.get()}.data(),
                                    FALSE, INFINITE);
     }

@@ -144,7 +144,12 @@ void BackgroundSweep::start() {
 }
 
 DWORD WINAPI BackgroundSweep::run(void*) {
-    sweepLeftovers();
+    // Nothing raised may leave the thread: a sweep that ran out of memory leaves the rest for a
+    // later launch.
+    try {
+        sweepLeftovers();
+    } catch (...) {
+    }
     return 0;
 }
 

@@ -183,12 +183,13 @@ class Step {
                   L" came over an unencrypted connection with no checksum: "
                   L"unverified");
         // With both digests configured, both must match.
-        if (settings.md5 &&
-            !verified(pack.digest(DigestKind::Md5).text(), DigestKind::Md5, source.md5))
-            return nullptr;
-        if (settings.sha256 &&
-            !verified(pack.digest(DigestKind::Sha256).text(), DigestKind::Sha256, source.sha256))
-            return nullptr;
+        if ((settings.md5 &&
+             !verified(pack.digest(DigestKind::Md5).text(), DigestKind::Md5, source.md5)) ||
+            (settings.sha256 && !verified(pack.digest(DigestKind::Sha256).text(),
+                                          DigestKind::Sha256, source.sha256))) {
+            pack.file.reset();
+            return failed(destination);
+        }
         say("\nExtracting VM Pack. Please wait!!!\n");
         const std::wstring target = extractionTarget(start);
         const bool extracted = extractVmPack(destination, target);
@@ -201,6 +202,10 @@ class Step {
             return failed(destination);
         }
         say("\nExtracted the JVM pack successfully!!\n");
+        // A cancel that came once the VM was whole in place still ends the launch: the VM stays
+        // installed for the next one.
+        if (packProgress().cancelRequested())
+            return failed(destination);
         return describeVM(unpackedVmProgram(target), options_);
     }
 

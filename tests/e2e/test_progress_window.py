@@ -93,6 +93,7 @@ class ProgressWindow(PackLayout):
             lines = self.window_lines()
             self.assertEqual(lines[0], TITLE)
             self.assertIn("Downloading VM Pack", lines)
+            self.assertTrue(any(re.fullmatch(r"progress \d+ 0 1000", line) for line in lines), lines)
             self.assertTrue(any(re.fullmatch(r"\d+\.\d MB of 40\.\d MB", line) for line in lines),
                             lines)
             self.assertTrue(any(re.fullmatch(r"\d+\.\d [KM]B/s, .* left", line) for line in lines),

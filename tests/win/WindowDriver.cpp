@@ -23,10 +23,12 @@ struct Search {
     HWND found = nullptr;
 };
 
+// The window's text as the system keeps it, read without a message to the window: a window of
+// another process whose thread is busy would hold a WM_GETTEXT (and the driver) indefinitely.
 std::wstring windowText(HWND window) {
-    std::vector<wchar_t> text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1);
-    const int length = GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
-    return std::wstring(text.data(), length > 0 ? static_cast<size_t>(length) : 0);
+    wchar_t text[512];
+    const int length = InternalGetWindowText(window, text, static_cast<int>(std::size(text)));
+    return std::wstring(text, length > 0 ? static_cast<size_t>(length) : 0);
 }
 
 std::wstring className(HWND window) {
@@ -82,35 +84,47 @@ std::wstring withoutAccessMarks(const std::wstring& text) {
     return plain;
 }
 
-int waitFor(const wchar_t* title, DWORD timeout) {
+// The window whose title holds `title`, looked for during at most `timeout` ms: a Wine process's
+// first listing of the desktop's windows may come back empty while it connects to the desktop.
+HWND findWindowWithin(const wchar_t* title, DWORD timeout) {
     const ULONGLONG deadline = GetTickCount64() + timeout;
     for (;;) {
-        if (HWND window = findWindow(title)) {
-            wchar_t line[320];
-            swprintf(line, std::size(line), L"found %llx %ls",
-                     static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)),
-                     className(window).c_str());
-            printLine(line);
-            return 0;
-        }
+        if (HWND window = findWindow(title))
+            return window;
         if (GetTickCount64() >= deadline)
-            return 1;
+            return nullptr;
         Sleep(50);
     }
 }
 
+constexpr DWORD kShownWindowMs = 5000; // for a window the caller already saw
+
+int waitFor(const wchar_t* title, DWORD timeout) {
+    HWND window = findWindowWithin(title, timeout);
+    if (!window)
+        return 1;
+    wchar_t line[320];
+    swprintf(line, std::size(line), L"found %llx %ls",
+             static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(window)),
+             className(window).c_str());
+    printLine(line);
+    return 0;
+}
+
 int printTexts(const wchar_t* title) {
-    HWND window = findWindow(title);
+    HWND window = findWindowWithin(title, kShownWindowMs);
     if (!window)
         return 1;
     printLine(windowText(window));
     for (HWND child : children(window)) {
         if (className(child) == PROGRESS_CLASSW) {
-            PBRANGE range{};
-            SendMessageW(child, PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+            // The limits come back as the message's results: a pointer to a PBRANGE would not
+            // reach into another process.
+            const auto low = SendMessageW(child, PBM_GETRANGE, TRUE, 0);
+            const auto high = SendMessageW(child, PBM_GETRANGE, FALSE, 0);
             const auto position = SendMessageW(child, PBM_GETPOS, 0, 0);
-            printLine(L"progress " + std::to_wstring(position) + L" " +
-                      std::to_wstring(range.iLow) + L" " + std::to_wstring(range.iHigh));
+            printLine(L"progress " + std::to_wstring(position) + L" " + std::to_wstring(low) +
+                      L" " + std::to_wstring(high));
         } else {
             printLine(windowText(child));
         }
@@ -122,7 +136,7 @@ int printTexts(const wchar_t* title) {
 // posted command needs neither the focus nor an active window, which the test desktop may not
 // give.
 int press(const wchar_t* title, const std::wstring& button) {
-    HWND window = findWindow(title);
+    HWND window = findWindowWithin(title, kShownWindowMs);
     if (!window)
         return 1;
     for (HWND child : children(window)) {
