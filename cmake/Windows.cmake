@@ -118,10 +118,20 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
 else()
   set(KIV_MANIFEST_ARCHITECTURE X86)
 endif()
-configure_file(launcher/resources/Tarrow.manifest.in ${CMAKE_BINARY_DIR}/generated/Tarrow.manifest @ONLY)
+configure_file(launcher/resources/Tarrow.manifest.in ${CMAKE_BINARY_DIR}/generated/Tarrow.manifest.full
+               @ONLY)
+# The manifest goes into every launcher without its comments and the spaces between its
+# elements, which mean nothing to Windows' reader.
+file(READ ${CMAKE_BINARY_DIR}/generated/Tarrow.manifest.full KIV_MANIFEST)
+string(REGEX REPLACE "<!--[^>]*-->" "" KIV_MANIFEST "${KIV_MANIFEST}")
+string(REGEX REPLACE ">[ \t\r\n]+<" "><" KIV_MANIFEST "${KIV_MANIFEST}")
+string(REGEX REPLACE "[ \t\r\n]+" " " KIV_MANIFEST "${KIV_MANIFEST}")
+file(WRITE ${CMAKE_BINARY_DIR}/generated/Tarrow.manifest.new "${KIV_MANIFEST}")
+file(COPY_FILE ${CMAKE_BINARY_DIR}/generated/Tarrow.manifest.new
+     ${CMAKE_BINARY_DIR}/generated/Tarrow.manifest ONLY_IF_DIFFERENT)
 # The resource compiler's dependencies are not scanned: a changed icon rebuilds the resources.
 set_source_files_properties(launcher/resources/Tarrow.rc PROPERTIES OBJECT_DEPENDS
-                            ${PROJECT_SOURCE_DIR}/launcher/resources/Tarrow.ico)
+                            "${PROJECT_SOURCE_DIR}/launcher/resources/Tarrow.ico;${CMAKE_BINARY_DIR}/generated/Tarrow.manifest")
 
 # Sources linked only into the windowed launcher TarrowW: its windows and message boxes, which
 # the console launcher never shows.

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -56,6 +57,8 @@ DWORD WINAPI write(void* writer) {
     size_t slot = 0;
     while (self.work->queue.take(slot)) {
         const std::int32_t index = listed.files[slot];
+        if (index < 0)
+            continue; // a later entry writes this path
         // An entry is done here, written whole or failed; nothing raised leaves the thread.
         try {
             const ZipResult result = self.reader->writeFile(index);
@@ -79,6 +82,40 @@ size_t writerCount(size_t files) {
 
 } // namespace
 
+// Orders the positions of `keys` by their keys, equal keys in position order: a merge of runs of
+// doubling width, n log n comparisons whatever the archive holds. `order` comes with as many
+// places as there are keys.
+std::vector<std::int32_t> orderByKey(const std::vector<std::wstring>& keys,
+                                     std::vector<std::int32_t> order) {
+    const size_t count = keys.size();
+    for (size_t at = 0; at < count; ++at)
+        order[at] = static_cast<std::int32_t>(at);
+    std::vector<std::int32_t> merged = order;
+    for (size_t width = 1; width < count; width *= 2) {
+        for (size_t left = 0; left < count; left += 2 * width) {
+            const size_t middle = std::min(left + width, count);
+            const size_t right = std::min(left + 2 * width, count);
+            for (size_t from = left, next = middle, to = left; to < right; ++to) {
+                const bool fromLeft =
+                    next >= right || (from < middle && keys[order[next]] >= keys[order[from]]);
+                merged[to] = order[fromLeft ? from++ : next++];
+            }
+        }
+        order.swap(merged);
+    }
+    return order;
+}
+
+// Leaves one entry for each file path, the archive's last, as when the entries were written one
+// after another: two threads never write one file. `keys` are the paths as the file system
+// compares them, beside `files` in archive order; the entries left out become -1.
+void keepLastOfEachPath(std::vector<std::int32_t>& files, const std::vector<std::wstring>& keys) {
+    const std::vector<std::int32_t> order = orderByKey(keys, files);
+    for (size_t at = 0; at + 1 < order.size(); ++at)
+        if (keys[order[at]] == keys[order[at + 1]])
+            files[order[at]] = -1;
+}
+
 bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& listed) {
     ZipEntry count;
     if (reader.item(-1, count) != kZipOk)
@@ -86,7 +123,8 @@ bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& li
     listed.count = count.index;
     reader.setBaseFolder(base);
     std::wstring made = L"\\"; // no folder made yet
-    std::uint32_t largest = 0;
+    std::vector<std::wstring> keys;
+    std::vector<unsigned long> sizes; // compressed, beside `keys`
     for (std::int32_t index = 0; index < listed.count; ++index) {
         ZipEntry entry;
         if (reader.item(index, entry) != kZipOk) {
@@ -108,13 +146,18 @@ bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& li
         if (folder)
             continue;
         listed.files.push_back(index);
-        // The largest file goes first, so that the longest entry starts at once and the others
-        // are written beside it.
-        if (entry.compressedSize > largest) {
-            largest = entry.compressedSize;
-            std::swap(listed.files.front(), listed.files.back());
-        }
+        keys.push_back(toLower(entry.name));
+        sizes.push_back(entry.compressedSize);
     }
+    keepLastOfEachPath(listed.files, keys);
+    // The largest file goes first, so that the longest entry starts at once and the others are
+    // written beside it.
+    size_t largest = 0;
+    for (size_t at = 1; at < sizes.size(); ++at)
+        if (listed.files[at] >= 0 && sizes[at] > sizes[largest])
+            largest = at;
+    if (largest)
+        std::swap(listed.files.front(), listed.files[largest]);
     return true;
 }
 

@@ -14,7 +14,8 @@ namespace tarrow {
 struct ArchiveEntries {
     std::int32_t count = 0;          // in the archive
     std::int32_t skipped = 0;        // for names that leave nothing inside the folder
-    std::vector<std::int32_t> files; // the file entries, the largest first, then in order
+    std::vector<std::int32_t> files; // the file entries, the largest first; -1 where a later
+                                     // entry of the same path replaces one
 };
 
 // Reads every entry of the archive and makes the folders below `base` that the entries name or

@@ -695,6 +695,23 @@ class Extraction(unittest.TestCase):
             self.assertTrue(os.path.exists(os.path.join(self.target, name)), name)
             self.assertTrue(os.path.exists(os.path.join(self.base, "downloadIntermediary", name)))
 
+    def test_the_last_entry_of_a_path_is_the_file_installed(self):
+        # The earlier entry is the largest, so that it is written first and longest: a writer of
+        # the later entry beside it would race it for the file.
+        early = os.urandom(24 << 20)
+        for row, later_name in (("exact", "bin/dup.bin"), ("case", "BIN/Dup.BIN")):
+            with self.subTest(row=row):
+                self.write_pack(vm_pack([("bin/dup.bin", early), ("bin/java.exe", b"x"),
+                                         *[("lib/f%d" % n, b"f") for n in range(20)],
+                                         (later_name, b"later")]))
+                result = self.extract()
+                self.assertEqual(result.returncode, 0, result.stderr[-2000:])
+                folder = os.path.join(self.target, "bin")
+                copies = [n for n in os.listdir(folder) if n.lower() == "dup.bin"]
+                self.assertEqual(len(copies), 1, copies)
+                with open(os.path.join(folder, copies[0]), "rb") as f:
+                    self.assertEqual(f.read(), b"later")
+
     def test_extended_timestamp_sets_the_modification_time(self):
         info = zipfile.ZipInfo("bin/java.exe", date_time=(2001, 2, 3, 4, 5, 6))
         info.extra = b"UT" + struct.pack("<HBi", 5, 1, 1234567890)
