@@ -34,7 +34,9 @@ JRE_KEY = "SOFTWARE\\JavaSoft\\Java Runtime Environment"
 JDK_KEY = "SOFTWARE\\JavaSoft\\Java Development Kit"
 
 
-class RegistrySearch(LayoutTestCase):
+class ClearedJavaRegistry(LayoutTestCase):
+    """A layout whose tests start and end with no Java keys in the registry."""
+
     def setUp(self):
         super().setUp()
         self.reg_file = os.path.join(self.root, "keys.reg")
@@ -43,6 +45,9 @@ class RegistrySearch(LayoutTestCase):
     def tearDown(self):
         clear_java_registry(self.reg_file)
         super().tearDown()
+
+
+class RegistrySearch(ClearedJavaRegistry):
 
     def register(self, name, key, version, micro="0", variant="standin_plain", view32=True):
         """Installs a stand-in VM home and registers it; returns the program path."""
@@ -423,18 +428,9 @@ class Wow64Redirection(LayoutTestCase):
                          [(self.system32 + "\\java.exe").lower()])
 
 
-class Arm64Vms(LayoutTestCase):
+class Arm64Vms(ClearedJavaRegistry):
     """An ARM64 VM (a stand-in whose Machine field says 0xAA64; Wine cannot run it) found in the
     registry or on the PATH is a 64-bit one, beside an x86 image."""
-
-    def setUp(self):
-        super().setUp()
-        self.reg_file = os.path.join(self.root, "keys.reg")
-        clear_java_registry(self.reg_file)
-
-    def tearDown(self):
-        clear_java_registry(self.reg_file)
-        super().tearDown()
 
     def install_pair(self, place):
         """An ARM64 and an x86 VM announced in `place`; returns their programs and the
