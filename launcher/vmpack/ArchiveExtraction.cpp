@@ -64,6 +64,8 @@ DWORD WINAPI write(void* writer) {
             const ZipResult result = self.reader->writeFile(index);
             if (result != kZipOk)
                 self.work->queue.fail(index, result);
+            else
+                self.work->queue.done();
         } catch (...) {
             self.work->queue.fail(index, EntryQueue::kRaised);
         }
@@ -184,11 +186,11 @@ bool extractEntries(const std::wstring& path, FileWindow window, const ZipReader
         if (!threads[at])
             write(&writers[at]); // without a thread of its own, the caller writes its share
     }
-    // The caller alone shows the progress; a cancel stops the writers before their next entry.
+    // The caller alone shows the progress; a cancel stops the writers at their next piece.
     packProgress().begin(PackPhase::Extraction, listed.files.size());
     for (const UniqueHandle& thread : threads)
         while (thread && WaitForSingleObject(thread.get(), kProgressMs) == WAIT_TIMEOUT)
-            if (!packProgress().advance(work.queue.handedOut()))
+            if (!packProgress().advance(work.queue.doneCount()))
                 work.queue.fail(-1, kZipNotWritten);
     // A file that could not be closed may not have been written whole (entry -1: not known).
     if (!closer.finish())

@@ -21,11 +21,10 @@ class EntryQueue {
     // threads is kept.
     void fail(std::int32_t index, int result);
 
-    // How many slots were handed out so far, for a display; never more than the count.
-    std::size_t handedOut() const {
-        const std::size_t next = next_.load();
-        return next < count_ ? next : count_;
-    }
+    // Counts an entry as done, written whole.
+    void done() { done_.fetch_add(1); }
+    // How many entries are done so far, for a display.
+    std::size_t doneCount() const { return done_.load(); }
 
     bool failed() const { return claimed_.load(); }
     std::int32_t failedIndex() const { return failedIndex_; }
@@ -35,6 +34,7 @@ class EntryQueue {
   private:
     const std::size_t count_;
     std::atomic<std::size_t> next_{0};
+    std::atomic<std::size_t> done_{0};
     std::atomic<bool> claimed_{false};
     std::int32_t failedIndex_ = -1;
     int failedResult_ = 0;

@@ -6,6 +6,7 @@
 
 #include "FileCloser.h"
 #include "FileSystem.h"
+#include "PackProgress.h"
 #include "PathString.h"
 #include "Text.h"
 #include "UniqueHandle.h"
@@ -274,7 +275,9 @@ ZipResult ZipReader::writeFile(std::int32_t index) {
     while ((got = unzReadCurrentFile(archive_, buffer_.data(),
                                      static_cast<unsigned>(buffer_.size()))) > 0) {
         DWORD done = 0;
-        if (!WriteFile(file.get(), buffer_.data(), static_cast<DWORD>(got), &done, nullptr) ||
+        // A cancel ends even the longest entry at its next piece.
+        if (packProgress().cancelRequested() ||
+            !WriteFile(file.get(), buffer_.data(), static_cast<DWORD>(got), &done, nullptr) ||
             done != static_cast<DWORD>(got)) {
             written = false;
             break;
