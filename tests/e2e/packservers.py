@@ -90,8 +90,9 @@ class _Handler(http.server.SimpleHTTPRequestHandler):
         with open(os.path.join(self.directory, name), "rb") as f:
             self.send_body(200, f.read(), 0, False)
 
-    def send_slowly(self, name, rate=2 * 1024 * 1024, piece=32 * 1024):
-        """Sends NAME whole at about RATE bytes a second; a client that goes away ends it."""
+    def send_slowly(self, name, rate=512 * 1024, piece=16 * 1024):
+        """Sends NAME whole at about RATE bytes a second, slowly enough that a loaded test machine
+        reads a window showing it several times; a client that goes away ends it."""
         with open(os.path.join(self.directory, name), "rb") as f:
             data = f.read()
         self.send_response(200)

@@ -18,7 +18,8 @@ from xdisplay import display_env, screenshot
 TARROW_W = os.path.join(BUILD, "bin", "TarrowW.exe")
 DRIVER = os.path.join(BUILD, "bin", "window_driver.exe")
 TITLE = "Progress Window Test"
-# About 20 seconds at the slow server's 2 MB a second: far longer than the test needs.
+# About 80 seconds at the slow server's 512 KB a second: far longer than the test needs, even
+# when each reading of the window takes seconds.
 PADDING = 40 * 1024 * 1024
 
 
