@@ -2,6 +2,7 @@
 
 #include <unzip.h>
 
+#include <cstring>
 #include <new>
 
 #include "FileCloser.h"
@@ -16,8 +17,13 @@ namespace tarrow {
 
 namespace {
 
-constexpr size_t kTransferBytes = 16 * 1024;
+constexpr size_t kTransferBytes = 64 * 1024;
 constexpr uLong kNameBytes = 260;
+
+// Reads up to this size come from a copy of the bytes that follow them: minizip reads each field
+// of a header on its own, a byte or two at a time, and each read of the file costs a system call.
+constexpr uLong kSmallRead = 64;
+constexpr uLong kReadAhead = 4096;
 
 // File access for minizip through platform handles opened for shared reading, confined to a
 // window of the file: positions count from its start and reads end at its end. Writing is shared
@@ -28,7 +34,10 @@ struct ArchiveFile {
     std::uint64_t offset;
     std::uint64_t length;
     std::uint64_t position = 0;
-    LONGLONG handleAt = 0; // the handle's own position in the file; -1 when unknown
+    LONGLONG handleAt = 0;     // the handle's own position in the file; -1 when unknown
+    std::uint64_t aheadAt = 0; // the window position of `ahead`'s first byte
+    uLong aheadBytes = 0;
+    unsigned char ahead[kReadAhead] = {};
 };
 
 voidpf ZCALLBACK openFile(voidpf window, const void* path, int) {
@@ -47,23 +56,38 @@ voidpf ZCALLBACK openFile(voidpf window, const void* path, int) {
 
 uLong ZCALLBACK readFile(voidpf, voidpf stream, void* buffer, uLong size) {
     ArchiveFile& file = *static_cast<ArchiveFile*>(stream);
-    if (file.position >= file.length)
+    const std::uint64_t from = file.position;
+    const bool small = size <= kSmallRead;
+    if (small && from >= file.aheadAt && from + size <= file.aheadAt + file.aheadBytes) {
+        std::memcpy(buffer, file.ahead + (from - file.aheadAt), size);
+        file.position += size;
+        return size;
+    }
+    uLong wanted = small ? kReadAhead : size;
+    if (from >= file.length)
         return 0;
-    if (size > file.length - file.position)
-        size = static_cast<uLong>(file.length - file.position);
+    if (wanted > file.length - from)
+        wanted = static_cast<uLong>(file.length - from);
     // The handle's own position is moved only when it is not where the read starts: a read at
     // a given offset costs Wine a round trip to its server.
     LARGE_INTEGER at;
-    at.QuadPart = static_cast<LONGLONG>(file.offset + file.position);
+    at.QuadPart = static_cast<LONGLONG>(file.offset + from);
     DWORD got = 0;
     if ((file.handleAt != at.QuadPart &&
          !SetFilePointerEx(file.handle.get(), at, nullptr, FILE_BEGIN)) ||
-        !ReadFile(file.handle.get(), buffer, size, &got, nullptr)) {
+        !ReadFile(file.handle.get(), small ? file.ahead : buffer, wanted, &got, nullptr)) {
         file.handleAt = -1;
+        file.aheadBytes = 0;
         return 0;
     }
-    file.position += got;
     file.handleAt = at.QuadPart + got;
+    if (small) {
+        file.aheadAt = from;
+        file.aheadBytes = got;
+        got = got < size ? got : size;
+        std::memcpy(buffer, file.ahead, got);
+    }
+    file.position += got;
     return got;
 }
 
@@ -248,13 +272,29 @@ ZipResult ZipReader::item(std::int32_t index, ZipEntry& entry) {
 }
 
 bool createFolders(const std::wstring& folder) {
-    for (size_t at = folder.find_first_of(L"\\/"); at != std::wstring::npos;
-         at = folder.find_first_of(L"\\/", at + 1)) {
-        const std::wstring level = folder.substr(0, at);
-        if (!level.empty() && level.back() != L':' && !exists(level))
-            CreateDirectoryW(level.c_str(), nullptr);
+    // Climbs to the deepest level that exists, cutting the path with a zero at each separator,
+    // so that a folder whose parent exists costs one call and a long path no copies.
+    std::wstring path = folder;
+    size_t length = path.size();
+    while (!CreateDirectoryW(path.c_str(), nullptr)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_ALREADY_EXISTS && length < folder.size())
+            break; // a level above the folder, made meanwhile
+        if (error != ERROR_PATH_NOT_FOUND)
+            return false;
+        const size_t at = length > 1 ? path.find_last_of(L"\\/", length - 2) : std::wstring::npos;
+        if (at == std::wstring::npos || at == 0 || path[at - 1] == L':')
+            return false;
+        path[at] = L'\0';
+        length = at;
     }
-    return CreateDirectoryW(folder.c_str(), nullptr) != 0;
+    // Then makes each level below it, up to the folder itself.
+    for (size_t at = length; at < folder.size(); at = path.find(L'\0', at)) {
+        path[at] = folder[at];
+        if (!CreateDirectoryW(path.c_str(), nullptr) && path.find(L'\0', at) == std::wstring::npos)
+            return false;
+    }
+    return true;
 }
 
 ZipResult ZipReader::writeFile(std::int32_t index) {

@@ -40,7 +40,7 @@ struct FileWindow {
 
 class FileCloser;
 
-// Creates the folder with every missing parent, one level at a time; true when the folder
+// Creates the folder with every missing parent, from the deepest that exists; true when the folder
 // itself was made by this call.
 bool createFolders(const std::wstring& folder);
 
