@@ -80,11 +80,6 @@ start_i686() {
   local command
   rm -f "$(results i686)" "$i686_log"
   results_options i686
-  # The windowed launcher's groups are not run for the 32-bit build yet: under the WoW64 Wine in
-  # the emulated machine their first group had not ended after ten minutes (the 64-bit build
-  # takes seconds), which would take the whole suite past its time limit. They run for the
-  # 64-bit build.
-  results_options+=(-E "e2e_test_windowed|e2e_test_progress_window")
   case "$way" in
     native) command=(scripts/i686-tests.sh "${results_options[@]}") ;;
     # Under emulation, on a loaded machine, a test group can miss its time limits: one that

@@ -12,10 +12,18 @@ import subprocess
 import unittest
 import zlib
 
-from kivtest import BUILD, LEFT_OUT
+from kivtest import BUILD, LEFT_OUT, run_wine
 
 # Beside ctest's own records of the run.
 SCREENSHOTS = os.path.join(BUILD, "Testing", "screenshots")
+DRIVER = os.path.join(BUILD, "bin", "window_driver.exe")
+# What the driver's probe says where Wine refuses every top-level window: a Wine built without a
+# graphics driver (no winex11.drv, as the WoW64 Wine of the 32-bit tests is) has its window
+# creation fail with ERROR_INVALID_WINDOW_HANDLE.
+NO_GRAPHICS_DRIVER = "no window, error 1400"
+# What such a Wine lacks, as an expected failure names it.
+GRAPHICS_DRIVER = ("a graphics driver (winex11.drv): CreateWindowExW fails for every top-level "
+                   "window")
 
 
 def display_env():
@@ -27,6 +35,18 @@ def display_env():
         raise AssertionError("no X server: DISPLAY is not set (scripts/test.sh starts one with "
                              "scripts/x-server.sh; KIV_LEAVE_OUT=xvfb leaves these cases out)")
     return {"DISPLAY": display}
+
+
+def windows_refused():
+    """The driver's word when this Wine cannot make a top-level window at all (no graphics
+    driver), which only such a Wine gives; None when it made one. Any other outcome fails."""
+    result = run_wine(DRIVER, ["probe"], env=display_env())
+    said = result.stdout.decode("utf-8").strip()
+    if result.returncode == 0:
+        return None
+    if (result.returncode, said) == (3, NO_GRAPHICS_DRIVER):
+        return said
+    raise AssertionError("window_driver probe: exit code %d, %r" % (result.returncode, said))
 
 
 def _shift(mask):

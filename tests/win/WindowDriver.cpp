@@ -7,6 +7,10 @@
 //                                         for a progress bar; exit 1 when there is no window
 //   window_driver press TITLE BUTTON      clicks the child button whose text (without its "&"
 //                                         marks) is BUTTON; exit 0 once pressed, else 1
+//   window_driver probe                   creates and destroys a hidden top-level window: exit 0
+//                                         when it could be made, else prints "no window, error
+//                                         <code>" and exits 3 (a Wine without a graphics driver
+//                                         refuses every top-level window)
 // Lines are written as UTF-8.
 #include <windows.h>
 
@@ -151,6 +155,17 @@ int press(const wchar_t* title, const std::wstring& button) {
     return 1;
 }
 
+int probe() {
+    HWND window = CreateWindowExW(0, L"STATIC", L"window_driver probe", WS_POPUP, 0, 0, 10, 10,
+                                  nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!window) {
+        printLine(L"no window, error " + std::to_wstring(GetLastError()));
+        return 3;
+    }
+    DestroyWindow(window);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -161,7 +176,10 @@ int wmain(int argc, wchar_t** argv) {
         return printTexts(argv[2]);
     if (command == L"press" && argc == 4)
         return press(argv[2], argv[3]);
-    std::fputs("usage: window_driver wait TITLE TIMEOUT_MS | text TITLE | press TITLE BUTTON\n",
-               stderr);
+    if (command == L"probe" && argc == 2)
+        return probe();
+    std::fputs(
+        "usage: window_driver wait TITLE TIMEOUT_MS | text TITLE | press TITLE BUTTON | probe\n",
+        stderr);
     return 2;
 }
