@@ -9,7 +9,7 @@ set(KIV_STATIC_LINK -static -static-libgcc -static-libstdc++ -Wl,--no-insert-tim
 
 # The launcher's sections are packed to the linker's 512-byte file alignment. Page-aligned
 # sections let Wine map the image and read only the pages a launch runs (0.2 to 1.5 ms a launch
-# under the WoW64 Wine), but they cost some 24 KB, which the 450,000-byte budget of the 32-bit
+# under the WoW64 Wine), but they cost some 24 KB, which the 450 KB budget of the 32-bit
 # launcher no longer holds. The benchmark's minimal launchers take the same layout, so that both
 # sides of the comparison load alike.
 set(KIV_PROGRAM_LAYOUT "")
@@ -74,6 +74,7 @@ target_link_libraries(kiv_vm PUBLIC kiv_core kiv_vm_logic)
 
 add_library(kiv_vmpack STATIC
   launcher/vmpack/ArchiveExtraction.cpp
+  launcher/vmpack/EarlyExtraction.cpp
   launcher/vmpack/FileCloser.cpp
   launcher/vmpack/FileChecksum.cpp
   launcher/vmpack/StreamDigest.cpp

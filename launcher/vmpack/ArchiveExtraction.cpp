@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "EarlyExtraction.h"
 #include "EntryQueue.h"
 #include "FileCloser.h"
 #include "PackProgress.h"
@@ -118,7 +119,8 @@ void keepLastOfEachPath(std::vector<std::int32_t>& files, const std::vector<std:
             files[order[at]] = -1;
 }
 
-bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& listed) {
+bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& listed,
+                 const EarlyEntries* early) {
     ZipEntry count;
     if (reader.item(-1, count) != kZipOk)
         return false;
@@ -127,6 +129,8 @@ bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& li
     std::wstring made = L"\\"; // no folder made yet
     std::vector<std::wstring> keys;
     std::vector<unsigned long> sizes; // compressed, beside `keys`
+    std::vector<size_t> written;      // the places in `files` of entries written as it arrived
+    size_t writtenEarly = 0;
     for (std::int32_t index = 0; index < listed.count; ++index) {
         ZipEntry entry;
         if (reader.item(index, entry) != kZipOk) {
@@ -141,22 +145,37 @@ bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& li
         // Some archivers (Java's among them) mark a folder only by the separator ending its name.
         const bool folder =
             (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) || entry.name.back() == L'\\';
+        const bool wasWritten = early && early->written(entry, folder);
+        writtenEarly += wasWritten;
         // Entries of one folder mostly follow one another: the folder is made for the first.
         const std::wstring needed = folder ? entry.name : parent(entry.name, L"");
-        if (needed != made)
+        if (!wasWritten && needed != made)
             reader.makeFolders(made = needed);
         if (folder)
             continue;
+        if (wasWritten)
+            written.push_back(listed.files.size());
         listed.files.push_back(index);
         keys.push_back(toLower(entry.name));
         sizes.push_back(entry.compressedSize);
     }
     keepLastOfEachPath(listed.files, keys);
+    if (early) {
+        // Every entry written early must be the directory's, and the last of its path.
+        const bool twice =
+            std::find(listed.files.begin(), listed.files.end(), -1) != listed.files.end();
+        if (writtenEarly != early->entries.size() || (writtenEarly && twice)) {
+            listed.earlyRejected = true;
+            return false;
+        }
+        for (const size_t at : written)
+            listed.files[at] = -1;
+    }
     // The largest file goes first, so that the longest entry starts at once and the others are
     // written beside it.
     size_t largest = 0;
     for (size_t at = 1; at < sizes.size(); ++at)
-        if (listed.files[at] >= 0 && sizes[at] > sizes[largest])
+        if (listed.files[at] >= 0 && (listed.files[largest] < 0 || sizes[at] > sizes[largest]))
             largest = at;
     if (largest)
         std::swap(listed.files.front(), listed.files[largest]);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "DownloadProgress.h"
+#include "EarlyExtraction.h"
 #include "StreamDigest.h"
 #include "HttpResume.h"
 #include "PackProgress.h"
@@ -183,6 +184,8 @@ class PackFile {
                 written != got)
                 return false;
             digest(buffer.data(), got);
+            if (settings_.arrival)
+                settings_.arrival->arrived(onDisk_ += got);
             if (!packProgress().advance(received_ += got))
                 return false;
             const std::string marks = progress_.bytesRead(got);
@@ -195,6 +198,8 @@ class PackFile {
     bool restart() {
         startDigests();
         received_ = 0;
+        if (settings_.arrival)
+            settings_.arrival->rewind();
         LARGE_INTEGER zero = {};
         return SetFilePointerEx(pack_.file.get(), zero, nullptr, FILE_BEGIN) &&
                SetEndOfFile(pack_.file.get());
@@ -205,6 +210,7 @@ class PackFile {
     // read.
     bool keep(std::uint64_t kept) {
         startDigests();
+        onDisk_ = kept;
         LARGE_INTEGER zero = {};
         return SetFilePointerEx(pack_.file.get(), zero, nullptr, FILE_BEGIN) &&
                Digest::addFrom(pack_.file.get(), kept, pack_.digests, 2);
@@ -227,6 +233,7 @@ class PackFile {
     const DownloadSettings& settings_;
     DownloadProgress progress_;
     std::uint64_t received_ = 0; // shown by the progress display
+    std::uint64_t onDisk_ = 0;   // told to the arrival
 };
 
 // Whether the file on disk is the whole file: exactly the size the server gave, or, where it

@@ -8,10 +8,13 @@
 
 namespace tarrow {
 
+class PackArrival;
+
 struct DownloadSettings {
     bool silent = false; // no console output at all
     bool md5 = false;    // digests computed from the bytes as they are written
     bool sha256 = false;
+    PackArrival* arrival = nullptr; // told of the bytes on disk as they are written
 };
 
 // A pack that arrived whole. Its file stays open until `file` is released: meanwhile no other

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "ArchiveExtraction.h"
+#include "EarlyExtraction.h"
 #include "FileSystem.h"
 #include "PackProgress.h"
 #include "PathString.h"
@@ -18,13 +19,25 @@ namespace {
 using UniqueFindHandle = UniqueAny<HANDLE, &::FindClose>;
 
 // Extracts every entry of the archive (or of the archive that fills the window of the file)
-// below `base`; false at the first entry that cannot be read, is damaged or cannot be written.
-// Only entries whose names leave nothing inside the folder are skipped.
-bool extractArchive(const std::wstring& path, FileWindow window, const std::wstring& base) {
+// below `base`, but those `early` wrote there alike; false at the first entry that cannot be
+// read, is damaged or cannot be written. Only entries whose names leave nothing inside the
+// folder are skipped.
+bool extractArchive(const std::wstring& path, FileWindow window, const std::wstring& base,
+                    const EarlyEntries* early) {
     std::unique_ptr<ZipReader> reader = ZipReader::open(path, window);
     ArchiveEntries listed;
-    return reader && listEntries(*reader, base, listed) &&
-           extractEntries(path, window, *reader, listed, base);
+    if (!reader)
+        return false;
+    if (!listEntries(*reader, base, listed, early)) {
+        if (!listed.earlyRejected)
+            return false;
+        trace(L"the entries written as the pack arrived differ from its directory: all of them "
+              L"are written again");
+        listed = ArchiveEntries();
+        if (!freshFolder(base) || !listEntries(*reader, base, listed))
+            return false;
+    }
+    return extractEntries(path, window, *reader, listed, base);
 }
 
 // What stands at a path, as far as removing or moving it goes.
@@ -80,9 +93,82 @@ void removeEntry(const std::wstring& path, bool folder) {
     remove(path.c_str());
 }
 
-// Deletes the folder and everything in it, read-only files included; true when nothing is left
-// at its place. A link, at the folder's place or inside it, loses only the link. The folder is
-// held open while it is emptied.
+bool move(const std::wstring& from, const std::wstring& to) {
+    if (MoveFileExW(from.c_str(), to.c_str(), 0))
+        return true;
+    trace(L"moving " + from + L" to " + to + L" failed with error " +
+          decimal(static_cast<long long>(GetLastError())));
+    return false;
+}
+
+// Puts the complete VM in `fresh` at `target`: an earlier VM there is moved aside, the new one
+// moved in, then the earlier one deleted. When the new one cannot be moved in, the earlier one
+// is moved back, so that `target` always holds one whole VM. A link at `target` is removed, not
+// moved: the new VM takes its place as a real folder.
+bool moveIntoPlace(const std::wstring& fresh, const std::wstring& target) {
+    const std::wstring aside = target + L".old";
+    if (!removeTree(aside))
+        return false;
+    Found earlierVm = foundAt(target);
+    if (earlierVm == Found::Link) {
+        if (!removeLink(target))
+            return false;
+        earlierVm = Found::Nothing;
+    }
+    const bool earlier = earlierVm != Found::Nothing;
+    if (earlier && !move(target, aside))
+        return false;
+    if (!move(fresh, target)) {
+        if (earlier)
+            move(aside, target);
+        return false;
+    }
+    if (earlier && !removeTree(aside))
+        trace(L"the replaced VM in " + aside + L" could not be deleted");
+    return true;
+}
+
+std::wstring withoutSeparator(std::wstring folder) {
+    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/'))
+        folder.pop_back();
+    return folder;
+}
+
+// Unpacks the inner archive beside the target folder, where `early` may have written some of
+// it, and moves it into place whole.
+bool installVm(const std::wstring& inner, FileWindow window, const std::wstring& targetFolder,
+               const EarlyEntries* early) {
+    const std::wstring target = withoutSeparator(targetFolder);
+    const std::wstring fresh = target + L".new";
+    if (early && (early->folder != fresh || early->archiveAt != window.offset))
+        early = nullptr; // written from another member, or into another folder
+    if (target.empty() || (!early && !freshFolder(fresh)))
+        return false;
+    if (extractArchive(inner, window, fresh, early) && moveIntoPlace(fresh, target))
+        return true;
+    removeTree(fresh);
+    return false;
+}
+
+// Takes the pack's "vm.zip" out of the members to unpack when it is stored as it is, and gives
+// where its data lies in the pack: it is then read there, never copied. Of several members by
+// that name, the last one counts, as it would when each were written over the one before.
+bool takeStoredVmZip(ZipReader& pack, ArchiveEntries& members, FileWindow& where) {
+    auto last = members.files.end();
+    for (auto member = members.files.begin(); member != members.files.end(); ++member) {
+        ZipEntry entry;
+        if (pack.item(*member, entry) == kZipOk && equalsIgnoreCase(entry.name, L"vm.zip") &&
+            (last == members.files.end() || *member > *last))
+            last = member;
+    }
+    if (last == members.files.end() || !pack.storedData(*last, where))
+        return false;
+    members.files.erase(last);
+    return true;
+}
+
+} // namespace
+
 bool removeTree(const std::wstring& folder) {
     switch (foundAt(folder)) {
     case Found::Nothing:
@@ -132,7 +218,6 @@ bool removeTree(const std::wstring& folder) {
     return !exists(folder);
 }
 
-// A new, empty folder at `folder`, whatever was there before; false when it cannot be had.
 bool freshFolder(const std::wstring& folder) {
     if (!removeTree(folder) || !createFolders(folder)) {
         trace(L"folder " + folder + L" cannot be made empty");
@@ -141,79 +226,8 @@ bool freshFolder(const std::wstring& folder) {
     return true;
 }
 
-bool move(const std::wstring& from, const std::wstring& to) {
-    if (MoveFileExW(from.c_str(), to.c_str(), 0))
-        return true;
-    trace(L"moving " + from + L" to " + to + L" failed with error " +
-          decimal(static_cast<long long>(GetLastError())));
-    return false;
-}
-
-// Puts the complete VM in `fresh` at `target`: an earlier VM there is moved aside, the new one
-// moved in, then the earlier one deleted. When the new one cannot be moved in, the earlier one
-// is moved back, so that `target` always holds one whole VM. A link at `target` is removed, not
-// moved: the new VM takes its place as a real folder.
-bool moveIntoPlace(const std::wstring& fresh, const std::wstring& target) {
-    const std::wstring aside = target + L".old";
-    if (!removeTree(aside))
-        return false;
-    Found earlierVm = foundAt(target);
-    if (earlierVm == Found::Link) {
-        if (!removeLink(target))
-            return false;
-        earlierVm = Found::Nothing;
-    }
-    const bool earlier = earlierVm != Found::Nothing;
-    if (earlier && !move(target, aside))
-        return false;
-    if (!move(fresh, target)) {
-        if (earlier)
-            move(aside, target);
-        return false;
-    }
-    if (earlier && !removeTree(aside))
-        trace(L"the replaced VM in " + aside + L" could not be deleted");
-    return true;
-}
-
-std::wstring withoutSeparator(std::wstring folder) {
-    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/'))
-        folder.pop_back();
-    return folder;
-}
-
-// Unpacks the inner archive beside the target folder and moves it into place whole.
-bool installVm(const std::wstring& inner, FileWindow window, const std::wstring& targetFolder) {
-    const std::wstring target = withoutSeparator(targetFolder);
-    const std::wstring fresh = target + L".new";
-    if (target.empty() || !freshFolder(fresh))
-        return false;
-    if (extractArchive(inner, window, fresh) && moveIntoPlace(fresh, target))
-        return true;
-    removeTree(fresh);
-    return false;
-}
-
-// Takes the pack's "vm.zip" out of the members to unpack when it is stored as it is, and gives
-// where its data lies in the pack: it is then read there, never copied. Of several members by
-// that name, the last one counts, as it would when each were written over the one before.
-bool takeStoredVmZip(ZipReader& pack, ArchiveEntries& members, FileWindow& where) {
-    auto last = members.files.end();
-    for (auto member = members.files.begin(); member != members.files.end(); ++member) {
-        ZipEntry entry;
-        if (pack.item(*member, entry) == kZipOk && equalsIgnoreCase(entry.name, L"vm.zip") &&
-            (last == members.files.end() || *member > *last))
-            last = member;
-    }
-    if (last == members.files.end() || !pack.storedData(*last, where))
-        return false;
-    members.files.erase(last);
-    return true;
-}
-
-} // namespace
-
-bool extractVmPack(const std::wstring& pack, const std::wstring& target) {
+bool extractVmPack(const std::wstring& pack, const std::wstring& target,
+                   const EarlyEntries* early) {
     const std::wstring scratch = parent(pack, L".") + L"\\downloadIntermediary";
     // Whatever an earlier run left there (a vm.zip above all) must never stand in for this
     // pack's members.
@@ -235,7 +249,8 @@ bool extractVmPack(const std::wstring& pack, const std::wstring& target) {
     } else if (!exists(scratch + L"\\vm.zip")) {
         return false;
     }
-    if (!installVm(inPlace ? pack : scratch + L"\\vm.zip", inPlace ? inner : FileWindow{}, target))
+    if (!installVm(inPlace ? pack : scratch + L"\\vm.zip", inPlace ? inner : FileWindow{}, target,
+                   inPlace ? early : nullptr))
         return false;
     removeIntermediary(scratch);
     return true;

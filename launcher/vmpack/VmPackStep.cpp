@@ -10,6 +10,7 @@
 #include "StreamDigest.h"
 #include "Trace.h"
 #include "DescribedVmSearch.h"
+#include "EarlyExtraction.h"
 #include "PackProgress.h"
 #include "Text.h"
 #include "UrlText.h"
@@ -172,9 +173,17 @@ class Step {
         settings.silent = launch_.silent;
         settings.md5 = source.md5Applicable;
         settings.sha256 = !source.sha256.empty();
+        // The VM's entries are written beside its folder as they arrive; nothing of them moves
+        // into place before the pack has been checked whole.
+        PackArrival arrival;
+        settings.arrival = &arrival;
+        EarlyExtraction early(
+            destination, folder.empty() ? folder : folder.substr(0, folder.size() - 1) + L".new",
+            arrival);
         // Held from the download to the end of the extraction: what is unpacked is what was
         // digested.
         DownloadedPack pack = downloadVmPack(url, destination, settings);
+        arrival.end();
         if (!pack.file)
             return failed(destination);
         const bool plain = startsWith(toLower(url), L"http:") || startsWith(toLower(url), L"ftp:");
@@ -192,7 +201,7 @@ class Step {
         }
         say("\nExtracting VM Pack. Please wait!!!\n");
         const std::wstring target = extractionTarget(start);
-        const bool extracted = extractVmPack(destination, target);
+        const bool extracted = extractVmPack(destination, target, &early.finish());
         trace(L"VM pack " + destination +
               (extracted ? L" extracted into " : L" not extracted into ") + target);
         pack.file.reset();

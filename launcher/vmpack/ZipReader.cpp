@@ -247,28 +247,36 @@ ZipResult ZipReader::item(std::int32_t index, ZipEntry& entry) {
     found.index = index;
     found.name = cleanEntryName(fromUtf8(name));
     found.attributes = entryAttributes(info.version, info.external_fa);
-    const FILETIME dosTime = dosTimeToUtc(info.dosDate);
-    found.accessTime = found.creationTime = found.modificationTime = dosTime;
     found.compressedSize = static_cast<std::uint32_t>(info.compressed_size);
     found.uncompressedSize = static_cast<std::uint32_t>(info.uncompressed_size);
+    found.crc = static_cast<std::uint32_t>(info.crc);
+    found.method = static_cast<std::uint32_t>(info.compression_method);
+    found.dosDate = static_cast<std::uint32_t>(info.dosDate);
+    // A local extra field holds at most 65,535 bytes (its length is a 16-bit count).
+    unsigned char extra[0x10000];
+    int got = 0;
     if (unzOpenCurrentFile(archive_) == UNZ_OK) {
-        // A local extra field holds at most 65,535 bytes (its length is a 16-bit count).
-        unsigned char extra[0x10000];
-        const int got = unzGetLocalExtrafield(archive_, extra, sizeof extra);
-        if (got > 4) {
-            if (const auto times = parseExtendedTimestamp(extra, static_cast<size_t>(got))) {
-                if (times->modification)
-                    found.modificationTime = toFileTime(*times->modification);
-                if (times->access)
-                    found.accessTime = toFileTime(*times->access);
-                if (times->creation)
-                    found.creationTime = toFileTime(*times->creation);
-            }
-        }
+        found.dataAt = unzGetCurrentFileZStreamPos64(archive_);
+        got = unzGetLocalExtrafield(archive_, extra, sizeof extra);
         unzCloseCurrentFile(archive_);
     }
+    setEntryTimes(found, found.dosDate, extra, got > 0 ? static_cast<size_t>(got) : 0);
     entry = found;
     return kZipOk;
+}
+
+void setEntryTimes(ZipEntry& entry, std::uint32_t dosDate, const unsigned char* extra,
+                   size_t extraLength) {
+    entry.accessTime = entry.creationTime = entry.modificationTime = dosTimeToUtc(dosDate);
+    const auto times = extraLength > 4 ? parseExtendedTimestamp(extra, extraLength) : std::nullopt;
+    if (!times)
+        return;
+    if (times->modification)
+        entry.modificationTime = toFileTime(*times->modification);
+    if (times->access)
+        entry.accessTime = toFileTime(*times->access);
+    if (times->creation)
+        entry.creationTime = toFileTime(*times->creation);
 }
 
 bool createFolders(const std::wstring& folder) {

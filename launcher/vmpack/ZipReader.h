@@ -21,7 +21,18 @@ struct ZipEntry {
     FILETIME modificationTime = {};
     std::uint32_t compressedSize = 0;
     std::uint32_t uncompressedSize = 0;
+    // What its local header must agree with: where its data starts in the archive (0 when the
+    // local header cannot be read), its check value, method and DOS date and time.
+    std::uint64_t dataAt = 0;
+    std::uint32_t crc = 0;
+    std::uint32_t method = 0;
+    std::uint32_t dosDate = 0;
 };
+
+// Sets the entry's three times from its DOS date and time (local time), or from an extended
+// timestamp block in its local extra field where that has them.
+void setEntryTimes(ZipEntry& entry, std::uint32_t dosDate, const unsigned char* extra,
+                   size_t extraLength);
 
 // Result codes of ZipReader calls.
 enum ZipResult : int {

@@ -15,9 +15,10 @@ FILES = ["Helper.dll", "LICENSE", "Nettaro.dll", "Tarrow.exe", "TarrowW.exe",
          "example/Tarrow.kiv", "example/jvmspecs/jvmspecs.example.properties",
          "example/jvmspecs/java8.jvmspec", "jvmspecs/Verify.jar", "lib/TarrowNatives.jar",
          "lib/Validator.jar"]
-# The most each 32-bit binary may weigh in the package, in bytes: the launcher is copied beside
-# every application and the JNI libraries are loaded into every application's VM.
-SIZE_LIMITS = {"Tarrow.exe": 450_000, "Helper.dll": 200_000, "Nettaro.dll": 120_000}
+# The most each 32-bit binary may weigh in the package: 450 KB, 200 KB and 120 KB, in the kilobytes
+# of 1,024 bytes that Windows shows and the launcher's own progress texts count. The launcher is
+# copied beside every application and the JNI libraries are loaded into every application's VM.
+SIZE_LIMITS = {"Tarrow.exe": 450 * 1024, "Helper.dll": 200 * 1024, "Nettaro.dll": 120 * 1024}
 
 
 class PeBytes(PeFile):

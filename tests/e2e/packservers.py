@@ -30,6 +30,8 @@ class _Handler(http.server.SimpleHTTPRequestHandler):
             return self.send_slowly(self.path[len("/slow/"):])
         if self.path.startswith("/held/"):
             return self.send_held(self.path[len("/held/"):])
+        if self.path.startswith("/paused/"):
+            return self.send_paused(self.path[len("/paused/"):])
         if self.path.startswith("/truncated/"):
             # Announces more bytes than it sends, then drops the connection.
             body = b"PK\x03\x04" + b"x" * 5000
@@ -90,6 +92,24 @@ class _Handler(http.server.SimpleHTTPRequestHandler):
         with open(os.path.join(self.directory, name), "rb") as f:
             self.send_body(200, f.read(), 0, False)
 
+    def send_paused(self, name):
+        """Sends NAME up to the server's `pause_at` bytes, sets `held`, and sends the rest once the
+        test sets `release`."""
+        with open(os.path.join(self.directory, name), "rb") as f:
+            data = f.read()
+        self.send_response(200)
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        try:
+            self.wfile.write(data[:self.server.pause_at])
+            self.wfile.flush()
+            self.server.held.set()
+            self.server.release.wait(scaled(120))
+            self.wfile.write(data[self.server.pause_at:])
+        except OSError:
+            pass
+        self.close_connection = True
+
     def send_slowly(self, name, rate=512 * 1024, piece=16 * 1024):
         """Sends NAME whole at about RATE bytes a second, slowly enough that a loaded test machine
         reads a window showing it several times; a client that goes away ends it."""
@@ -143,6 +163,7 @@ class HttpServer:
         self.server.on_resume = None
         self.server.held = threading.Event()
         self.server.release = threading.Event()
+        self.server.pause_at = 0
         self.port = self.server.server_address[1]
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
         self.thread.start()

@@ -116,6 +116,9 @@ class ProgressWindow(PackLayout):
         self.assertFalse(os.path.exists(self.stored_pack()), "the partial pack is deleted")
         self.assertFalse(os.path.exists(os.path.join(self.start, "Windows", "downloadIntermediary")))
         self.assertFalse(os.path.exists(self.target()))
+        resource = os.path.join(self.start, "Windows", "resource")
+        self.assertEqual(os.listdir(resource) if os.path.exists(resource) else [], [],
+                         "no half VM beside the VM folder")
 
 
 if __name__ == "__main__":

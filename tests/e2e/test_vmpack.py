@@ -3,6 +3,7 @@ servers on 127.0.0.1, checked and unpacked; and the extraction and checksum laye
 import hashlib
 import io
 import os
+import re
 import resource
 import shutil
 import signal
@@ -645,6 +646,163 @@ class PackFolders(PackLayout):
                            for r in read_record(path)]
                 self.assertEqual(started, [windows_path(self.target("bin", "java.exe")).lower()] *
                                  (3 - downloads))
+
+
+def without_central_record(archive, index):
+    """The archive with its central-directory record `index` left out: that entry's local header
+    and data stay where they are, listed nowhere."""
+    start = archive.index(b"PK\x01\x02")
+    end = archive.rindex(b"PK\x05\x06")
+    records, at = [], start
+    while at < end:
+        length = 46 + sum(struct.unpack_from("<HHH", archive, at + 28))
+        records.append(archive[at:at + length])
+        at += length
+    kept = b"".join(r for i, r in enumerate(records) if i != index)
+    tail = bytearray(archive[end:])
+    struct.pack_into("<HHI", tail, 8, len(records) - 1, len(records) - 1, len(kept))
+    return archive[:start] + kept + bytes(tail)
+
+
+def with_data_descriptors(members):
+    """A deflated archive written as a stream, as Java writes them: each entry's sizes and check
+    value follow its data instead of leading it."""
+    class Stream(io.RawIOBase):
+        def __init__(self):
+            self.data = bytearray()
+
+        def writable(self):
+            return True
+
+        def write(self, b):
+            self.data += b
+            return len(b)
+
+    out = Stream()
+    with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in members:
+            with z.open(name, "w") as f:
+                f.write(data)
+    return bytes(out.data)
+
+
+class WrittenAsItArrives(PackLayout):
+    """The entries of a stored vm.zip are written beside the VM folder as the pack arrives; the
+    server holds the pack's end back until the test has seen them there. The download reads 1 MB
+    at a time: a last member of 3 MB lets the first ones through before the pause."""
+    EARLY = ["bin/java.exe", "lib/a.txt", "lib/b/c.txt"]
+    TAIL = os.urandom(3 << 20)
+
+    def members(self):
+        return [("bin/java.exe", standin_bytes()), ("lib/a.txt", b"a" * 5000),
+                ("lib/b/c.txt", b"c" * 3000), ("lib/tail.bin", self.TAIL)]
+
+    def resource(self, *parts):
+        return os.path.join(self.start, "Windows", "resource", *parts)
+
+    def launch_paused(self, pack, seen, checksum=None):
+        """Launches with `pack` served up to its inner central directory, waits until the files
+        `seen` are in the fresh VM folder and nothing is in place yet, then lets the rest come."""
+        name = self.publish(pack)
+        self.http.server.pause_at = pack.index(b"PK\x01\x02")
+        self.http.server.held.clear()
+        self.http.server.release.clear()
+        self.direct(self.http.url("paused/" + name), checksum or hashlib.md5(pack).hexdigest())
+        trace = os.path.join(self.root, "trace.txt")
+        if os.path.exists(trace):
+            os.remove(trace)
+        launcher = start_wine(self.exe, cwd=self.start, env={
+            "KIV_TRACE": windows_path(trace), "KIV_STANDIN_RECORD": windows_path(self.record)})
+        try:
+            wait_until(lambda: all(os.path.exists(self.resource("jre.new", f)) for f in seen),
+                       "the entries are written as they arrive")
+            self.assertFalse(os.path.exists(self.target()), "nothing in place before the end")
+            self.http.server.release.set()
+            launcher.communicate(timeout=scaled(60))
+        finally:
+            self.http.server.release.set()
+            if launcher.poll() is None:
+                launcher.kill()
+                launcher.communicate()
+        with open(trace, encoding="utf-8") as f:
+            return launcher.returncode, f.read()
+
+    def assert_installed(self, code, trace, early, again):
+        """Installed and started; at least `early` entries were written as the pack arrived, and
+        all of them `again` at the end."""
+        self.assertEqual(code, 0, trace)
+        written = re.search(r"vm\.zip: (\d+) entries written as the pack arrived", trace)
+        self.assertGreaterEqual(int(written.group(1)), early, trace)
+        self.assertEqual("written again" in trace, again, trace)
+        self.assertEqual(folder_contents(self.target()),
+                         {os.path.normpath(n): d for n, d in self.members()})
+        self.assertEqual(os.listdir(self.resource()), ["jre"])
+        self.assertEqual(len(self.records()), 1, "the VM started")
+
+    def test_entries_are_written_before_the_pack_has_arrived_whole(self):
+        code, trace = self.launch_paused(stored_pack(zip_bytes(self.members())), self.EARLY)
+        self.assert_installed(code, trace, len(self.EARLY), again=False)
+
+    def test_entries_of_a_pack_that_fails_its_checksum_are_all_removed(self):
+        code, trace = self.launch_paused(stored_pack(zip_bytes(self.members())), self.EARLY,
+                                         checksum="0" * 32)
+        self.assertEqual(code, 1, trace)
+        self.assertFalse(os.path.exists(self.resource()) and os.listdir(self.resource()))
+        self.assertEqual(self.records(), [])
+
+    def test_entries_the_directory_does_not_have_alike_are_written_again(self):
+        inner = zip_bytes(self.members())
+        renamed = bytearray(inner)
+        renamed[30:30 + len("bin/java.exe")] = b"bin/evil.exe"
+        planted = without_central_record(zip_bytes([("junk.txt", b"junk")] + self.members()), 0)
+        # (what differs, the inner archive, the file written early that must not stay, how many
+        # entries were written early)
+        for what, archive, stray, early in (("a local name", bytes(renamed), "bin/evil.exe", 3),
+                                            ("an entry listed nowhere", planted, "junk.txt", 4)):
+            with self.subTest(what=what):
+                shutil.rmtree(self.resource(), ignore_errors=True)
+                if os.path.exists(self.record):
+                    os.remove(self.record)
+                code, trace = self.launch_paused(stored_pack(archive), [stray])
+                self.assert_installed(code, trace, early, again=True)
+
+    def test_entries_with_data_descriptors_are_written_at_the_end(self):
+        pack = stored_pack(with_data_descriptors(self.members()))
+        self.publish(pack)
+        self.direct(self.http.url(self.pack_name), hashlib.md5(pack).hexdigest())
+        trace = os.path.join(self.root, "trace.txt")
+        result = self.launch(cwd=self.start, env={"KIV_TRACE": windows_path(trace)})
+        with open(trace, encoding="utf-8") as f:
+            text = f.read()
+        self.assert_installed(result.returncode, text, 0, again=False)
+        self.assertIn("vm.zip: 0 entries written as the pack arrived", text)
+
+    def test_a_launch_killed_while_writing_leaves_nothing_the_next_one_installs(self):
+        pack = stored_pack(zip_bytes(self.members()))
+        name = self.publish(pack)
+        self.http.server.pause_at = pack.index(b"PK\x01\x02")
+        self.http.server.held.clear()
+        self.http.server.release.clear()
+        self.direct(self.http.url("paused/" + name), hashlib.md5(pack).hexdigest())
+        launcher = start_wine(self.exe, cwd=self.start)
+        try:
+            wait_until(lambda: os.path.exists(self.resource("jre.new", "lib", "b", "c.txt")),
+                       "the entries are written as they arrive")
+        finally:
+            launcher.kill()
+            launcher.communicate()
+            self.http.server.release.set()
+        with open(self.resource("jre.new", "stale.txt"), "wb") as f:
+            f.write(b"left by the killed launch")
+        self.direct(self.http.url(name), hashlib.md5(pack).hexdigest())
+        trace = os.path.join(self.root, "trace.txt")
+        result = self.launch(cwd=self.start, env={"KIV_TRACE": windows_path(trace)})
+        with open(trace, encoding="utf-8") as f:
+            text = f.read()
+        self.assertEqual(result.returncode, 0, text)
+        self.assertEqual(folder_contents(self.target()),
+                         {os.path.normpath(n): d for n, d in self.members()})
+        self.assertEqual(os.listdir(self.resource()), ["jre"])
 
 
 class ShippedVm(PackLayout):

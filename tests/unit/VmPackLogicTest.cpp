@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "BuildOptions.h"
 #include "DigestText.h"
 #include "DownloadProgress.h"
 #include "HttpResume.h"
+#include "LocalHeader.h"
 #include "UrlText.h"
 #include "ZipEntryName.h"
 
@@ -71,6 +75,46 @@ TEST(EntryTimes, DosDateAndTimeFields) {
     EXPECT_EQ(d.hour, 13);
     EXPECT_EQ(d.minute, 45);
     EXPECT_EQ(d.second, 58);
+}
+
+TEST(LocalHeader, FieldsAndWhetherTheDataCanBeWrittenAsItArrives) {
+    // Signature, version 20, flags, method, time 0x6A20, date 0x5A21, check value, sizes 7 and
+    // 9, a name of 5 bytes and an extra field of 4.
+    const unsigned char plain[30] = {'P',  'K',  3,    4,    20,   0,    0,    0,    8, 0,
+                                     0x20, 0x6A, 0x21, 0x5A, 0x78, 0x56, 0x34, 0x12, 7, 0,
+                                     0,    0,    9,    0,    0,    0,    5,    0,    4, 0};
+    LocalHeader header;
+    ASSERT_EQ(readLocalHeader(plain, sizeof plain, header), LocalHeaderRead::Read);
+    EXPECT_EQ(header.dosDate, 0x5A216A20u);
+    EXPECT_EQ(header.crc, 0x12345678u);
+    EXPECT_EQ(header.compressedSize, 7u);
+    EXPECT_EQ(header.size, 9u);
+    EXPECT_EQ(header.length(), 39u);
+    EXPECT_TRUE(header.writableAsItArrives());
+    EXPECT_EQ(readLocalHeader(plain, 29, header), LocalHeaderRead::NeedMore);
+    const unsigned char directory[30] = {'P', 'K', 1, 2};
+    EXPECT_EQ(readLocalHeader(directory, sizeof directory, header), LocalHeaderRead::NotOne);
+    // (what is changed: byte, value; whether it can still be written as it arrives)
+    const struct {
+        const char* what;
+        int at;
+        unsigned char value;
+        bool writable;
+    } cases[] = {
+        {"encrypted", 6, 1, false},       {"data descriptor", 6, 8, false},
+        {"UTF-8 name flag", 7, 8, true},  {"stored, sizes differ", 8, 0, false},
+        {"method 12", 8, 12, false},      {"64-bit compressed size", 21, 0xFF, false},
+        {"64-bit size", 25, 0xFF, false},
+    };
+    for (const auto& c : cases) {
+        unsigned char bytes[30];
+        std::copy(std::begin(plain), std::end(plain), bytes);
+        bytes[c.at] = c.value;
+        if (c.at == 21 || c.at == 25)
+            bytes[c.at - 1] = bytes[c.at - 2] = bytes[c.at - 3] = 0xFF;
+        ASSERT_EQ(readLocalHeader(bytes, sizeof bytes, header), LocalHeaderRead::Read) << c.what;
+        EXPECT_EQ(header.writableAsItArrives(), c.writable) << c.what;
+    }
 }
 
 TEST(DownloadProgress, MarkAfterEvery500ChunksAndSpaceAfterFiveMarks) {
