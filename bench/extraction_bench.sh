@@ -37,9 +37,11 @@ finish() {
 trap finish EXIT
 /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1 || true
 
-# Seconds one extraction by the given tool takes; the target is emptied first, outside the time.
+# Seconds one extraction by the given tool takes; the target is emptied first, outside the time,
+# and the disk's pending writes are flushed, so that no run pays for the writes of the one before.
 extract() {
   rm -rf "$work/target" "$work/downloadIntermediary"
+  sync
   local t0 t1
   t0=$(now)
   /usr/lib/wine/wine64 "$(win "$1")" extract "$(win "$work/pack.vm")" "$(win "$work/target")\\" \
@@ -50,6 +52,7 @@ extract() {
 }
 unzipped() {
   rm -rf "$work/unzip-target"
+  sync
   local t0 t1
   t0=$(now); unzip -q "$work/vm.zip" -d "$work/unzip-target"; t1=$(now)
   python3 -c "print(f'{$t1 - $t0:.3f}')"

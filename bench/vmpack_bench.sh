@@ -122,6 +122,7 @@ launch_at() { # port: the seconds of one first launch, from a fresh start folder
     "$url" "$(md5sum <"$first/web/first.vm" | cut -c1-32)" \
     "$(sha256sum <"$first/web/first.vm" | cut -c1-64)" >"$first/app/jvmspecs/jvmspecs.properties"
   rm -rf "$first/start" && mkdir -p "$first/start/Windows/jvmspecs"
+  sync # no run pays for the writes of the one before
   local t0 t1
   t0=$(now)
   (cd "$first/start" && /usr/lib/wine/wine64 "$(win "$first/app/Tarrow.exe")" </dev/null >/dev/null 2>&1)
@@ -132,6 +133,7 @@ launch_at() { # port: the seconds of one first launch, from a fresh start folder
 download_at() { # port: the seconds of one minimal download
   local t0 t1
   rm -f "$first/minimal.vm"
+  sync
   t0=$(now); /usr/lib/wine/wine64 "$minimal_program" "http://127.0.0.1:$1/first.vm" "$(win "$first/minimal.vm")"; t1=$(now)
   cmp "$first/minimal.vm" "$first/web/first.vm"
   seconds "$t0" "$t1"
