@@ -121,13 +121,13 @@ void sweepFile(const std::wstring& path, DWORD size, ULONGLONG age) {
 }
 
 // Whether the stamp says that a whole sweep ended less than a day before `now`. A stamp that
-// cannot be read, or that lies ahead of `now` (the clock was set back), says nothing.
+// cannot be read, is a folder, or lies ahead of `now` (the clock was set back), says nothing.
 bool sweptWithinADay(const std::wstring& stamp, ULONGLONG now) {
-    UniqueHandle file(CreateFileW(stamp.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    FILETIME written;
-    return file && GetFileTime(file.get(), nullptr, nullptr, &written) && now >= ticks(written) &&
-           now - ticks(written) < kLaunchFileLifetime;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return GetFileAttributesExW(stamp.c_str(), GetFileExInfoStandard, &data) &&
+           !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           now >= ticks(data.ftLastWriteTime) &&
+           now - ticks(data.ftLastWriteTime) < kLaunchFileLifetime;
 }
 
 // Records a whole sweep that began at `begun`; a stamp that cannot be written leaves every launch
@@ -149,10 +149,8 @@ void sweepLeftovers() {
     GetSystemTimeAsFileTime(&nowTime);
     const ULONGLONG now = ticks(nowTime);
     const std::wstring stamp = folder + kSweepStamp;
-    if (sweptWithinADay(stamp, now)) {
-        trace(L"leftovers swept less than a day ago");
+    if (sweptWithinADay(stamp, now))
         return;
-    }
     WIN32_FIND_DATAW found;
     UniqueFindHandle listing(FindFirstFileExW((folder + L"kiv*.tmp").c_str(), FindExInfoBasic,
                                               &found, FindExSearchNameMatch, nullptr,
