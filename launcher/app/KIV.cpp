@@ -88,8 +88,8 @@ void KIV::discardVmFiles() {
     discardVmInfoFile(stillNeeded, heir);
 }
 
-void KIV::recordLaunchFilesOwner(DWORD processId) {
-    const std::optional<LaunchOwner> owner = launchOwnerOf(processId);
+void KIV::handLaunchFilesToVm() {
+    const std::optional<LaunchOwner> owner = launchOwnerOf(GetProcessId(vmProcess_.get()));
     if (!owner)
         return;
     vm_->recordLaunchFilesOwner(*owner);
@@ -150,13 +150,10 @@ void KIV::run(bool wait) {
     failed.dismiss();
     // A Windows-subsystem VM is not attached to the console: it outlives a closed console and
     // the launcher with it, so its launch files are kept for it from now on.
-    DWORD owner = GetCurrentProcessId();
     if (events && isWindowsSubsystemImage(vm_->executablePath())) {
         events->releaseOnClose(vmJob_);
-        owner = GetProcessId(vmProcess_.get());
+        handLaunchFilesToVm();
     }
-    // Only now that the VM starts: on Wine, each record's new name costs a read of the folder.
-    recordLaunchFilesOwner(owner);
     options_ = std::make_unique<JavaOptions>(options);
     vmStarted(vmProcess_.get());
     // While the VM starts up and runs, what earlier launches could not remove goes.

@@ -61,10 +61,9 @@ class KIV {
     const JavaOptions* launchOptions() const { return options_.get(); }
 
   private:
-    // Names the process `processId` (this launcher, or the VM that outlives it) in the owner
-    // records of the launch files from now on, so that a later launch's sweep keeps them while
-    // it runs.
-    void recordLaunchFilesOwner(DWORD processId);
+    // Names the VM as the owner of its launch files from now on, so that a later launch's sweep
+    // keeps them while the VM runs, whether or not this launcher still does.
+    void handLaunchFilesToVm();
     void setUpConsole();
     // Waits for the VM, keeps its exit code and ends the life of its files.
     void waitForVm();

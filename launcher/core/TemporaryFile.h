@@ -1,9 +1,9 @@
 // Files in the user's temporary folder that the launcher makes for one launch: the VM
 // information file, the Java argument file and the class-path jar. Each is "kiv*.tmp", held open
 // by its owner without sharing deletion, so that another launch's sweep (LeftoverSweep) never
-// removes it while its launch lives, and, once its owner is named, an owner record beside it
-// (LaunchOwner), held the same way, that names the process the file is kept for once its handle
-// is gone.
+// removes it while its launch lives, and, once another process is named as its owner, an owner
+// record beside it (LaunchOwner), held the same way, that names the process the file is kept for
+// once its handle is gone.
 #pragma once
 
 #include <memory>
@@ -26,10 +26,11 @@ std::wstring newTemporaryFile();
 
 class TemporaryFile {
   public:
-    // A new, empty file, held by this launcher, without an owner record yet (recordOwner); null
-    // when none can be made. On Wine, making a new name reads the whole folder: the record is
-    // made once the VM has started, off the path to its start. Without one (not yet named, or
-    // none could be written) the file is judged by its age alone.
+    // A new, empty file, held by this launcher, without an owner record; null when none can be
+    // made. While this launcher runs, its handle keeps the file from every sweep, and once it
+    // has ended, a record naming it would say no more than the file's age: a record is made
+    // only for another owner (recordOwner), since on Wine each new name in the folder costs a
+    // read of the whole folder. Without one the file is judged by its age alone.
     static std::unique_ptr<TemporaryFile> create();
     // A new file holding `bytes`; null when it cannot be written.
     static std::unique_ptr<TemporaryFile> write(const std::string& bytes);
