@@ -13,7 +13,8 @@
 #   BENCH_CPUS=all                leaves the processes on every CPU
 #   BENCH_TEMP_FILES=20000        that many other programs' files in the temporary folder during
 #                                 the run (removed after it), as a user's folder often holds:
-#                                 the sweep of leftovers lists the folder at every launch
+#                                 each launch creates its information file there, and the sweep
+#                                 of leftovers lists the folder at most once a day
 #   BENCH_TARROW=PATH             another Tarrow.exe to time (an earlier build, for comparison)
 #   BENCH_BUILD=x86_64 (default)  the 64-bit build under Debian's wine64
 #   BENCH_BUILD=i686              the 32-bit product and 32-bit baselines under the WoW64 Wine;

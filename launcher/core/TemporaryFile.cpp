@@ -14,8 +14,6 @@ namespace {
 
 // Room for the 13 characters that GetTempFileNameW adds.
 constexpr DWORD kTempDirectoryChars = MAX_PATH - 14;
-// Names tried for a launch file whose owner record is not already there.
-constexpr int kNameAttempts = 4;
 
 std::optional<std::wstring> windowsTemporaryName(const std::wstring& folder) {
     wchar_t name[MAX_PATH];
@@ -63,28 +61,28 @@ std::wstring newTemporaryFile() {
         .value_or(std::wstring());
 }
 
-TemporaryFile::TemporaryFile(std::wstring path)
-    : path_(std::move(path)),
+TemporaryFile::TemporaryFile()
+    : path_(newTemporaryFile()),
       // Read access with writing shared: readers and the launcher's own appends may open it,
       // deleting it fails while this handle is open.
       held_(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {
-    const std::optional<LaunchOwner> owner = launchOwnerOf(GetCurrentProcessId());
-    const std::wstring ownerPath = ownerRecordPath(path_);
-    if (!owner || ownerPath.empty())
-        return;
-    // A new file only: a name that exists is another's (or a killed launch's) and stays theirs.
-    // Deletion is not shared, as for the file itself.
-    ownerRecord_.reset(CreateFileW(ownerPath.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                                   nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    const DWORD error = ownerRecord_ ? ERROR_SUCCESS : GetLastError();
-    foreignRecord_ = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-    recordOwner(*owner); // without a record the file is judged by its age alone
-}
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) {}
 
 void TemporaryFile::recordOwner(const LaunchOwner& owner) {
-    if (!ownerRecord_)
-        return;
+    if (!ownerRecord_) {
+        const std::wstring ownerPath = ownerRecordPath(path_);
+        if (ownerPath.empty())
+            return;
+        // A record already at that name belongs to no live launch: a launch holds its record as
+        // long as its file, whose name Windows gave this file. It is an orphan (or one whose
+        // launch is removing it, which fails while this handle is open), and names this file's
+        // owner from now on. Deletion is not shared, as for the file itself.
+        ownerRecord_.reset(CreateFileW(ownerPath.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                       FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                       nullptr));
+        if (!ownerRecord_)
+            return; // the file is judged by its age alone
+    }
     // A record that cannot be written whole is no record (parseOwnerRecord): the file is then
     // judged by its age alone.
     const std::string text = ownerRecordText(owner);
@@ -101,20 +99,10 @@ void TemporaryFile::keep(const std::optional<LaunchOwner>& heir) {
 }
 
 std::unique_ptr<TemporaryFile> TemporaryFile::create() {
-    // Names given up stay taken until a new one is found, so that none is given again; they go
-    // when this returns.
-    std::unique_ptr<TemporaryFile> givenUp[kNameAttempts];
-    for (auto& previous : givenUp) {
-        std::wstring name = newTemporaryFile();
-        if (name.empty())
-            return nullptr;
-        std::unique_ptr<TemporaryFile> file(new TemporaryFile(std::move(name)));
-        if (!file->foreignRecord_)
-            return file;
-        trace(L"owner record of " + file->path_ + L" exists: another name");
-        previous = std::move(file);
-    }
-    return nullptr;
+    std::unique_ptr<TemporaryFile> file(new TemporaryFile());
+    if (file->path_.empty())
+        return nullptr;
+    return file;
 }
 
 std::unique_ptr<TemporaryFile> TemporaryFile::write(const std::string& bytes) {
@@ -127,6 +115,8 @@ std::unique_ptr<TemporaryFile> TemporaryFile::write(const std::string& bytes) {
 }
 
 TemporaryFile::~TemporaryFile() {
+    if (path_.empty())
+        return; // no file was made
     held_.reset();
     const bool recorded = static_cast<bool>(ownerRecord_);
     ownerRecord_.reset();

@@ -1,8 +1,9 @@
 // Files in the user's temporary folder that the launcher makes for one launch: the VM
 // information file, the Java argument file and the class-path jar. Each is "kiv*.tmp", held open
 // by its owner without sharing deletion, so that another launch's sweep (LeftoverSweep) never
-// removes it while its launch lives, and has an owner record beside it (LaunchOwner), held the
-// same way, that names the process the file is kept for once its handle is gone.
+// removes it while its launch lives, and, once another process is named as its owner, an owner
+// record beside it (LaunchOwner), held the same way, that names the process the file is kept for
+// once its handle is gone.
 #pragma once
 
 #include <memory>
@@ -25,9 +26,11 @@ std::wstring newTemporaryFile();
 
 class TemporaryFile {
   public:
-    // A new, empty file, owned by this launcher; null when none can be made. Without an owner
-    // record (none could be written) the file is judged by its age alone. A name whose owner
-    // record already exists (another's) is given up for a new one, a few times at most.
+    // A new, empty file, held by this launcher, without an owner record; null when none can be
+    // made. While this launcher runs, its handle keeps the file from every sweep, and once it
+    // has ended, a record naming it would say no more than the file's age: a record is made
+    // only for another owner (recordOwner), since on Wine each new name in the folder costs a
+    // read of the whole folder. Without one the file is judged by its age alone.
     static std::unique_ptr<TemporaryFile> create();
     // A new file holding `bytes`; null when it cannot be written.
     static std::unique_ptr<TemporaryFile> write(const std::string& bytes);
@@ -41,17 +44,17 @@ class TemporaryFile {
     // needs it. With an `heir`, the record names that process from now on, so that the file
     // stays while it runs.
     void keep(const std::optional<LaunchOwner>& heir = std::nullopt);
-    // Names `owner` in the file's owner record from now on (nothing without a record).
+    // Names `owner` in the file's owner record from now on, making the record the first time;
+    // an orphan record at its name is taken over. Nothing when no record can be made.
     void recordOwner(const LaunchOwner& owner);
 
   private:
-    explicit TemporaryFile(std::wstring path);
+    // A new file (newTemporaryFile); an empty path when none could be made.
+    TemporaryFile();
     std::wstring path_;
     UniqueHandle held_;
     UniqueHandle ownerRecord_;
     bool kept_ = false;
-    // The owner record's name was taken before this file was made: it is not this file's.
-    bool foreignRecord_ = false;
 };
 
 } // namespace tarrow

@@ -20,6 +20,11 @@ namespace {
 constexpr DWORD kLargestOwnFile = 16 * 1024 * 1024;
 // An owner record is one short line.
 constexpr DWORD kLargestOwnerRecord = 64;
+// Last written when a sweep went through the whole folder. Not "kiv*.tmp": the listing never
+// meets it.
+const wchar_t kSweepStamp[] = L"kiv-swept.stamp";
+// Readers, writers and removers of the stamp never keep one another out.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 ULONGLONG ticks(const FILETIME& time) {
     return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -115,26 +120,52 @@ void sweepFile(const std::wstring& path, DWORD size, ULONGLONG age) {
         markForDeletion(owner.record.get());
 }
 
+// Whether the stamp says that a whole sweep ended less than a day before `now`. A stamp that
+// cannot be read, is a folder, or lies ahead of `now` (the clock was set back), says nothing.
+bool sweptWithinADay(const std::wstring& stamp, ULONGLONG now) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return GetFileAttributesExW(stamp.c_str(), GetFileExInfoStandard, &data) &&
+           !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           now >= ticks(data.ftLastWriteTime) &&
+           now - ticks(data.ftLastWriteTime) < kLaunchFileLifetime;
+}
+
+// Records a whole sweep that began at `begun`; a stamp that cannot be written leaves every launch
+// to sweep.
+void stampSweep(const std::wstring& stamp, const FILETIME& begun) {
+    UniqueHandle file(CreateFileW(stamp.c_str(), FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file)
+        SetFileTime(file.get(), nullptr, nullptr, &begun);
+}
+
 } // namespace
 
 void sweepLeftovers() {
     const std::wstring folder = temporaryFolder();
     if (folder.empty())
         return;
+    FILETIME nowTime;
+    GetSystemTimeAsFileTime(&nowTime);
+    const ULONGLONG now = ticks(nowTime);
+    const std::wstring stamp = folder + kSweepStamp;
+    if (sweptWithinADay(stamp, now))
+        return;
     WIN32_FIND_DATAW found;
     UniqueFindHandle listing(FindFirstFileExW((folder + L"kiv*.tmp").c_str(), FindExInfoBasic,
                                               &found, FindExSearchNameMatch, nullptr,
                                               FIND_FIRST_EX_LARGE_FETCH));
-    if (!listing)
-        return;
-    FILETIME nowTime;
-    GetSystemTimeAsFileTime(&nowTime);
-    const ULONGLONG now = ticks(nowTime);
-    do {
-        if (isCandidate(found, now))
-            sweepFile(folder + found.cFileName, found.nFileSizeLow,
-                      now - ticks(found.ftLastWriteTime));
-    } while (FindNextFileW(listing.get(), &found));
+    if (listing) {
+        do {
+            if (isCandidate(found, now))
+                sweepFile(folder + found.cFileName, found.nFileSizeLow,
+                          now - ticks(found.ftLastWriteTime));
+        } while (FindNextFileW(listing.get(), &found));
+    } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+        return; // the folder could not be listed: the next launch tries again
+    }
+    // Only now: a sweep cut short (the launch killed) leaves the next launch to sweep.
+    stampSweep(stamp, nowTime);
 }
 
 void BackgroundSweep::start() {

@@ -13,7 +13,9 @@ namespace tarrow {
 // whose owner (its owner record, LaunchOwner) no longer runs or is not known; an owner record
 // goes with its file. Traces each. Costs one listing of those names; only files older than a
 // day are opened. Another program's file, a file whose owner still runs, and any file younger
-// than a day, stays.
+// than a day, stays. Sweeps at most once a day: the stamp "kiv-swept.stamp" beside them keeps
+// the time of the last sweep that went through the whole folder, so that launches within a day
+// of it pay for no listing, however many files the folder holds.
 void sweepLeftovers();
 
 // A sweep on a thread of its own, so that the folder's size never delays what the launcher

@@ -387,8 +387,22 @@ class NothingLeftBehind(LayoutTestCase):
         self.addCleanup(lambda: os.path.exists(path) and os.remove(path))
         return temp_folder() + "\\" + name
 
+    # An information file that a launch left.
+    LEFTOVER_INFO = b"kiv.nl.env.path=C:\\\\x\r\nkiv.nl.current.vm=C:\\\\j\\\\java.exe\r\n"
+
+    @staticmethod
+    def remove_stamp():
+        """Removes the stamp of the last whole sweep, as a test that expects a launch to sweep
+        must; its Unix path."""
+        path = os.path.join(unix_path(temp_folder()), "kiv-swept.stamp")
+        if os.path.isdir(path):
+            os.rmdir(path)
+        elif os.path.exists(path):
+            os.remove(path)
+        return path
+
     def test_leftovers_older_than_a_day_are_swept(self):
-        info = b"kiv.nl.env.path=C:\\\\x\r\nkiv.nl.current.vm=C:\\\\j\\\\java.exe\r\n"
+        info = self.LEFTOVER_INFO
         earlier = (b"kiv.control-key=true\r\nkiv.stderr.redirect=console\r\n"
                    b"kiv.stdout.redirect=console\r\nkiv.nl.env.a=1\r\n")
         planted = [  # (name, content, age in days, swept)
@@ -401,6 +415,8 @@ class NothingLeftBehind(LayoutTestCase):
         ]
         paths = {name: self.plant(name, content, age) for name, content, age, _ in planted}
         self.kiv(minimal_properties())
+        stamp = self.remove_stamp()
+        before = time.time()
         result = self.launch(["KIV_VM", self.java], env={"KIV_TRACE": "1"})
         self.assertEqual(result.returncode, 0, result.stderr)
         trace = result.stderr.decode("utf-8").lower()
@@ -409,6 +425,38 @@ class NothingLeftBehind(LayoutTestCase):
                 exists = os.path.exists(os.path.join(unix_path(temp_folder()), name))
                 self.assertEqual(exists, not swept)
                 self.assertEqual("swept leftover" in trace and paths[name].lower() in trace, swept)
+        # The whole folder was swept: launches within a day of it list it no more.
+        self.assertGreaterEqual(os.stat(stamp).st_mtime, before - 2)
+
+    def test_the_folder_is_swept_at_most_once_a_day(self):
+        info = self.LEFTOVER_INFO
+        day = 86400
+        cases = [  # (stamp: age in days, or "folder"; swept)
+            (None, True),
+            (0.5, False),
+            (1.5, True),
+            (-2, True),  # ahead of the clock, which was set back since
+            ("folder", True),
+        ]
+        self.kiv(minimal_properties())
+        for stamp_state, swept in cases:
+            with self.subTest(stamp=stamp_state):
+                leftover = self.plant("kivE2E7.tmp", info, 3)
+                stamp = self.remove_stamp()
+                if stamp_state == "folder":
+                    os.mkdir(stamp)
+                    self.addCleanup(lambda: os.path.isdir(stamp) and os.rmdir(stamp))
+                elif stamp_state is not None:
+                    open(stamp, "w").close()
+                    moment = time.time() - stamp_state * day
+                    os.utime(stamp, (moment, moment))
+                result = self.launch(["KIV_VM", self.java], env={"KIV_TRACE": "1"})
+                self.assertEqual(result.returncode, 0, result.stderr)
+                trace = result.stderr.decode("utf-8").lower()
+                self.assertEqual(not os.path.exists(unix_path(leftover)), swept)
+                self.assertEqual("swept leftover " + leftover.lower() in trace, swept)
+                if swept and stamp_state != "folder":
+                    self.assertLess(abs(os.stat(stamp).st_mtime - time.time()), 120)
 
     def test_files_of_a_launch_that_still_runs_are_never_swept(self):
         release = os.path.join(self.root, "release")
@@ -426,8 +474,13 @@ class NothingLeftBehind(LayoutTestCase):
             [record] = self.records()
             info = re.findall(r'"([^"]+\.tmp)"', record["commandline"])[-1]
             path = unix_path(info.replace("/", "\\"))
+            # The launcher's handle alone keeps the file: no owner record is made for it, whose
+            # new name would cost a read of the whole folder on Wine.
+            owner = path[:-4] + "-owner.tmp"
+            self.assertFalse(os.path.exists(owner))
             moment = time.time() - 3 * 86400
             os.utime(path, (moment, moment))  # a service that has run for three days
+            self.remove_stamp()
             other = self.launch(["KIV_VM", self.java],
                                 env={"KIV_STANDIN_RECORD": "", "KIV_TRACE": "1"})
             self.assertEqual(other.returncode, 0, other.stderr)
@@ -439,6 +492,7 @@ class NothingLeftBehind(LayoutTestCase):
             running.wait(timeout=scaled(60))
         self.assertEqual(running.returncode, 0)
         self.assertFalse(os.path.exists(path))
+        self.assertFalse(os.path.exists(owner))
 
 
 if __name__ == "__main__":

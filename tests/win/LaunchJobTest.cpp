@@ -250,8 +250,13 @@ class KeptLaunchFiles : public LaunchJob {
     static bool exists(const std::wstring& path) {
         return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
-    // Runs a launch to its end; its exit code (99 when it did not end).
+    // Runs a launch to its end, one that sweeps (no stamp of an earlier sweep); its exit code
+    // (99 when it did not end).
     DWORD launchToTheEnd() {
+        wchar_t temp[MAX_PATH];
+        const DWORD length = GetTempPathW(MAX_PATH, temp);
+        if (length > 0 && length < MAX_PATH)
+            DeleteFileW((std::wstring(temp, length) + L"kiv-swept.stamp").c_str());
         UniqueHandle process = startLauncher();
         DWORD code = 99;
         if (process &&
