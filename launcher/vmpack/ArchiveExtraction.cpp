@@ -130,7 +130,9 @@ bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& li
     std::vector<std::wstring> keys;
     std::vector<unsigned long> sizes; // compressed, beside `keys`
     std::vector<size_t> written;      // the places in `files` of entries written as it arrived
-    size_t writtenEarly = 0;
+    // Which entries written early the directory has, each at most once.
+    std::vector<std::int32_t> matched(early ? early->entries.size() : 0);
+    bool twice = false;
     for (std::int32_t index = 0; index < listed.count; ++index) {
         ZipEntry entry;
         if (reader.item(index, entry) != kZipOk) {
@@ -145,8 +147,12 @@ bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& li
         // Some archivers (Java's among them) mark a folder only by the separator ending its name.
         const bool folder =
             (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) || entry.name.back() == L'\\';
-        const bool wasWritten = early && early->written(entry, folder);
-        writtenEarly += wasWritten;
+        const std::ptrdiff_t match = early ? early->written(entry, folder) : -1;
+        const bool wasWritten = match >= 0;
+        if (wasWritten) {
+            twice = twice || matched[match];
+            matched[match] = 1;
+        }
         // Entries of one folder mostly follow one another: the folder is made for the first.
         const std::wstring needed = folder ? entry.name : parent(entry.name, L"");
         if (!wasWritten && needed != made)
@@ -161,10 +167,11 @@ bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& li
     }
     keepLastOfEachPath(listed.files, keys);
     if (early) {
-        // Every entry written early must be the directory's, and the last of its path.
-        const bool twice =
-            std::find(listed.files.begin(), listed.files.end(), -1) != listed.files.end();
-        if (writtenEarly != early->entries.size() || (writtenEarly && twice)) {
+        // Every entry written early must be the directory's, once, and the last of its path.
+        const bool all = std::find(matched.begin(), matched.end(), 0) == matched.end();
+        twice =
+            twice || std::find(listed.files.begin(), listed.files.end(), -1) != listed.files.end();
+        if (!all || (!matched.empty() && twice)) {
             listed.earlyRejected = true;
             return false;
         }
@@ -206,7 +213,9 @@ bool extractEntries(const std::wstring& path, FileWindow window, const ZipReader
             write(&writers[at]); // without a thread of its own, the caller writes its share
     }
     // The caller alone shows the progress; a cancel stops the writers at their next piece.
-    packProgress().begin(PackPhase::Extraction, listed.files.size());
+    packProgress().begin(PackPhase::Extraction,
+                         std::count_if(listed.files.begin(), listed.files.end(),
+                                       [](std::int32_t index) { return index >= 0; }));
     for (const UniqueHandle& thread : threads)
         while (thread && WaitForSingleObject(thread.get(), kProgressMs) == WAIT_TIMEOUT)
             if (!packProgress().advance(work.queue.doneCount()))

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "PackProgress.h"
 #include "PathString.h"
 #include "Text.h"
 #include "Trace.h"
@@ -20,6 +21,11 @@ constexpr DWORD kPieceBytes = 64 * 1024;
 constexpr DWORD kWaitMs = 100;
 // The directory's names are read up to this length, and compared so.
 constexpr size_t kNameBytes = 260;
+// Before its checksums have passed, a pack's entries may take at most this many times the bytes
+// that arrived, and this many more: a hostile pack fills no disk before it is refused.
+constexpr std::uint64_t kMostInflation = 16;
+constexpr std::uint64_t kInflationSlack = 64ull << 20;
+// Written with no attributes of their own, files the directory gives these are written again.
 constexpr std::uint32_t kKeptAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
@@ -57,21 +63,24 @@ bool PackArrival::waitFor(std::uint64_t bytes, const std::atomic<bool>& abandon)
             return true;
         if (ended)
             return false;
-        WaitForSingleObject(changed_.get(), kWaitMs);
+        if (!changed_ || WaitForSingleObject(changed_.get(), kWaitMs) == WAIT_FAILED)
+            Sleep(kWaitMs);
     }
 }
 
-bool EarlyEntries::written(const ZipEntry& entry, bool isFolder) const {
+std::ptrdiff_t EarlyEntries::written(const ZipEntry& entry, bool isFolder) const {
     const auto found = std::lower_bound(
         entries.begin(), entries.end(), entry.dataAt,
         [](const EarlyEntry& early, std::uint64_t at) { return early.dataAt < at; });
     if (entry.dataAt == 0 || found == entries.end() || found->dataAt != entry.dataAt ||
         found->name != entry.name || found->folder != isFolder)
-        return false;
+        return -1;
     const LocalHeader& header = found->header;
-    return isFolder || (header.crc == entry.crc && header.compressedSize == entry.compressedSize &&
-                        header.size == entry.uncompressedSize && header.method == entry.method &&
-                        header.dosDate == entry.dosDate && !(entry.attributes & kKeptAttributes));
+    const bool alike =
+        isFolder || (header.crc == entry.crc && header.compressedSize == entry.compressedSize &&
+                     header.size == entry.uncompressedSize && header.method == entry.method &&
+                     header.dosDate == entry.dosDate && !(entry.attributes & kKeptAttributes));
+    return alike ? found - entries.begin() : -1;
 }
 
 EarlyExtraction::EarlyExtraction(const std::wstring& pack, const std::wstring& folder,
@@ -152,7 +161,7 @@ void EarlyExtraction::follow() {
         if (entry.folder)
             createFolders(folder + entry.name);
         else if (!writeEntry(base + entry.dataAt, header, folder + entry.name, extra))
-            return;
+            return discard(); // it may have replaced or left a folder of an entry written before
         written_.entries.push_back(std::move(entry));
     }
 }
@@ -161,6 +170,7 @@ bool EarlyExtraction::readAt(std::uint64_t at, void* buffer, DWORD size) {
     LARGE_INTEGER position;
     position.QuadPart = static_cast<LONGLONG>(at);
     DWORD got = 0;
+    readTo_ = at + size > readTo_ ? at + size : readTo_;
     return size == 0 || (arrival_.waitFor(at + size, abandon_) &&
                          SetFilePointerEx(file_.get(), position, nullptr, FILE_BEGIN) &&
                          ReadFile(file_.get(), buffer, size, &got, nullptr) && got == size);
@@ -193,19 +203,21 @@ bool EarlyExtraction::writeEntry(std::uint64_t dataAt, const LocalHeader& header
         ZipEntry times;
         setEntryTimes(times, header.dosDate, extra.data(), extra.size());
         SetFileTime(out.get(), &times.creationTime, &times.accessTime, &times.modificationTime);
-        return true;
+        // A file that could not be closed may not have been written whole.
+        if (CloseHandle(out.release()))
+            return true;
     }
     out.reset();
-    // A damaged entry leaves no file; one that cannot be removed leaves nothing usable either.
-    if (!DeleteFileW(path.c_str()))
-        written_.archiveAt = 0;
+    DeleteFileW(path.c_str());
     return false;
 }
 
 bool EarlyExtraction::put(HANDLE out, const unsigned char* bytes, DWORD count, Check& check,
                           const LocalHeader& header) {
     DWORD written = 0;
-    if (count > header.size - check.size || abandon_)
+    wrote_ += count;
+    if (count > header.size - check.size || abandon_ || packProgress().cancelRequested() ||
+        wrote_ > kMostInflation * readTo_ + kInflationSlack)
         return false;
     check.size += count;
     check.crc = crc32(check.crc, bytes, count);

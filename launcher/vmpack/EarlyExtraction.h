@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -57,8 +58,9 @@ struct EarlyEntries {
     std::uint64_t archiveAt = 0; // where vm.zip's data starts in the pack; 0: not found
     std::vector<EarlyEntry> entries;
 
-    // Whether `entry` of vm.zip's directory is one written here, alike in every field.
-    bool written(const ZipEntry& entry, bool isFolder) const;
+    // The place in `entries` of the entry written here that `entry` of vm.zip's directory is,
+    // alike in every field and with no attributes to keep; -1 when none is.
+    std::ptrdiff_t written(const ZipEntry& entry, bool isFolder) const;
 };
 
 // A thread that follows the pack at `pack` as `arrival` tells and writes the entries of its
@@ -96,11 +98,15 @@ class EarlyExtraction {
     };
     bool put(HANDLE out, const unsigned char* bytes, DWORD count, Check& check,
              const LocalHeader& header);
+    // Ends the early writing: what it wrote counts for nothing.
+    void discard() { written_.archiveAt = 0; }
 
     const std::wstring pack_;
     const PackArrival& arrival_;
     EarlyEntries written_;
     UniqueHandle file_;
+    std::uint64_t readTo_ = 0;         // of the pack
+    std::uint64_t wrote_ = 0;          // bytes of files, bounded by what was read
     std::atomic<bool> finish_{false};  // after the entry being written
     std::atomic<bool> abandon_{false}; // at once
     UniqueHandle thread_;

@@ -27,6 +27,8 @@ class VmPackLock {
     // folder at `folder` than the one there when this launch began to wait: the other launch
     // installed a VM there.
     bool replacedWhileWaiting() const { return replaced_; }
+    // True when this launch holds the lock: no other one writes beside the folder meanwhile.
+    bool held() const { return static_cast<bool>(file_); }
 
   private:
     UniqueHandle file_;

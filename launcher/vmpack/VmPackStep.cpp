@@ -177,9 +177,12 @@ class Step {
         // into place before the pack has been checked whole.
         PackArrival arrival;
         settings.arrival = &arrival;
-        EarlyExtraction early(
-            destination, folder.empty() ? folder : folder.substr(0, folder.size() - 1) + L".new",
-            arrival);
+        // Only under the lock: another launch's pack step writes the same folder.
+        EarlyExtraction early(destination,
+                              folder.empty() || !lock.held()
+                                  ? std::wstring()
+                                  : folder.substr(0, folder.size() - 1) + L".new",
+                              arrival);
         // Held from the download to the end of the extraction: what is unpacked is what was
         // digested.
         DownloadedPack pack = downloadVmPack(url, destination, settings);

@@ -648,9 +648,9 @@ class PackFolders(PackLayout):
                                  (3 - downloads))
 
 
-def without_central_record(archive, index):
-    """The archive with its central-directory record `index` left out: that entry's local header
-    and data stay where they are, listed nowhere."""
+def with_central_records(archive, order):
+    """The archive with its central directory made of its records in `order` (record indexes,
+    any left out or named twice); the local headers and data stay where they are."""
     start = archive.index(b"PK\x01\x02")
     end = archive.rindex(b"PK\x05\x06")
     records, at = [], start
@@ -658,10 +658,17 @@ def without_central_record(archive, index):
         length = 46 + sum(struct.unpack_from("<HHH", archive, at + 28))
         records.append(archive[at:at + length])
         at += length
-    kept = b"".join(r for i, r in enumerate(records) if i != index)
+    kept = b"".join(records[i] for i in order)
     tail = bytearray(archive[end:])
-    struct.pack_into("<HHI", tail, 8, len(records) - 1, len(records) - 1, len(kept))
+    struct.pack_into("<HHI", tail, 8, len(order), len(order), len(kept))
     return archive[:start] + kept + bytes(tail)
+
+
+def flip_crc(archive, index):
+    """The archive with the check value in entry `index`'s local header wrong."""
+    data = bytearray(archive)
+    data[zipfile.ZipFile(io.BytesIO(archive)).infolist()[index].header_offset + 14] ^= 0xFF
+    return bytes(data)
 
 
 def with_data_descriptors(members):
@@ -700,11 +707,14 @@ class WrittenAsItArrives(PackLayout):
     def resource(self, *parts):
         return os.path.join(self.start, "Windows", "resource", *parts)
 
-    def launch_paused(self, pack, seen, checksum=None):
-        """Launches with `pack` served up to its inner central directory, waits until the files
-        `seen` are in the fresh VM folder and nothing is in place yet, then lets the rest come."""
+    def launch_paused(self, inner, ready, checksum=None):
+        """Launches with a pack of `inner` served up to the inner central directory, waits until
+        `ready` holds in the fresh VM folder and nothing is in place yet, then lets the rest
+        come."""
+        pack = stored_pack(inner)
         name = self.publish(pack)
-        self.http.server.pause_at = pack.index(b"PK\x01\x02")
+        directory = struct.unpack_from("<I", inner, inner.rindex(b"PK\x05\x06") + 16)[0]
+        self.http.server.pause_at = pack.index(inner) + directory
         self.http.server.held.clear()
         self.http.server.release.clear()
         self.direct(self.http.url("paused/" + name), checksum or hashlib.md5(pack).hexdigest())
@@ -714,8 +724,7 @@ class WrittenAsItArrives(PackLayout):
         launcher = start_wine(self.exe, cwd=self.start, env={
             "KIV_TRACE": windows_path(trace), "KIV_STANDIN_RECORD": windows_path(self.record)})
         try:
-            wait_until(lambda: all(os.path.exists(self.resource("jre.new", f)) for f in seen),
-                       "the entries are written as they arrive")
+            ready()
             self.assertFalse(os.path.exists(self.target()), "nothing in place before the end")
             self.http.server.release.set()
             launcher.communicate(timeout=scaled(60))
@@ -727,44 +736,75 @@ class WrittenAsItArrives(PackLayout):
         with open(trace, encoding="utf-8") as f:
             return launcher.returncode, f.read()
 
+    def written(self, *names):
+        """Waits until the files `names` are in the fresh VM folder."""
+        wait_until(lambda: all(os.path.exists(self.resource("jre.new", n)) for n in names),
+                   "the entries are written as they arrive")
+
     def assert_installed(self, code, trace, early, again):
         """Installed and started; at least `early` entries were written as the pack arrived, and
-        all of them `again` at the end."""
+        all of them `again` at the end. The VM has the members' files and folders, no others."""
         self.assertEqual(code, 0, trace)
         written = re.search(r"vm\.zip: (\d+) entries written as the pack arrived", trace)
         self.assertGreaterEqual(int(written.group(1)), early, trace)
         self.assertEqual("written again" in trace, again, trace)
         self.assertEqual(folder_contents(self.target()),
                          {os.path.normpath(n): d for n, d in self.members()})
+        self.assertEqual(sorted(os.path.relpath(p, self.target())
+                                for p, _, _ in os.walk(self.target())),
+                         [".", "bin", "lib", os.path.join("lib", "b")])
         self.assertEqual(os.listdir(self.resource()), ["jre"])
         self.assertEqual(len(self.records()), 1, "the VM started")
 
     def test_entries_are_written_before_the_pack_has_arrived_whole(self):
-        code, trace = self.launch_paused(stored_pack(zip_bytes(self.members())), self.EARLY)
+        code, trace = self.launch_paused(zip_bytes(self.members()),
+                                         lambda: self.written(*self.EARLY))
         self.assert_installed(code, trace, len(self.EARLY), again=False)
 
     def test_entries_of_a_pack_that_fails_its_checksum_are_all_removed(self):
-        code, trace = self.launch_paused(stored_pack(zip_bytes(self.members())), self.EARLY,
-                                         checksum="0" * 32)
+        code, trace = self.launch_paused(zip_bytes(self.members()),
+                                         lambda: self.written(*self.EARLY), checksum="0" * 32)
         self.assertEqual(code, 1, trace)
         self.assertFalse(os.path.exists(self.resource()) and os.listdir(self.resource()))
         self.assertEqual(self.records(), [])
 
     def test_entries_the_directory_does_not_have_alike_are_written_again(self):
-        inner = zip_bytes(self.members())
-        renamed = bytearray(inner)
+        members, tail = self.members()[:3], self.members()[3:]
+        renamed = bytearray(zip_bytes(self.members()))
         renamed[30:30 + len("bin/java.exe")] = b"bin/evil.exe"
-        planted = without_central_record(zip_bytes([("junk.txt", b"junk")] + self.members()), 0)
-        # (what differs, the inner archive, the file written early that must not stay, how many
-        # entries were written early)
-        for what, archive, stray, early in (("a local name", bytes(renamed), "bin/evil.exe", 3),
-                                            ("an entry listed nowhere", planted, "junk.txt", 4)):
+
+        def without(extra, damaged=False):
+            """The members with `extra` fourth, before the tail, listed nowhere, and with a
+            wrong check value when `damaged`."""
+            archive = zip_bytes(members + [extra] + tail)
+            return with_central_records(flip_crc(archive, 3) if damaged else archive, (0, 1, 2, 4))
+
+        def replaced():  # bin/java.exe written, then deleted by the damaged second one
+            self.written("lib/a.txt")
+            wait_until(lambda: not os.path.exists(self.resource("jre.new", "bin", "java.exe")),
+                       "the damaged entry of the same path is written")
+        # (what differs, the inner archive, what shows it was written early, whether the
+        # directory rejects what was written; a damaged entry ends the early writing at once)
+        for what, archive, ready, rejected in (
+                ("a local name", bytes(renamed), lambda: self.written("bin/evil.exe"), True),
+                ("an entry listed nowhere", without(("junk.txt", b"junk")),
+                 lambda: self.written("junk.txt"), True),
+                ("a folder listed twice, a file not at all",
+                 with_central_records(zip_bytes([("lib/", b"")] + members + [("junk.txt", b"junk")]
+                                                + tail), (0, 0, 1, 2, 3, 5)),
+                 lambda: self.written("junk.txt"), True),
+                ("a damaged entry of a path written before",
+                 without(("bin/java.exe", b"x" * 100), damaged=True), replaced, False),
+                ("a damaged entry listed nowhere in a folder of its own",
+                 without(("junk/f.txt", b"f" * 100), damaged=True),
+                 lambda: wait_until(lambda: os.path.isdir(self.resource("jre.new", "junk")),
+                                    "the damaged entry's folder is made"), False)):
             with self.subTest(what=what):
                 shutil.rmtree(self.resource(), ignore_errors=True)
                 if os.path.exists(self.record):
                     os.remove(self.record)
-                code, trace = self.launch_paused(stored_pack(archive), [stray])
-                self.assert_installed(code, trace, early, again=True)
+                code, trace = self.launch_paused(archive, ready)
+                self.assert_installed(code, trace, 0, again=rejected)
 
     def test_entries_with_data_descriptors_are_written_at_the_end(self):
         pack = stored_pack(with_data_descriptors(self.members()))
@@ -778,31 +818,24 @@ class WrittenAsItArrives(PackLayout):
         self.assertIn("vm.zip: 0 entries written as the pack arrived", text)
 
     def test_a_launch_killed_while_writing_leaves_nothing_the_next_one_installs(self):
-        pack = stored_pack(zip_bytes(self.members()))
-        name = self.publish(pack)
-        self.http.server.pause_at = pack.index(b"PK\x01\x02")
-        self.http.server.held.clear()
-        self.http.server.release.clear()
-        self.direct(self.http.url("paused/" + name), hashlib.md5(pack).hexdigest())
-        launcher = start_wine(self.exe, cwd=self.start)
-        try:
-            wait_until(lambda: os.path.exists(self.resource("jre.new", "lib", "b", "c.txt")),
-                       "the entries are written as they arrive")
-        finally:
-            launcher.kill()
-            launcher.communicate()
-            self.http.server.release.set()
+        inner = zip_bytes(self.members())
+        launched = []
+
+        def killed():
+            self.written(*self.EARLY)
+            launched.append(True)
+            raise KeyboardInterrupt  # ends launch_paused, which kills the launcher
+        with self.assertRaises(KeyboardInterrupt):
+            self.launch_paused(inner, killed)
+        self.assertTrue(launched)
         with open(self.resource("jre.new", "stale.txt"), "wb") as f:
             f.write(b"left by the killed launch")
-        self.direct(self.http.url(name), hashlib.md5(pack).hexdigest())
+        pack = stored_pack(inner)
+        self.direct(self.http.url(self.publish(pack)), hashlib.md5(pack).hexdigest())
         trace = os.path.join(self.root, "trace.txt")
         result = self.launch(cwd=self.start, env={"KIV_TRACE": windows_path(trace)})
         with open(trace, encoding="utf-8") as f:
-            text = f.read()
-        self.assertEqual(result.returncode, 0, text)
-        self.assertEqual(folder_contents(self.target()),
-                         {os.path.normpath(n): d for n, d in self.members()})
-        self.assertEqual(os.listdir(self.resource()), ["jre"])
+            self.assert_installed(result.returncode, f.read(), 0, again=False)
 
 
 class ShippedVm(PackLayout):

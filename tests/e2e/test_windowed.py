@@ -133,7 +133,10 @@ class Windowed(LayoutTestCase):
             f.write("build.option=withoutvm\nbuild.without.vm.search.option=10\n"
                     "build.jvmspec.applicable=true\nbuild.jvmspec.total.num=1\n"
                     "build.jvmspec.0=runtime.spec\n")
-        self.kiv(minimal_properties(), name="TarrowW.kiv")
+        # The probe's time limit, stretched as the tests' own: under emulation a probe takes
+        # longer than the 5 s a launch gives it by default.
+        self.kiv(minimal_properties(**{"kiv.nl.verify.timeout": str(int(scaled(5)))}),
+                 name="TarrowW.kiv")
         launch = self.start(env={"KIV_STANDIN_EXIT": "5"})
         self.assertEqual(launch.wait(timeout=scaled(60)), 5)
         probe, application = self.records()
