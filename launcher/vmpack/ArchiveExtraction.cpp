@@ -130,8 +130,10 @@ bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& li
     std::vector<std::wstring> keys;
     std::vector<unsigned long> sizes; // compressed, beside `keys`
     std::vector<size_t> written;      // the places in `files` of entries written as it arrived
-    // Which entries written early the directory has, each at most once.
-    std::vector<std::int32_t> matched(early ? early->entries.size() : 0);
+    // The entries written early that the directory has, in their order, each once: a directory
+    // that lists them in another order, or one twice, has them written again.
+    std::ptrdiff_t lastMatch = -1;
+    size_t matches = 0;
     bool twice = false;
     for (std::int32_t index = 0; index < listed.count; ++index) {
         ZipEntry entry;
@@ -150,8 +152,9 @@ bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& li
         const std::ptrdiff_t match = early ? early->written(entry, folder) : -1;
         const bool wasWritten = match >= 0;
         if (wasWritten) {
-            twice = twice || matched[match];
-            matched[match] = 1;
+            twice = twice || match <= lastMatch;
+            lastMatch = match;
+            ++matches;
         }
         // Entries of one folder mostly follow one another: the folder is made for the first.
         const std::wstring needed = folder ? entry.name : parent(entry.name, L"");
@@ -168,10 +171,9 @@ bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& li
     keepLastOfEachPath(listed.files, keys);
     if (early) {
         // Every entry written early must be the directory's, once, and the last of its path.
-        const bool all = std::find(matched.begin(), matched.end(), 0) == matched.end();
         twice =
             twice || std::find(listed.files.begin(), listed.files.end(), -1) != listed.files.end();
-        if (!all || (!matched.empty() && twice)) {
+        if (matches != early->entries.size() || (matches && twice)) {
             listed.earlyRejected = true;
             return false;
         }

@@ -31,7 +31,7 @@ constexpr std::uint32_t kKeptAttributes =
 
 // A stored name as the directory's reader sees it: at most kNameBytes, up to a zero byte.
 std::wstring entryName(const std::string& stored) {
-    return cleanEntryName(fromUtf8(std::string(stored.substr(0, kNameBytes).c_str())));
+    return cleanEntryName(fromUtf8(stored.c_str()).substr(0, kNameBytes));
 }
 
 } // namespace
@@ -139,7 +139,7 @@ void EarlyExtraction::follow() {
         if (!file_ || !this->header(at, header, name, extra) || !header.writableAsItArrives())
             return;
         at += header.length();
-        if (equalsIgnoreCase(fromUtf8(name), L"vm.zip"))
+        if (name.size() == 6 && _strnicmp(name.data(), "vm.zip", 6) == 0)
             break;
     }
     if (header.method != 0)
@@ -225,7 +225,10 @@ bool EarlyExtraction::put(HANDLE out, const unsigned char* bytes, DWORD count, C
 }
 
 bool EarlyExtraction::copyData(std::uint64_t at, const LocalHeader& header, HANDLE out) {
-    std::vector<unsigned char> in(kPieceBytes), produced(header.method == 8 ? kPieceBytes : 0);
+    // What is read, then what it inflates to.
+    std::vector<unsigned char> buffers(2 * kPieceBytes);
+    unsigned char* const in = buffers.data();
+    unsigned char* const produced = in + kPieceBytes;
     z_stream stream = {};
     if (header.method == 8 && inflateInit2(&stream, -MAX_WBITS) != Z_OK)
         return false;
@@ -236,28 +239,28 @@ bool EarlyExtraction::copyData(std::uint64_t at, const LocalHeader& header, HAND
     int status = header.method == 8 ? Z_OK : Z_STREAM_END;
     for (std::uint32_t left = header.compressedSize; left > 0;) {
         const DWORD piece = left < kPieceBytes ? left : kPieceBytes;
-        if (!readAt(at, in.data(), piece))
+        if (!readAt(at, in, piece))
             return false;
         at += piece;
         left -= piece;
         if (header.method != 8) {
-            if (!put(out, in.data(), piece, check, header))
+            if (!put(out, in, piece, check, header))
                 return false;
             continue;
         }
-        stream.next_in = in.data();
+        stream.next_in = in;
         stream.avail_in = piece;
         // Each piece is inflated whole; data past the end of the stream is damage.
         do {
             if (status != Z_OK)
                 return false;
-            stream.next_out = produced.data();
+            stream.next_out = produced;
             stream.avail_out = kPieceBytes;
             status = inflate(&stream, Z_NO_FLUSH);
             if (status == Z_BUF_ERROR && stream.avail_in == 0)
                 status = Z_OK; // all of the piece taken: the next one goes on
             if ((status != Z_OK && status != Z_STREAM_END) ||
-                !put(out, produced.data(), kPieceBytes - stream.avail_out, check, header))
+                !put(out, produced, kPieceBytes - stream.avail_out, check, header))
                 return false;
         } while (stream.avail_in > 0 || (stream.avail_out == 0 && status == Z_OK));
     }

@@ -285,10 +285,7 @@ bool createFolders(const std::wstring& folder) {
     std::wstring path = folder;
     size_t length = path.size();
     while (!CreateDirectoryW(path.c_str(), nullptr)) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_ALREADY_EXISTS && length < folder.size())
-            break; // a level above the folder, made meanwhile
-        if (error != ERROR_PATH_NOT_FOUND)
+        if (GetLastError() != ERROR_PATH_NOT_FOUND)
             return false;
         const size_t at = length > 1 ? path.find_last_of(L"\\/", length - 2) : std::wstring::npos;
         if (at == std::wstring::npos || at == 0 || path[at - 1] == L':')
