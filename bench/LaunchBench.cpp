@@ -14,7 +14,12 @@
 
 namespace {
 
-double runOnce(const std::wstring& commandLine) {
+struct Run {
+    double ms = -1;
+    DWORD exitCode = 0;
+};
+
+Run runOnce(const std::wstring& commandLine) {
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     std::wstring line = commandLine;
@@ -24,13 +29,16 @@ double runOnce(const std::wstring& commandLine) {
     QueryPerformanceCounter(&start);
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                         &info))
-        return -1;
+        return {};
     WaitForSingleObject(info.hProcess, INFINITE);
     QueryPerformanceCounter(&end);
+    Run run;
+    GetExitCodeProcess(info.hProcess, &run.exitCode);
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
-    return 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
-           static_cast<double>(frequency.QuadPart);
+    run.ms = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /
+             static_cast<double>(frequency.QuadPart);
+    return run;
 }
 
 // The value below which the given share of the times fall (0.5: the median).
@@ -83,19 +91,27 @@ int wmain(int argc, wchar_t** argv) {
     }
     wchar_t** commands = argv + first;
     std::vector<std::vector<double>> times(static_cast<size_t>(argc - first));
+    // Runs that did not exit with 0 are timed like the others but counted, since a launch that
+    // failed half-way says nothing about the cost of one that did its work.
+    std::vector<int> failures(times.size());
     for (size_t i = 0; i < times.size(); ++i) {
         runOnce(commands[i]); // warm-up
         removeMatching(remove);
     }
     for (int run = 0; run < runs; ++run) {
         for (size_t i = 0; i < times.size(); ++i) {
-            const double ms = runOnce(commands[i]);
+            const Run timed = runOnce(commands[i]);
             removeMatching(remove);
-            if (ms < 0) {
+            if (timed.ms < 0) {
                 std::fwprintf(stderr, L"cannot start: %ls\n", commands[i]);
                 return 1;
             }
-            times[i].push_back(ms);
+            if (timed.exitCode != 0) {
+                ++failures[i];
+                std::fwprintf(stderr, L"run %d of command %zu exited with %lu\n", run + 1, i + 1,
+                              timed.exitCode);
+            }
+            times[i].push_back(timed.ms);
         }
     }
     // The quartiles show how widely the runs spread, which says how far the ratio can be trusted.
@@ -108,6 +124,8 @@ int wmain(int argc, wchar_t** argv) {
         const double m = quantile(times[i], 0.5);
         std::wprintf(L"median %8.2f ms  ratio %.3f  (quartiles %.2f %.2f)  %ls\n", m, m / base,
                      quantile(times[i], 0.25), quantile(times[i], 0.75), commands[i]);
+        if (failures[i] > 0)
+            std::wprintf(L"    %d of %d runs exited with an error\n", failures[i], runs);
         for (size_t earlier = 0; earlier < i; ++earlier)
             std::wprintf(L"    paired ratio %.3f against command %zu\n",
                          pairedRatio(times[i], times[earlier]), earlier + 1);

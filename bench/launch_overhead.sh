@@ -4,8 +4,11 @@
 # Prints the median of each with its quartiles, and the ratio (target: at most 1.10); where the
 # quartiles lie far apart, Wine itself is timing unevenly and one ratio says little. A second
 # baseline is the minimal launcher that also reads the Ctrl key: under Wine, loading the
-# user-interface library for that one call costs about as much as a process start. Tarrow comes
-# last, with its paired ratios against both baselines: the median of the round-by-round ratios,
+# user-interface library for that one call costs about as much as a process start. A third also
+# creates a file in the temporary folder (GetTempFileNameW), hands its path on and deletes it,
+# as every launch does with its information file: under Wine, creating a new name reads the
+# whole folder, so with many files there this is the floor of any such launcher. Tarrow comes
+# last, with its paired ratios against each baseline: the median of the round-by-round ratios,
 # which stays steady on a machine whose speed drifts during the run.
 # Every program runs as shipped, stripped of its debugging sections. Wine's server and every
 # program run on one CPU where taskset is at hand: on a virtual machine, waking a process on an
@@ -46,7 +49,7 @@ configure=()
 [ "$build" = i686 ] && configure=(-DKIV_I686_RUN=ON)
 cmake --preset "$build" "${configure[@]}" >/dev/null
 cmake --build --preset "$build" --target Tarrow LaunchBench MinimalLauncher MinimalLauncherCtrl \
-  standin_plain >/dev/null
+  MinimalLauncherCtrlTemp standin_plain >/dev/null
 
 work="$root/build/bench-launch-$build"
 rm -rf "$work" && mkdir -p "$work/app/lib" "$work/vm/bin"
@@ -83,6 +86,7 @@ fi
 bench=("$(win "$work/LaunchBench.exe")" "$runs" --remove "%TEMP%\\kiv*.tmp"
        "\"$(win "$work/MinimalLauncher.exe")\" $vm"
        "\"$(win "$work/MinimalLauncherCtrl.exe")\" $vm"
+       "\"$(win "$work/MinimalLauncherCtrlTemp.exe")\" $vm"
        "\"$(win "$work/app/Tarrow.exe")\" KIV_VM $vm")
 # Wine's server and background services start afresh, first with their output discarded, so
 # that they never hold the benchmark's output open and run where the benchmark runs. The

@@ -169,6 +169,13 @@ void sweepLeftovers() {
 }
 
 void BackgroundSweep::start() {
+    // Within a day of the last whole sweep there is nothing to do, and no thread is worth its
+    // start.
+    const std::wstring folder = temporaryFolder();
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    if (folder.empty() || sweptWithinADay(folder + kSweepStamp, ticks(now)))
+        return;
     thread_.reset(CreateThread(nullptr, 0, &BackgroundSweep::run, nullptr, 0, nullptr));
     if (!thread_)
         sweepLeftovers(); // no thread to spare: the sweep runs here, as it must run
