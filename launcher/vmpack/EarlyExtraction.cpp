@@ -104,7 +104,8 @@ const EarlyEntries& EarlyExtraction::finish() {
     arrival_.wake();
     if (thread_)
         WaitForSingleObject(thread_.get(), INFINITE);
-    if (arrival_.rewound() || !thread_) {
+    // Discarded, or started again with the download: nothing written counts.
+    if (arrival_.rewound() || !thread_ || written_.archiveAt == 0) {
         written_.archiveAt = 0;
         written_.entries.clear();
     }

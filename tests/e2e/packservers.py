@@ -94,7 +94,11 @@ class _Handler(http.server.SimpleHTTPRequestHandler):
 
     def send_paused(self, name):
         """Sends NAME up to the server's `pause_at` bytes, sets `held`, and sends the rest once the
-        test sets `release`."""
+        test sets `release`. With the server's `break_at_pause` set, the connection breaks there
+        instead, and the requests after it get NAME.next (else NAME): from the byte their Range
+        header asks for when `break_at_pause` is "range", else whole as 200."""
+        if self.server.break_at_pause and self.count_request() > 0:
+            return self.send_after_break(name)
         with open(os.path.join(self.directory, name), "rb") as f:
             data = f.read()
         self.send_response(200)
@@ -105,10 +109,22 @@ class _Handler(http.server.SimpleHTTPRequestHandler):
             self.wfile.flush()
             self.server.held.set()
             self.server.release.wait(scaled(120))
-            self.wfile.write(data[self.server.pause_at:])
+            if not self.server.break_at_pause:
+                self.wfile.write(data[self.server.pause_at:])
         except OSError:
             pass
         self.close_connection = True
+
+    def send_after_break(self, name):
+        path = os.path.join(self.directory, name)
+        with open(path + ".next" if os.path.exists(path + ".next") else path, "rb") as f:
+            data = f.read()
+        wanted = self.headers.get("Range", "")
+        if self.server.break_at_pause != "range" or not wanted.startswith("bytes="):
+            return self.send_body(200, data, 0, False)
+        start = int(wanted[len("bytes="):].rstrip("-"))
+        self.send_body(206, data, start, False,
+                       [("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))])
 
     def send_slowly(self, name, rate=512 * 1024, piece=16 * 1024):
         """Sends NAME whole at about RATE bytes a second, slowly enough that a loaded test machine
@@ -164,6 +180,7 @@ class HttpServer:
         self.server.held = threading.Event()
         self.server.release = threading.Event()
         self.server.pause_at = 0
+        self.server.break_at_pause = None
         self.port = self.server.server_address[1]
         self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
         self.thread.start()

@@ -707,14 +707,18 @@ class WrittenAsItArrives(PackLayout):
     def resource(self, *parts):
         return os.path.join(self.start, "Windows", "resource", *parts)
 
-    def launch_paused(self, inner, ready, checksum=None):
+    def launch_paused(self, inner, ready, checksum=None, breaking=None, pause_in_inner=None):
         """Launches with a pack of `inner` served up to the inner central directory, waits until
         `ready` holds in the fresh VM folder and nothing is in place yet, then lets the rest
-        come."""
+        come; with `breaking`, the connection breaks there instead, and the server answers the
+        next request as packservers' `break_at_pause` says. `pause_in_inner` pauses at that byte
+        of `inner` instead."""
         pack = stored_pack(inner)
         name = self.publish(pack)
         directory = struct.unpack_from("<I", inner, inner.rindex(b"PK\x05\x06") + 16)[0]
-        self.http.server.pause_at = pack.index(inner) + directory
+        self.http.server.pause_at = pack.index(inner) + (pause_in_inner or directory)
+        self.http.server.break_at_pause = breaking
+        self.http.server.served.clear()
         self.http.server.held.clear()
         self.http.server.release.clear()
         self.direct(self.http.url("paused/" + name), checksum or hashlib.md5(pack).hexdigest())
@@ -805,6 +809,56 @@ class WrittenAsItArrives(PackLayout):
                     os.remove(self.record)
                 code, trace = self.launch_paused(archive, ready)
                 self.assert_installed(code, trace, 0, again=rejected)
+
+    def test_a_download_broken_while_writing_goes_on_or_starts_again(self):
+        inner = zip_bytes(self.members())
+        # Sent whole after the break: a pack without lib/a.txt, which was written from the first.
+        other = [m for m in self.members() if m[0] != "lib/a.txt"]
+        replacement = stored_pack(zip_bytes(other))
+        # (the server's answer after the break, the pack it sends then, the VM's files, entries
+        # written early at least, the resume's trace)
+        for answer, sent, files, early, resumed in (
+                ("range", None, self.members(), len(self.EARLY), ": appended"),
+                ("whole", replacement, other, 0, ": replaces what was received")):
+            with self.subTest(answer=answer):
+                shutil.rmtree(self.resource(), ignore_errors=True)
+                if os.path.exists(self.record):
+                    os.remove(self.record)
+                if sent:
+                    self.publish(sent, self.pack_name + ".next")
+                checksum = hashlib.md5(sent or stored_pack(inner)).hexdigest()
+                code, trace = self.launch_paused(inner, lambda: self.written(*self.EARLY),
+                                                 checksum, breaking=answer)
+                self.assertEqual(code, 0, trace)
+                self.assertIn(resumed, trace)
+                written = re.search(r"vm\.zip: (\d+) entries written as the pack arrived", trace)
+                self.assertGreaterEqual(int(written.group(1)), early, trace)
+                self.assertEqual(early == 0, written.group(1) == "0", trace)
+                self.assertEqual(folder_contents(self.target()),
+                                 {os.path.normpath(n): d for n, d in files})
+                self.assertEqual(os.listdir(self.resource()), ["jre"])
+                self.assertEqual(len(self.records()), 1, "the VM started")
+
+    def test_an_entry_inflating_far_beyond_what_arrived_ends_the_early_writing(self):
+        # 128 MB that deflate about 50 to 1: more than sixteen times what arrived and 64 MB
+        # besides, which no entry may be written to before the checksums have passed.
+        bomb = bytearray(128 << 20)
+        bomb[::128] = os.urandom(len(bomb) // 128)
+        inner = zip_bytes([("bin/java.exe", standin_bytes()), ("lib/zeros.bin", bytes(bomb))])
+        header = zipfile.ZipFile(io.BytesIO(inner)).infolist()[1].header_offset
+        data_at = header + 30 + sum(struct.unpack_from("<HH", inner, header + 26))
+        path = self.resource("jre.new", "lib", "zeros.bin")
+        # Paused 1.5 MB into its data, which the bound lets through: the entry is being written.
+        code, trace = self.launch_paused(inner, lambda: wait_until(
+            lambda: os.path.exists(path) and os.path.getsize(path) > 0,
+            "the entry is being written"), pause_in_inner=data_at + (3 << 19))
+        self.assertEqual(code, 0, trace)
+        self.assertIn("vm.zip: 0 entries written as the pack arrived", trace)
+        self.assertIn("jre.new: 2 extracted", trace)
+        self.assertEqual(os.path.getsize(os.path.join(self.target(), "lib", "zeros.bin")),
+                         len(bomb))
+        self.assertEqual(os.listdir(self.resource()), ["jre"])
+        self.assertEqual(len(self.records()), 1, "the VM started")
 
     def test_entries_with_data_descriptors_are_written_at_the_end(self):
         pack = stored_pack(with_data_descriptors(self.members()))
