@@ -29,7 +29,8 @@ class BackgroundSweep {
     BackgroundSweep(const BackgroundSweep&) = delete;
     BackgroundSweep& operator=(const BackgroundSweep&) = delete;
 
-    // Starts the sweep, once; where Windows refuses a thread, sweeps before returning.
+    // Starts the sweep, once, unless a whole sweep ended within a day (the stamp): then no
+    // thread starts at all. Where Windows refuses a thread, sweeps before returning.
     void start();
 
     // Waits for the sweep to end, so that a launch leaves the folder as swept as it did when the

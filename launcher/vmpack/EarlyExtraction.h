@@ -78,7 +78,8 @@ class EarlyExtraction {
     EarlyExtraction& operator=(const EarlyExtraction&) = delete;
 
     // Lets the entry being written end, stops and gives what was written whole; none when the
-    // download started the file again.
+    // download started the file again or the early writing was discarded (damaged data, a
+    // failed write, a cancel, the bound on inflation).
     const EarlyEntries& finish();
 
   private:
