@@ -33,7 +33,8 @@ Run runOnce(const std::wstring& commandLine) {
     WaitForSingleObject(info.hProcess, INFINITE);
     QueryPerformanceCounter(&end);
     Run run;
-    GetExitCodeProcess(info.hProcess, &run.exitCode);
+    if (!GetExitCodeProcess(info.hProcess, &run.exitCode))
+        run.exitCode = GetLastError() ? GetLastError() : 1; // unknown is never success
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     run.ms = 1000.0 * static_cast<double>(end.QuadPart - start.QuadPart) /

@@ -815,20 +815,25 @@ class WrittenAsItArrives(PackLayout):
         # Sent whole after the break: a pack without lib/a.txt, which was written from the first.
         other = [m for m in self.members() if m[0] != "lib/a.txt"]
         replacement = stored_pack(zip_bytes(other))
-        # (the server's answer after the break, the pack it sends then, the VM's files, entries
-        # written early at least, the resume's trace)
-        for answer, sent, files, early, resumed in (
-                ("range", None, self.members(), len(self.EARLY), ": appended"),
-                ("whole", replacement, other, 0, ": replaces what was received")):
-            with self.subTest(answer=answer):
+        tail = zipfile.ZipFile(io.BytesIO(inner)).infolist()[3].header_offset
+        in_tail = tail + 30 + len("lib/tail.bin") + (3 << 19)
+        # (the server's answer after the break, where the break comes, the pack it sends then,
+        # the VM's files, entries written early at least, the resume's trace)
+        for answer, at, sent, files, early, resumed in (
+                ("range", None, None, self.members(), len(self.EARLY), ": appended"),
+                ("range", in_tail, None, self.members(), len(self.EARLY) + 1, ": appended"),
+                ("whole", None, replacement, other, 0, ": replaces what was received")):
+            with self.subTest(answer=answer, inside_an_entry=bool(at)):
                 shutil.rmtree(self.resource(), ignore_errors=True)
                 if os.path.exists(self.record):
                     os.remove(self.record)
                 if sent:
                     self.publish(sent, self.pack_name + ".next")
                 checksum = hashlib.md5(sent or stored_pack(inner)).hexdigest()
-                code, trace = self.launch_paused(inner, lambda: self.written(*self.EARLY),
-                                                 checksum, breaking=answer)
+                # Broken inside the tail's data, the tail is being written by then.
+                arrived = self.EARLY + (["lib/tail.bin"] if at else [])
+                code, trace = self.launch_paused(inner, lambda: self.written(*arrived), checksum,
+                                                 breaking=answer, pause_in_inner=at)
                 self.assertEqual(code, 0, trace)
                 self.assertIn(resumed, trace)
                 written = re.search(r"vm\.zip: (\d+) entries written as the pack arrived", trace)
