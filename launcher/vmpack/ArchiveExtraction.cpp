@@ -141,7 +141,7 @@ bool listEntries(ZipReader& reader, const std::wstring& base, ArchiveEntries& li
             traceFailure(index, listed, kZipFailed, base);
             return false;
         }
-        if (entry.name.empty()) {
+        if (entry.name.empty() || namesDevice(base + L"\\" + entry.name)) {
             ++listed.skipped;
             trace(L"entry " + decimal(index) + L" skipped: its name leaves nothing inside " + base);
             continue;

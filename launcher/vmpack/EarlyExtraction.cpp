@@ -156,7 +156,7 @@ void EarlyExtraction::follow() {
         at += header.length() + header.compressedSize;
         if (at > end)
             return;
-        if (entry.name.empty())
+        if (entry.name.empty() || namesDevice(folder + entry.name))
             continue; // as the directory's walk leaves it out
         entry.folder = entry.name.back() == L'\\';
         if (entry.folder)

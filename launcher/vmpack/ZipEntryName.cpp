@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "Text.h"
-#include "Tokenizer.h"
 
 namespace tarrow {
 
@@ -39,10 +38,19 @@ std::wstring cleanEntryName(const std::wstring& stored) {
     // What is left may still hold parent steps without a separator in front ("../x"): such
     // steps are dropped, never followed.
     std::wstring result;
-    for (const auto& step : tokenize(replaceAll(name, L"/", L"\\"), L"\\")) {
-        if (step.empty() || step == L"." || step == L"..")
+    std::wstring step;
+    for (size_t at = 0; at <= name.size(); ++at) {
+        const wchar_t c = at < name.size() ? name[at] : L'\\';
+        if (c != L'\\' && c != L'/') {
+            step += c;
             continue;
-        result += (result.empty() ? L"" : L"\\") + step;
+        }
+        if (!step.empty() && step != L"." && step != L"..") {
+            if (!result.empty())
+                result += L'\\';
+            result += step;
+        }
+        step.clear();
     }
     if (!result.empty() && (endsWith(name, L"\\") || endsWith(name, L"/")))
         result += L"\\";

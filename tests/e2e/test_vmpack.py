@@ -765,6 +765,12 @@ class WrittenAsItArrives(PackLayout):
                                          lambda: self.written(*self.EARLY))
         self.assert_installed(code, trace, len(self.EARLY), again=False)
 
+    def test_an_entry_named_for_a_device_is_not_written_as_it_arrives(self):
+        members = self.members()
+        inner = zip_bytes(members[:1] + [("lib/nul.txt", b"device")] + members[1:])
+        code, trace = self.launch_paused(inner, lambda: self.written(*self.EARLY))
+        self.assert_installed(code, trace, len(self.EARLY), again=False)
+
     def test_entries_of_a_pack_that_fails_its_checksum_are_all_removed(self):
         code, trace = self.launch_paused(zip_bytes(self.members()),
                                          lambda: self.written(*self.EARLY), checksum="0" * 32)
@@ -947,6 +953,20 @@ class Extraction(unittest.TestCase):
         for name in ("evil.txt", "evil2.txt", "evil3.txt", "x4", "x5"):
             self.assertTrue(os.path.exists(os.path.join(self.target, name)), name)
             self.assertTrue(os.path.exists(os.path.join(self.base, "downloadIntermediary", name)))
+
+    def test_entries_named_for_devices_are_never_written(self):
+        # Windows opens a device for these names in any folder: a console, a serial port, a
+        # printer.
+        devices = ["con", "lib/NUL", "lib/aux.txt", "COM1", "lib/lpt9.log", "prn.x", "conin$"]
+        members = [("bin/java.exe", standin_bytes()), *[(n, b"device") for n in devices],
+                   ("lib/ok.txt", b"ok")]
+        self.write_pack(stored_pack(zip_bytes(members)))
+        result = self.extract()
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertIn(b"2 extracted, %d skipped for their names" % len(devices), result.stderr)
+        self.assertEqual(folder_contents(self.target),
+                         {os.path.join("bin", "java.exe"): standin_bytes(),
+                          os.path.join("lib", "ok.txt"): b"ok"})
 
     def test_the_last_entry_of_a_path_is_the_file_installed(self):
         # The earlier entry is the largest, so that it is written first and longest: a writer of
