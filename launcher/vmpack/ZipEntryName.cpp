@@ -1,5 +1,6 @@
 #include "ZipEntryName.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "Text.h"
@@ -36,11 +37,13 @@ std::wstring cleanEntryName(const std::wstring& stored) {
     while (cleanOnce(name)) {
     }
     // What is left may still hold parent steps without a separator in front ("../x"): such
-    // steps are dropped, never followed.
+    // steps are dropped, never followed. Spaces around the whole name go first.
     std::wstring result;
     std::wstring step;
-    for (size_t at = 0; at <= name.size(); ++at) {
-        const wchar_t c = at < name.size() ? name[at] : L'\\';
+    const size_t first = std::min(name.find_first_not_of(L' '), name.size());
+    const size_t end = name.find_last_not_of(L' ') + 1; // 0 when it is only spaces
+    for (size_t at = first; at <= end; ++at) {
+        const wchar_t c = at < end ? name[at] : L'\\';
         if (c != L'\\' && c != L'/') {
             step += c;
             continue;

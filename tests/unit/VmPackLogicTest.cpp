@@ -31,6 +31,10 @@ TEST(EntryName, OrdinaryNamesKeepTheirFolders) {
     EXPECT_EQ(cleanEntryName(L"jre/bin/java.exe"), L"jre\\bin\\java.exe");
     EXPECT_EQ(cleanEntryName(L"jre/lib/"), L"jre\\lib\\");
     EXPECT_EQ(cleanEntryName(L"dots..in..name.txt"), L"dots..in..name.txt");
+    // Spaces around the whole name go, those around a step inside it stay.
+    EXPECT_EQ(cleanEntryName(L" \\jre/ a b /x "), L"jre\\ a b \\x");
+    EXPECT_EQ(cleanEntryName(L"jre/ "), L"jre");
+    EXPECT_EQ(cleanEntryName(L"  "), L"");
 }
 
 TEST(EntryAttributes, DosHostsKeepTheirBitsUnixHostsAreMapped) {
