@@ -168,6 +168,16 @@ class OutputFile {
 
 } // namespace
 
+bool namesDevice(const std::wstring& path) {
+    const auto devicePrefixed = [](const wchar_t* text) {
+        return text[0] == L'\\' && text[1] == L'\\' && text[2] == L'.' && text[3] == L'\\';
+    };
+    wchar_t full[16];
+    const DWORD length = GetFullPathNameW(path.c_str(), 16, full, nullptr);
+    return length > 4 && length < 16 && devicePrefixed(full) &&
+           !(path.size() >= 4 && devicePrefixed(path.c_str()));
+}
+
 std::unique_ptr<ZipReader> ZipReader::open(const std::wstring& path, FileWindow window) {
     zlib_filefunc64_def access = {openFile, readFile,  noWrite,   tellFile,
                                   seekFile, closeFile, errorFile, &window};

@@ -53,12 +53,9 @@ class FileCloser;
 
 // Whether `path` (a folder and an entry's cleaned name) names a device (CON, NUL, COM1,
 // "aux.txt", ...) that Windows would open in place of a file there: an entry so named is never
-// written. Asks Windows, which makes a device's full path "\\.\NAME".
-inline bool namesDevice(const std::wstring& path) {
-    wchar_t full[16];
-    const DWORD length = GetFullPathNameW(path.c_str(), 16, full, nullptr);
-    return length > 4 && length < 16 && wcsncmp(full, L"\\\\.\\", 4) == 0;
-}
+// written. Asks Windows, which makes a device's full path "\\.\NAME"; a path that starts so
+// already names no device.
+bool namesDevice(const std::wstring& path);
 
 // Creates the folder with every missing parent, from the deepest that exists; true when the folder
 // itself was made by this call.
